@@ -1,0 +1,53 @@
+# Flags and helper functions shared by every subsystem.
+
+if(KEST_WIN32)
+  # The installer runs on Windows 95 and NT 3.51 onwards: ANSI APIs only, no
+  # exceptions or RTTI, small code, everything linked statically.
+  add_compile_definitions(WINVER=0x0400 _WIN32_WINDOWS=0x0400 _WIN32_WINNT=0x0400
+                          WIN32_LEAN_AND_MEAN NOMINMAX)
+  set(KEST_INSTALLER_FLAGS -Os -fno-exceptions -fno-rtti -ffunction-sections
+      -fdata-sections -fno-asynchronous-unwind-tables -Wall -Wextra)
+  set(KEST_WIN32_LINK_FLAGS -static -static-libgcc -static-libstdc++
+      -Wl,--gc-sections
+      # Windows 95 and NT 4.0 refuse images that ask for a newer subsystem.
+      -Wl,--major-subsystem-version,4 -Wl,--minor-subsystem-version,0
+      -Wl,--major-os-version,4 -Wl,--minor-os-version,0)
+else()
+  set(KEST_INSTALLER_FLAGS -O2 -Wall -Wextra)
+  if(KEST_SANITIZE)
+    add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer
+                        -fno-sanitize-recover=undefined)
+    add_link_options(-fsanitize=address,undefined)
+  endif()
+endif()
+
+# kest_library(NAME SOURCES...) - a static library of installer code, built
+# with the installer's flags in either configuration.
+function(kest_library name)
+  add_library(${name} STATIC ${ARGN})
+  target_compile_options(${name} PRIVATE ${KEST_INSTALLER_FLAGS})
+endfunction()
+
+# GoogleTest from Debian's sources, built with whichever compiler this
+# configuration uses (the cross compiler included).
+if(NOT TARGET gtest)
+  set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  add_subdirectory(/usr/src/googletest/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+endif()
+
+# kest_test(NAME SOURCES... LIBS libs...) - a GoogleTest program registered
+# with CTest. In the win32 configuration CTest runs it through Wine.
+function(kest_test name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;ARGS;LABELS" ${ARGN})
+  add_executable(${name} ${T_SOURCES} ${T_UNPARSED_ARGUMENTS})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} gtest gtest_main)
+  if(KEST_WIN32)
+    target_link_options(${name} PRIVATE -static -static-libgcc -static-libstdc++)
+  endif()
+  add_test(NAME ${name} COMMAND ${name} ${T_ARGS})
+  if(T_LABELS)
+    set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}")
+  endif()
+endfunction()

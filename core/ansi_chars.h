@@ -1,0 +1,16 @@
+// Character stepping in the system's ANSI code page.
+//
+// Text parsers (command line, manifests) step over whole characters so that
+// a trail byte of a double-byte character is never taken for a separator.
+// The Win32 build implements these with CharNextA and CharPrevA; the host
+// build, which only sees single-byte text, steps one byte at a time.
+#pragma once
+
+namespace kest {
+
+// The character after p; p itself when p points at the terminating NUL.
+char* NextAnsiChar(const char* p);
+// The character before p, never before start; start when p == start.
+char* PrevAnsiChar(const char* start, const char* p);
+
+}  // namespace kest
