@@ -5,7 +5,7 @@ if(KEST_WIN32)
   # exceptions or RTTI, small code, everything linked statically.
   add_compile_definitions(WINVER=0x0400 _WIN32_WINDOWS=0x0400 _WIN32_WINNT=0x0400
                           WIN32_LEAN_AND_MEAN NOMINMAX)
-  set(KEST_INSTALLER_FLAGS -Os -fno-exceptions -fno-rtti -ffunction-sections
+  set(KEST_INSTALLER_FLAGS -Os -fno-exceptions -fno-rtti -fno-threadsafe-statics -ffunction-sections
       -fdata-sections -fno-asynchronous-unwind-tables -Wall -Wextra)
   set(KEST_WIN32_LINK_FLAGS -static -static-libgcc -static-libstdc++
       -Wl,--gc-sections

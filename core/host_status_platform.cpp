@@ -15,7 +15,7 @@ RecordingStatusPlatform::~RecordingStatusPlatform() {
   if (Status().platform == this) Status().platform = nullptr;
 }
 
-bool RecordingStatusPlatform::LoadString(uint32_t id, char* buffer, uint32_t size) {
+bool RecordingStatusPlatform::LoadText(uint32_t id, char* buffer, uint32_t size) {
   auto it = strings.find(id);
   if (it == strings.end() || it->second.empty()) {
     buffer[0] = '\0';

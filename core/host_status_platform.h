@@ -29,7 +29,7 @@ class RecordingStatusPlatform : public StatusPlatform {
   RecordingStatusPlatform();
   ~RecordingStatusPlatform() override;
 
-  bool LoadString(uint32_t id, char* buffer, uint32_t size) override;
+  bool LoadText(uint32_t id, char* buffer, uint32_t size) override;
   bool SystemMessage(uint32_t code, char* buffer, uint32_t size) override;
   uint32_t ShowErrorDialog(InstallStatus& status) override;
 

@@ -41,7 +41,7 @@ void SetError(uint32_t code, uint32_t buttons, const char* detail, uint32_t labe
 
   if (detail != nullptr) {
     char label[kLabelChars];
-    if (label_id != 0 && s.platform->LoadString(label_id, label, sizeof(label))) {
+    if (label_id != 0 && s.platform->LoadText(label_id, label, sizeof(label))) {
       CopyText(s.detail_text, sizeof(s.detail_text), label);
       AppendText(s.detail_text, sizeof(s.detail_text), kLabelGap);
     }
@@ -63,7 +63,7 @@ void SetError(uint32_t code, uint32_t buttons, const char* detail, uint32_t labe
       return;
     }
     char label[kLabelChars] = {};
-    s.platform->LoadString(kLabelError, label, sizeof(label));
+    s.platform->LoadText(kLabelError, label, sizeof(label));
     if (s.detail_text[0] != '\0') AppendText(s.detail_text, sizeof(s.detail_text), "\n");
     AppendText(s.detail_text, sizeof(s.detail_text), label);
     AppendText(s.detail_text, sizeof(s.detail_text), kLabelGap);
@@ -79,7 +79,7 @@ uint32_t ShowError() {
     choice = s.platform->ShowErrorDialog(s);
   }
 
-  if (!s.platform->LoadString(s.headline_id, s.line_text, sizeof(s.line_text))) {
+  if (!s.platform->LoadText(s.headline_id, s.line_text, sizeof(s.line_text))) {
     s.line_text[0] = '\0';
   }
   LogFormat("ERROR: \"%s\"", s.line_text);

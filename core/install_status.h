@@ -22,7 +22,7 @@ class StatusPlatform {
   virtual ~StatusPlatform() = default;
   // Loads string resource id into buffer (size bytes, always terminated).
   // Returns false when there is no such string or it is empty.
-  virtual bool LoadString(uint32_t id, char* buffer, uint32_t size) = 0;
+  virtual bool LoadText(uint32_t id, char* buffer, uint32_t size) = 0;
   // The system's message text for code (no inserts), without trailing line
   // breaks. Returns false when the system has none.
   virtual bool SystemMessage(uint32_t code, char* buffer, uint32_t size) = 0;

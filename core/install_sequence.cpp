@@ -1,0 +1,87 @@
+#include "core/install_sequence.h"
+
+#include <new>
+
+#include "core/administrator.h"
+#include "core/command_line.h"
+#include "core/install_codes.h"
+#include "core/install_record.h"
+#include "core/install_status.h"
+
+namespace kest {
+namespace {
+
+constexpr uint32_t kLabelCommand = 73;  // "Command:"
+constexpr DWORD kPlatformNt = VER_PLATFORM_WIN32_NT;
+
+const char* g_command_line = "";
+
+bool IsWindowsNt() {
+  OSVERSIONINFOA version = {};
+  version.dwOSVersionInfoSize = sizeof(version);
+  return GetVersionExA(&version) && version.dwPlatformId == kPlatformNt;
+}
+
+// The installer's folder: drive and directory of the running executable,
+// ending in a backslash.
+void FindInstallerFolder(char* folder) {
+  DWORD n = GetModuleFileNameA(nullptr, folder, kPathChars);
+  if (n == 0 || n >= kPathChars) {
+    folder[0] = '\0';
+    return;
+  }
+  char* last_separator = nullptr;
+  for (char* p = folder; *p != '\0'; p = CharNextA(p)) {
+    if (*p == '\\' || *p == ':') last_separator = p;
+  }
+  if (last_separator != nullptr) last_separator[1] = '\0';
+}
+
+// The steps of a run, each returning false when the run must end.
+bool CheckRights() {
+  if (IsWindowsNt() && !IsAdministrator()) {
+    ReportError(kCodeAdminRequired, kButtonsExitOnly, nullptr, 0);
+    return false;
+  }
+  return true;
+}
+
+bool ReadCommandLine(InstallRecord& record) {
+  // The parser cuts its text apart; the report shows the line as received.
+  char text[kTextBytes];
+  CopyText(text, sizeof(text), g_command_line);
+  if (ParseCommandLine(text, &record.options, record.destination, record.context_text) != 0) {
+    ReportError(kCodeBadCommandLine, kButtonsExitOnly, g_command_line, kLabelCommand);
+    return false;
+  }
+  Status().ui_level = record.options & kOptionUiLevelMask;
+  return true;
+}
+
+}  // namespace
+
+void SetInstallerCommandLine(const char* text) { g_command_line = text != nullptr ? text : ""; }
+
+void RunInstallSequence(HWND main_window) {
+  // Reports before the command line is read are always shown.
+  Status().ui_level = kUiLevelFull;
+
+  InstallRecord* record = nullptr;
+  while ((record = new (std::nothrow) InstallRecord) == nullptr) {
+    if (ReportError(kCodeOutOfMemory, kButtonsRetry, nullptr, 0) != kChoiceRetry) break;
+    ResetStatus();
+  }
+  if (record != nullptr) {
+    record->instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(main_window, GWLP_HINSTANCE));
+    record->main_window = main_window;
+    FindInstallerFolder(record->installer_folder);
+
+    if (CheckRights() && ReadCommandLine(*record)) {
+      // The package, the manifests and the install itself follow here.
+    }
+    delete record;
+  }
+  DestroyWindow(main_window);
+}
+
+}  // namespace kest

@@ -1,0 +1,17 @@
+// The install run: everything between the start command and the
+// destruction of the main window.
+#pragma once
+#include <windows.h>
+
+namespace kest {
+
+// The command-line text handed to the entry point (without the program
+// name). Kept by the entry point before the main window exists.
+void SetInstallerCommandLine(const char* text);
+
+// Runs the whole install inside the main window's start command and
+// destroys the main window at the end, whatever way the run ends. The
+// outcome is the install code pending in Status().
+void RunInstallSequence(HWND main_window);
+
+}  // namespace kest

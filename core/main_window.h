@@ -1,0 +1,23 @@
+// The window classes and the hidden main window. Every dialog of the run is
+// shown from inside the main window's handling of the start command.
+#pragma once
+#include <windows.h>
+
+namespace kest {
+
+// The start command posted to the main window once it exists.
+constexpr UINT kStartCommand = 1527;
+
+// Registers KestInst (the main window) and KestInstDlg (the class named by
+// the wizard pages, which gives them the installer's icon). Loads the arrow
+// and wait cursors.
+bool RegisterWindowClasses(HINSTANCE instance);
+// Creates the main window hidden, updates it once and posts it the start
+// command. Stores its handle for ReportError's dialogs.
+bool CreateMainWindow(HINSTANCE instance);
+
+HCURSOR ArrowCursor();
+HCURSOR WaitCursor();
+HWND MainWindow();
+
+}  // namespace kest

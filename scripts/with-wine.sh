@@ -1,0 +1,62 @@
+#!/bin/bash
+# Runs a command inside a Wine environment of its own:
+#   - an Xvfb display on a free number (Wine needs one for any window),
+#   - a 32-bit Wine prefix on tmpfs (created here, about 10 s),
+#   - Wine's virtual desktop (destroying a window is then fast),
+#   - one persistent wineserver for the whole command,
+# and stops all of it, by process id or with `wineserver -k` on this prefix,
+# however the command ends.
+#
+#   scripts/with-wine.sh COMMAND [ARGS...]
+#
+# KEST_WINEPREFIX names a prefix to reuse (kept afterwards); otherwise a new
+# one is made under /dev/shm and removed at the end.
+set -u
+
+export WINEARCH=win32
+export WINEDEBUG=-all
+# No Mono or Gecko installers in a test prefix.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+if [ -n "${KEST_WINEPREFIX:-}" ]; then
+  export WINEPREFIX="$KEST_WINEPREFIX"
+  remove_prefix=0
+else
+  export WINEPREFIX="/dev/shm/kestinst-wine-$$"
+  remove_prefix=1
+fi
+
+xvfb_pid=""
+cleanup() {
+  wineserver -k >/dev/null 2>&1
+  wineserver -w >/dev/null 2>&1
+  if [ -n "$xvfb_pid" ]; then
+    kill "$xvfb_pid" 2>/dev/null
+    wait "$xvfb_pid" 2>/dev/null
+  fi
+  if [ "$remove_prefix" = 1 ]; then rm -rf "$WINEPREFIX"; fi
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+display=""
+for n in $(seq 91 199); do
+  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=$n; break; fi
+done
+if [ -z "$display" ]; then echo "with-wine: no free X display" >&2; exit 1; fi
+Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 100); do
+  [ -e "/tmp/.X11-unix/X$display" ] && break
+  sleep 0.1
+done
+if ! kill -0 "$xvfb_pid" 2>/dev/null; then echo "with-wine: Xvfb did not start" >&2; exit 1; fi
+export DISPLAY=":$display"
+
+mkdir -p "$WINEPREFIX"
+wineserver -p
+wine wineboot --init >/dev/null 2>&1
+wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
+
+"$@"

@@ -1,0 +1,118 @@
+#include "tests/support/win32_test_support.h"
+
+#include <vector>
+
+namespace kest::test {
+
+std::string WindowsPath(const std::string& unix_path) {
+  std::string path = unix_path;
+  for (char& c : path) {
+    if (c == '/') c = '\\';
+  }
+  return unix_path.empty() || unix_path[0] != '/' ? path : "Z:" + path;
+}
+
+ProcessResult RunProcess(const std::string& command_line, DWORD timeout_ms) {
+  ProcessResult result;
+  std::vector<char> command(command_line.begin(), command_line.end());
+  command.push_back('\0');
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &process))
+    return result;
+  result.started = true;
+  if (WaitForSingleObject(process.hProcess, timeout_ms) == WAIT_OBJECT_0) {
+    result.finished = true;
+    GetExitCodeProcess(process.hProcess, &result.exit_code);
+  } else {
+    TerminateProcess(process.hProcess, 1);
+    WaitForSingleObject(process.hProcess, 5000);
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return result;
+}
+
+ScopedWindowsVersion::ScopedWindowsVersion(const std::string& exe_name, const std::string& version)
+    : key_("Software\\Wine\\AppDefaults\\" + exe_name) {
+  HKEY key;
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, key_.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                      nullptr) == ERROR_SUCCESS) {
+    RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version.c_str()),
+                   static_cast<DWORD>(version.size() + 1));
+    RegCloseKey(key);
+  }
+}
+
+ScopedWindowsVersion::~ScopedWindowsVersion() { RegDeleteKeyA(HKEY_CURRENT_USER, key_.c_str()); }
+
+ScratchFolder::ScratchFolder() {
+  char temp[MAX_PATH];
+  DWORD n = GetTempPathA(sizeof(temp), temp);
+  std::string base(temp, n);
+  if (!base.empty() && base.back() == '\\') base.pop_back();
+  for (unsigned i = GetTickCount() ^ GetCurrentProcessId();; ++i) {
+    std::string candidate = base + "\\kest" + std::to_string(i % 1000000);
+    if (CreateDirectoryA(candidate.c_str(), nullptr)) {
+      path_ = candidate;
+      return;
+    }
+    if (GetLastError() != ERROR_ALREADY_EXISTS) return;
+  }
+}
+
+ScratchFolder::~ScratchFolder() {
+  if (!path_.empty()) RemoveTree(path_);
+}
+
+void RemoveTree(const std::string& path) {
+  WIN32_FIND_DATAA data;
+  HANDLE find = FindFirstFileA((path + "\\*").c_str(), &data);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      std::string name = data.cFileName;
+      if (name == "." || name == "..") continue;
+      std::string child = path + "\\" + name;
+      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveTree(child);
+      } else {
+        SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(child.c_str());
+      }
+    } while (FindNextFileA(find, &data));
+    FindClose(find);
+  }
+  RemoveDirectoryA(path.c_str());
+}
+
+bool ReadWholeFile(const std::string& path, std::string* contents) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  contents->clear();
+  char buffer[65536];
+  DWORD read = 0;
+  bool ok = true;
+  while ((ok = ReadFile(file, buffer, sizeof(buffer), &read, nullptr)) && read > 0)
+    contents->append(buffer, read);
+  CloseHandle(file);
+  return ok;
+}
+
+bool WriteWholeFile(const std::string& path, const std::string& contents) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  bool ok = WriteFile(file, contents.data(), static_cast<DWORD>(contents.size()), &written, nullptr) &&
+            written == contents.size();
+  CloseHandle(file);
+  return ok;
+}
+
+bool FileExists(const std::string& path) {
+  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+}  // namespace kest::test

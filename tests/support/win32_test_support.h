@@ -1,0 +1,59 @@
+// Support for Win32 tests that run under Wine: child processes with their
+// full 32-bit exit code, the Windows version a child sees, scratch folders.
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+namespace kest::test {
+
+// A Linux path as the Windows side sees it (Wine maps drive Z: to "/").
+std::string WindowsPath(const std::string& unix_path);
+
+struct ProcessResult {
+  bool started = false;
+  bool finished = false;  // false: still running at the time-out, then stopped
+  DWORD exit_code = 0;
+};
+
+// Starts command_line (program and arguments, as CreateProcess takes them),
+// waits at most timeout_ms and returns its exit code. A process still
+// running at the time-out is terminated.
+ProcessResult RunProcess(const std::string& command_line, DWORD timeout_ms = 120000);
+
+// Makes Wine report `version` (win95, win98, nt351, nt40, win2k, winxp,
+// win7, win10) to processes started from `exe_name` while the object lives:
+// HKCU\Software\Wine\AppDefaults\<exe_name>\Version.
+class ScopedWindowsVersion {
+ public:
+  ScopedWindowsVersion(const std::string& exe_name, const std::string& version);
+  ~ScopedWindowsVersion();
+  ScopedWindowsVersion(const ScopedWindowsVersion&) = delete;
+  ScopedWindowsVersion& operator=(const ScopedWindowsVersion&) = delete;
+
+ private:
+  std::string key_;
+};
+
+// A new empty folder under the temporary folder, removed with everything in
+// it when the object goes.
+class ScratchFolder {
+ public:
+  ScratchFolder();
+  ~ScratchFolder();
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  // The folder, without a trailing backslash.
+  const std::string& path() const { return path_; }
+  std::string File(const std::string& name) const { return path_ + "\\" + name; }
+
+ private:
+  std::string path_;
+};
+
+bool ReadWholeFile(const std::string& path, std::string* contents);
+bool WriteWholeFile(const std::string& path, const std::string& contents);
+bool FileExists(const std::string& path);
+void RemoveTree(const std::string& path);
+
+}  // namespace kest::test
