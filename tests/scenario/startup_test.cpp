@@ -1,0 +1,44 @@
+// Start-up of the real installer: rights, command line and exit code.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/support/win32_test_support.h"
+
+namespace kest {
+namespace {
+
+const std::string kInstaller = test::WindowsPath(KESTINST_EXE);
+
+DWORD RunInstaller(const std::string& arguments) {
+  test::ProcessResult result = test::RunProcess("\"" + kInstaller + "\" " + arguments);
+  EXPECT_TRUE(result.started) << kInstaller;
+  EXPECT_TRUE(result.finished) << arguments;
+  return result.exit_code;
+}
+
+struct Case {
+  const char* version;
+  const char* arguments;
+  DWORD exit_code;
+};
+
+TEST(Startup, ExitCodes) {
+  const Case cases[] = {
+      {"win10", "/Q", 0x8040F007},
+      {"win10", "\"x", 0x8040F007},
+      {"win10", "/L /np", 0x8040F007},
+      // A silent run asked for on a bad command line still fails as one.
+      {"win10", "/U0 /Q", 0x8040F007},
+      {"win95", "/Q", 0x8040F007},
+      {"nt40", "/U1", 0x8040F007},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.version) + " " + c.arguments);
+    test::ScopedWindowsVersion version("kestinst.exe", c.version);
+    EXPECT_EQ(RunInstaller(c.arguments), c.exit_code);
+  }
+}
+
+}  // namespace
+}  // namespace kest
