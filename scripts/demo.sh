@@ -1,0 +1,22 @@
+#!/bin/bash
+# The main job: set up the machine, build everything, build the sample pack
+# into a signed installer and run it under Wine, silently, with a log.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+cd "$root"
+
+bash scripts/setup.sh
+bash scripts/build.sh win32 host
+bash scripts/sample.sh
+
+echo
+echo "Running build/sample/MorvaneSetup.exe /U0 /L under Wine"
+scripts/with-wine.sh bash -c '
+  target="$WINEPREFIX/drive_c/Morvane Components"
+  wine build/win32/tests/support/exitcode.exe \
+    "build\\sample\\MorvaneSetup.exe" /U0 /L "\"c:\\Morvane Components\""
+  if [ -d "$target" ]; then
+    echo "Installed into c:\\Morvane Components:"
+    (cd "$target" && find . -type f | sort)
+    if [ -f "$target/install.log" ]; then echo; cat "$target/install.log"; fi
+  fi'
