@@ -1,0 +1,223 @@
+#include "verify/signature_check.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "openssl_test_keys.h"
+#include "verify/builtin_public_key.h"
+#include "verify/signature_record.h"
+
+namespace kest {
+namespace {
+
+using kest_test::Bytes;
+
+// Bytes in memory as a file; records the size of every read asked for.
+class VectorSource : public ByteSource {
+ public:
+  explicit VectorSource(Bytes data) : data_(std::move(data)) {}
+  uint32_t Read(void* buffer, uint32_t size, uint32_t* read) override {
+    reads.push_back(size);
+    if (fail_reads) return 5;  // ERROR_ACCESS_DENIED
+    uint32_t n = position_ < data_.size() ? uint32_t(data_.size() - position_) : 0;
+    if (n > size) n = size;
+    memcpy(buffer, data_.data() + position_, n);
+    position_ += n;
+    *read = n;
+    return 0;
+  }
+  uint32_t Tell(uint32_t* position) override {
+    *position = uint32_t(position_);
+    return 0;
+  }
+  uint32_t Seek(uint32_t position) override {
+    position_ = position;
+    return 0;
+  }
+  uint32_t Size(uint32_t* size) override {
+    *size = uint32_t(data_.size());
+    return 0;
+  }
+  std::vector<uint32_t> reads;
+  bool fail_reads = false;
+
+ private:
+  Bytes data_;
+  size_t position_ = 0;
+};
+
+Bytes TrailerFor(const Bytes& signature, size_t extra) {
+  uint8_t sig[kSignatureBytes], record[kSignatureRecordBytes];
+  memcpy(sig, signature.data(), sizeof sig);
+  BuildSignatureRecord(sig, record);
+  Bytes trailer(record, record + sizeof record);
+  for (size_t i = 0; i < extra; ++i) trailer.push_back(uint8_t(i));
+  return trailer;
+}
+
+struct SignedPackage {
+  Bytes body;     // the signed range: image and archive
+  Bytes trailer;  // record and 16 more bytes
+  RsaPublicKey key;
+};
+
+SignedPackage MakePackage(size_t size) {
+  static kest_test::OpenSslKey signer(768, 65537);
+  SignedPackage p;
+  for (size_t i = 0; i < size; ++i) p.body.push_back(uint8_t(i * 13 + i / 251));
+  p.trailer = TrailerFor(signer.SignMd5(p.body), 16);
+  p.key = signer.PublicKey();
+  return p;
+}
+
+SignatureVerdict Check(const Bytes& body, const Bytes& trailer, const RsaPublicKey& key,
+                       uint32_t signed_length) {
+  VectorSource file(body);
+  file.Seek(77);  // the check must not depend on the handle's position
+  return CheckSignedData(file, signed_length, trailer.data(), trailer.size(), key);
+}
+
+TEST(SignatureCheck, TableOfPackages) {
+  const SignedPackage p = MakePackage(3 * 65536 + 1000);
+  const uint32_t length = uint32_t(p.body.size());
+  auto body_with = [&](size_t at) {
+    Bytes b = p.body;
+    b[at] ^= 0x01;
+    return b;
+  };
+  auto trailer_with = [&](size_t at, uint8_t value) {
+    Bytes t = p.trailer;
+    t[at] = value;
+    return t;
+  };
+  Bytes full_file = p.body;
+  full_file.insert(full_file.end(), p.trailer.begin(), p.trailer.end());
+  using V = SignatureVerdict;
+  struct {
+    const char* name;
+    Bytes body, trailer;
+    uint32_t signed_length;
+    V verdict;
+  } const kCases[] = {
+      {"intact", p.body, p.trailer, length, V::kPass},
+      {"intact, trailer present in the file", full_file, p.trailer, length, V::kPass},
+      {"record only, nothing after it", p.body, Bytes(p.trailer.begin(), p.trailer.begin() + 144),
+       length, V::kPass},
+      {"byte after the record changed", p.body, trailer_with(144, 0xEE), length, V::kPass},
+      {"first byte changed", body_with(0), p.trailer, length, V::kMismatch},
+      {"last byte of the first chunk", body_with(65535), p.trailer, length, V::kMismatch},
+      {"first byte of the second chunk", body_with(65536), p.trailer, length, V::kMismatch},
+      {"last signed byte", body_with(length - 1), p.trailer, length, V::kMismatch},
+      {"signature byte", p.body, trailer_with(kSignatureOffset + 50, 0), length, V::kMismatch},
+      {"range one byte short", p.body, p.trailer, length - 1, V::kMismatch},
+      {"file shorter than the range", Bytes(p.body.begin(), p.body.end() - 1), p.trailer, length,
+       V::kReadFailed},
+      {"trailer of 143 bytes", p.body, Bytes(p.trailer.begin(), p.trailer.begin() + 143), length,
+       V::kTrailerTooShort},
+      {"empty trailer", p.body, Bytes(), length, V::kTrailerTooShort},
+      {"first marker damaged", p.body, trailer_with(3, 'X'), length, V::kBadMarker},
+      {"second marker damaged", p.body, trailer_with(kSecondMarkerOffset + 6, 'G'), length,
+       V::kBadMarker},
+      {"second marker unterminated", p.body, trailer_with(kSecondMarkerOffset + 7, 'x'), length,
+       V::kBadMarker},
+      {"signer differs in case", p.body, trailer_with(kSignerOffset + 8, 'd'), length,
+       V::kUnknownSigner},
+      {"signer name longer", p.body, trailer_with(kSignerOffset + 19, 's'), length,
+       V::kUnknownSigner},
+      {"byte after the signer's terminator", p.body, trailer_with(kSignerOffset + 25, 'x'),
+       length, V::kPass},
+  };
+  for (const auto& c : kCases) {
+    EXPECT_EQ(Check(c.body, c.trailer, p.key, c.signed_length), c.verdict) << c.name;
+  }
+}
+
+TEST(SignatureCheck, ReadsTheRangeIn64KiBChunksAndStopsOnAFailedRead) {
+  const SignedPackage p = MakePackage(2 * 65536 + 5);
+  VectorSource file(p.body);
+  ASSERT_EQ(CheckSignedData(file, uint32_t(p.body.size()), p.trailer.data(), p.trailer.size(),
+                            p.key),
+            SignatureVerdict::kPass);
+  EXPECT_EQ(file.reads, (std::vector<uint32_t>{65536, 65536, 5}));
+
+  VectorSource failing(p.body);
+  failing.fail_reads = true;
+  EXPECT_EQ(CheckSignedData(failing, uint32_t(p.body.size()), p.trailer.data(),
+                            p.trailer.size(), p.key),
+            SignatureVerdict::kReadFailed);
+}
+
+class FakeFiles : public PackageFileAccess {
+ public:
+  uint32_t GetPackagePath(char* path, size_t size) override {
+    snprintf(path, size, "c:\\kestinst.exe");
+    return 0;
+  }
+  std::unique_ptr<ByteSource> OpenForSequentialRead(const char* path) override {
+    opened.push_back(path);
+    if (!can_open) return nullptr;
+    return std::unique_ptr<ByteSource>(new VectorSource(body));
+  }
+  Bytes body;
+  bool can_open = true;
+  std::vector<std::string> opened;
+};
+
+TEST(SignatureCheck, OpensThePackageAgainOnlyForAWellFormedRecord) {
+  const SignedPackage p = MakePackage(1000);
+  FakeFiles files;
+  files.body = p.body;
+  EXPECT_EQ(CheckPackageSignature(files, "a.exe", 1000, p.trailer.data(), p.trailer.size(), p.key),
+            SignatureVerdict::kPass);
+  EXPECT_EQ(files.opened, (std::vector<std::string>{"a.exe"}));
+
+  Bytes bad = p.trailer;
+  bad[0] = 'r';
+  EXPECT_EQ(CheckPackageSignature(files, "b.exe", 1000, bad.data(), bad.size(), p.key),
+            SignatureVerdict::kBadMarker);
+  EXPECT_EQ(files.opened.size(), 1u);
+
+  files.can_open = false;
+  EXPECT_EQ(CheckPackageSignature(files, "c.exe", 1000, p.trailer.data(), p.trailer.size(), p.key),
+            SignatureVerdict::kCannotOpen);
+}
+
+TEST(SignatureCheck, BuiltinKeyVerifiesSignaturesOfTheOpenSslCommandLine) {
+  // The build embeds tests/keys/test-signing-key.der unless told otherwise;
+  // `openssl dgst -md5 -sign` with the matching private key is the signer.
+  std::ifstream der_file(KEST_SOURCE_DIR "/tests/keys/test-signing-key.der", std::ios::binary);
+  Bytes der((std::istreambuf_iterator<char>(der_file)), std::istreambuf_iterator<char>());
+  if (der != Bytes(kBuiltinPublicKeyDer, kBuiltinPublicKeyDer + kBuiltinPublicKeyDerBytes)) {
+    GTEST_SKIP() << "this build carries another public key";
+  }
+  RsaPublicKey key;
+  ASSERT_TRUE(LoadBuiltinPublicKey(&key));
+
+  std::string dir = testing::TempDir();
+  std::string data_path = dir + "/signed-data.bin", sig_path = dir + "/signed-data.sig";
+  Bytes body;
+  for (int i = 0; i < 100000; ++i) body.push_back(uint8_t(i ^ (i >> 8)));
+  std::ofstream(data_path, std::ios::binary).write(reinterpret_cast<const char*>(body.data()),
+                                                   std::streamsize(body.size()));
+  std::string command = "openssl dgst -md5 -sign " KEST_SOURCE_DIR
+                        "/tests/keys/test-signing-key.pem -out " + sig_path + " " + data_path;
+  ASSERT_EQ(system(command.c_str()), 0) << command;
+  std::ifstream sig_file(sig_path, std::ios::binary);
+  Bytes signature((std::istreambuf_iterator<char>(sig_file)), std::istreambuf_iterator<char>());
+  ASSERT_EQ(signature.size(), kSignatureBytes);
+
+  Bytes trailer = TrailerFor(signature, 0);
+  EXPECT_EQ(Check(body, trailer, key, uint32_t(body.size())), SignatureVerdict::kPass);
+  body[50000] ^= 0x80;
+  EXPECT_EQ(Check(body, trailer, key, uint32_t(body.size())), SignatureVerdict::kMismatch);
+  remove(data_path.c_str());
+  remove(sig_path.c_str());
+}
+
+}  // namespace
+}  // namespace kest
