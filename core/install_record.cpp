@@ -1,0 +1,33 @@
+#include "core/install_record.h"
+
+#include "archive/package_reader.h"
+#include "manifest/manifest_records.h"
+#include "manifest/string_list.h"
+
+namespace kest {
+
+InstallRecord::InstallRecord() {
+  CopyText(destination, sizeof(destination), kDefaultDestination);
+}
+
+// Freeing a record never reads its texts, so the order in which the records
+// and the working copies they point into are released does not matter.
+InstallRecord::~InstallRecord() = default;
+
+void ComponentListDeleter::operator()(ComponentRecord* first) const {
+  while (first != nullptr) {
+    ComponentRecord* next = first->next;
+    delete first;
+    first = next;
+  }
+}
+
+void DependencyListDeleter::operator()(DependencyRecord* first) const {
+  while (first != nullptr) {
+    DependencyRecord* next = first->next;
+    delete first;
+    first = next;
+  }
+}
+
+}  // namespace kest

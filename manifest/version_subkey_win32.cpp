@@ -1,0 +1,41 @@
+#include "manifest/version_subkey_win32.h"
+
+#include <cstring>
+
+#include "core/text_limits.h"
+#include "manifest/registry_key_win32.h"
+
+namespace kest {
+namespace {
+
+// Registry key names hold at most 255 characters; the buffer has room to
+// spare.
+constexpr DWORD kSubkeyNameBytes = 276;
+
+}  // namespace
+
+LONG FindHighestVersionSubkey(HKEY root, const char* path, VersionParts* best, char* name) {
+  *best = VersionParts{};
+  RegistryKey key;
+  LONG status = RegOpenKeyExA(root, path, 0, KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS, key.receive());
+  if (status != ERROR_SUCCESS) return status;
+
+  for (DWORD index = 0;; ++index) {
+    char subkey[kSubkeyNameBytes];
+    DWORD length = sizeof(subkey);
+    status = RegEnumKeyExA(key.get(), index, subkey, &length, nullptr, nullptr, nullptr, nullptr);
+    if (status != ERROR_SUCCESS) break;
+
+    // The version reader cuts its text, so it reads a copy of the name.
+    char scratch[kSubkeyNameBytes];
+    memcpy(scratch, subkey, sizeof(scratch));
+    VersionParts version;
+    if (ParseVersionText(scratch, &version) == 0) continue;
+    if (CompareVersionParts(version, *best) <= 0) continue;
+    *best = version;
+    if (name != nullptr) CopyText(name, kPathChars, subkey);
+  }
+  return status == ERROR_NO_MORE_ITEMS ? ERROR_SUCCESS : status;
+}
+
+}  // namespace kest
