@@ -1,0 +1,27 @@
+// Codes one TokenBlock into the bit stream: the block header with its three
+// code tables, then every symbol.
+//
+// Block layout, in stream order:
+//   16 bits   symbol count (1..65535)
+//   pre-tree  lengths (19 symbols) that code the character lengths
+//   char      character/length code lengths (510 symbols) via the pre-tree
+//   position  position class code lengths (17 symbols)
+//   symbols   per token: its character/length code; for a match, then the
+//             position class code and the class's extra bits
+// A table whose alphabet has one symbol (or none) in the block is written
+// as a zero count followed by that symbol; its code then takes no bits.
+#pragma once
+#include <cstdint>
+
+#include "archive/bit_writer.h"
+#include "archive/token_block.h"
+
+namespace kest {
+
+// Writes block (count 1..kMaxBlockSymbols) to out.
+void CodeBlock(const TokenBlock& block, BitWriter& out);
+
+// The number of bits CodeBlock would write for block.
+uint64_t CodedBlockBits(const TokenBlock& block);
+
+}  // namespace kest
