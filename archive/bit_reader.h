@@ -1,0 +1,62 @@
+// The entry decoder's bit input: packed bytes read most significant bit
+// first, with zero bits for as long as anyone asks once the bytes run out
+// (running out is not an error; the entry then fails its CRC).
+//
+// bits_ holds the next unread bits of the stream left-aligned (the next bit
+// is bit 63); count_ of them are loaded, the rest are zero or the leading
+// bits of bytes not yet counted. Callers call Refill() and then take at most
+// kGuaranteedBits bits before the next Refill().
+#pragma once
+#include <cstdint>
+
+namespace kest {
+
+class BitReader {
+ public:
+  static constexpr int kGuaranteedBits = 56;
+
+  BitReader(const uint8_t* data, uint32_t size) : next_(data), end_(data + size) { Refill(); }
+
+  void Refill() {
+    if (count_ >= kGuaranteedBits) return;
+    if (end_ - next_ >= 8) {
+      uint64_t word = 0;
+      for (int k = 0; k < 8; ++k) word = word << 8 | next_[k];
+      bits_ |= word >> count_;
+      // Whole bytes that fitted; the part of the next byte ORed in above
+      // is ORed again, at the same place, by the next refill.
+      int taken = (63 - count_) >> 3;
+      next_ += taken;
+      count_ += taken * 8;
+      return;
+    }
+    while (count_ < kGuaranteedBits) {
+      uint64_t byte = next_ < end_ ? *next_++ : 0;
+      bits_ |= byte << (56 - count_);
+      count_ += 8;
+    }
+  }
+
+  // The next n bits (1 to 16) without taking them.
+  uint32_t Peek(int n) const { return static_cast<uint32_t>(bits_ >> (64 - n)); }
+  // Takes n bits (0 to count_).
+  void Skip(int n) {
+    bits_ <<= n;
+    count_ -= n;
+  }
+  // Takes and returns the next n bits (0 to 16).
+  uint32_t Get(int n) {
+    if (n == 0) return 0;
+    uint32_t value = Peek(n);
+    Skip(n);
+    return value;
+  }
+
+ private:
+  const uint8_t* next_;  // first byte not yet counted in count_
+  const uint8_t* end_;
+  uint64_t bits_ = 0;
+  int count_ = 0;
+};
+
+}  // namespace kest

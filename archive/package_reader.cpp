@@ -1,0 +1,128 @@
+#include "archive/package_reader.h"
+
+#include <cstring>
+#include <new>
+
+#include "archive/reader_codes.h"
+#include "core/install_codes.h"
+#include "core/install_status.h"
+
+namespace kest {
+
+PackageReader::PackageReader(ByteSource* source, bool owns_source, OutputFileSystem& files)
+    : source_(source), owns_source_(owns_source), files_(files) {}
+
+PackageReader::~PackageReader() {
+  if (owns_source_) delete source_;
+}
+
+void PackageReader::Record(uint32_t code) {
+  error_ |= code;
+  if (code > kCodeDiskFull) usable_ = false;
+  else entry_ok_ = false;
+}
+
+bool PackageReader::Open() {
+  error_ = 0;
+  entry_ok_ = true;
+  usable_ = false;
+  if (source_->Tell(&archive_start_) != 0) {
+    Record(kReaderNoPosition);
+    return false;
+  }
+  uint32_t error = ReadEntryHeader(*source_, crc_, &main_);
+  if (error == 0 && main_.id == kEndMarkerId) error = kReaderBadHeader;
+  if (error != 0) {
+    Record(error);
+    return false;
+  }
+  archive_length_ = main_.value;
+  if (!ReadTrailer(*source_)) return false;
+
+  if (main_.original_size == 0) {
+    if (!ReadEntry()) return false;
+  } else if (!main_.CopyTo(&entry_)) {
+    // A package whose first header is already an entry.
+    Record(kCodeOutOfMemory);
+    return false;
+  }
+  if (entry_.id == kEndMarkerId) {
+    Record(kReaderNoEntry);
+    return false;
+  }
+  error = LoadEntryData();
+  if (error != 0) {
+    Record(error == kCodeOutOfMemory ? error : kReaderReadError);
+    return false;
+  }
+  has_entry_ = true;
+  usable_ = true;
+  return true;
+}
+
+bool PackageReader::NextEntry() {
+  if (!usable_) {
+    Record(kReaderNoEntry);
+    return false;
+  }
+  has_entry_ = false;
+  data_.reset();
+  if (!ReadEntry()) return false;
+  if (entry_.id == kEndMarkerId) {
+    Record(kReaderEndOfArchive);
+    return false;
+  }
+  const uint32_t error = LoadEntryData();
+  if (error != 0) {
+    Record(error);
+    return false;
+  }
+  has_entry_ = true;
+  usable_ = true;
+  return true;
+}
+
+bool PackageReader::ReadEntry() {
+  const uint32_t error = ReadEntryHeader(*source_, crc_, &entry_);
+  if (error != 0) Record(error);
+  return error == 0;
+}
+
+uint32_t PackageReader::LoadEntryData() {
+  const uint32_t size = entry_.packed_size;
+  if (size > packed_size_limit_) return kCodeOutOfMemory;
+  data_.reset(new (std::nothrow) uint8_t[size == 0 ? 1 : size]);
+  if (!data_) return kCodeOutOfMemory;
+  uint32_t got = 0;
+  const uint32_t error = ReadFully(*source_, data_.get(), size, &got);
+  if (error != 0) {
+    data_.reset();
+    return error;
+  }
+  // Data cut short by the end of the source reads as zeros; the entry then
+  // fails its CRC when extracted.
+  memset(data_.get() + got, 0, size - got);
+  return 0;
+}
+
+const uint8_t* PackageReader::GetEntryData() const { return has_entry_ ? data_.get() : nullptr; }
+
+uint32_t PackageReader::GetEntryPackedSize() const { return has_entry_ ? entry_.packed_size : 0; }
+
+const char* PackageReader::GetEntryName() const { return has_entry_ ? entry_.name() : ""; }
+
+bool PackageReader::SetEntryName(const char* path) { return has_entry_ && entry_.SetName(path); }
+
+bool PackageReader::GetEntryVersion(uint16_t version[4]) const {
+  if (!has_entry_) return false;
+  memcpy(version, entry_.version, sizeof(entry_.version));
+  return (version[0] | version[1] | version[2] | version[3]) != 0;
+}
+
+uint64_t PackageReader::GetEntryFileTime() const { return has_entry_ ? entry_.file_time : 0; }
+
+bool ReportReaderError(const PackageReader& reader, const char* detail, uint32_t buttons) {
+  return ReportReaderError(reader.GetError(), detail, buttons);
+}
+
+}  // namespace kest

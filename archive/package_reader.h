@@ -1,0 +1,130 @@
+// PackageReader: the forward-only reader of a package archive, one entry at
+// a time. Moving to an entry reads its header and loads its packed bytes
+// whole into memory; the entry can then be inspected, its packed bytes used
+// directly, or extracted to a file (ExtractEntry, in extract.cpp).
+//
+// Every operation returns true/false and records why in the error word: a
+// code is ORed in and never cleared while the reader lives. A code above
+// 0x8040F000 clears the archive-usable flag (the reader is finished); any
+// other code (the codes of reader_codes.h and system error codes) clears
+// only the entry-ok flag.
+//
+// Subclassing: ReadTrailer is called once by Open(), after the main header
+// has been read (GetArchiveLength() is set) and before the first entry is
+// read. It is given the reader's source, must leave its position where it
+// found it, records its failures with Record() and returns false to stop
+// the construction. archive_start() + GetArchiveLength() is where the
+// archive ends and the trailer begins.
+#pragma once
+#include <cstdint>
+#include <memory>
+
+#include "archive/crc32.h"
+#include "archive/entry_header.h"
+#include "archive/output_file.h"
+#include "core/byte_io.h"
+
+namespace kest {
+
+class PackageReader {
+ public:
+  // source is positioned at the archive's start; the reader deletes it at
+  // destruction when owns_source. ExtractEntry writes through files. Both
+  // must outlive the reader.
+  PackageReader(ByteSource* source, bool owns_source, OutputFileSystem& files);
+  virtual ~PackageReader();
+  PackageReader(const PackageReader&) = delete;
+  PackageReader& operator=(const PackageReader&) = delete;
+
+  // The construction steps: reads the main header, the trailer
+  // (ReadTrailer) and the first entry with its packed data. Returns
+  // IsUsable(). Call once.
+  bool Open();
+
+  // The current entry's packed bytes (GetEntryPackedSize() of them), valid
+  // until the next move; null when there is no current entry.
+  virtual const uint8_t* GetEntryData() const;
+  virtual uint32_t GetEntryPackedSize() const;
+  // Moves to the next entry. False at the end (0x4019 recorded; the reader
+  // stays usable) or on an error; there is then no current entry.
+  virtual bool NextEntry();
+  // Writes the current entry to GetEntryName(); true when it was written,
+  // its CRC matched and the reader is still usable. A failed output is
+  // deleted unless the decoder's write failed with other than a full disk.
+  virtual bool ExtractEntry();
+  virtual uint32_t GetError() const { return error_; }
+  virtual bool IsUsable() const { return usable_; }
+  virtual bool ReadTrailer(ByteSource& source) = 0;
+  // The current entry's name (lower-cased, "\" separators) or, after
+  // SetEntryName, its output path; "" when there is no current entry.
+  virtual const char* GetEntryName() const;
+  // Makes path the output path. False when it cannot be copied (nothing is
+  // recorded) or there is no current entry.
+  virtual bool SetEntryName(const char* path);
+  // The four version words of the current entry; false when all are zero.
+  virtual bool GetEntryVersion(uint16_t version[4]) const;
+  // The archive length L from the main header's Qel1 extension.
+  virtual uint32_t GetArchiveLength() const { return archive_length_; }
+  // The current entry's Windows file time from its Qel1 extension.
+  virtual uint64_t GetEntryFileTime() const;
+
+  bool entry_ok() const { return entry_ok_; }
+  // True between a successful move and the next one.
+  bool HasEntry() const { return has_entry_; }
+  // The current record: an entry, the end marker after the end, or empty.
+  const EntryHeader& entry() const { return entry_; }
+  const EntryHeader& main_header() const { return main_; }
+  // The source position at which the archive starts.
+  uint32_t archive_start() const { return archive_start_; }
+
+  // Entries whose packed size is above limit are refused like a failed
+  // allocation (kCodeOutOfMemory). No limit by default; the fuzz targets
+  // set one so that a forged size cannot ask for gigabytes.
+  void set_packed_size_limit(uint32_t limit) { packed_size_limit_ = limit; }
+
+ protected:
+  // ORs code into the error word and clears the flag it concerns.
+  void Record(uint32_t code);
+  Crc32& crc() { return crc_; }
+
+ private:
+  // Reads the next header into entry_; false with the code recorded.
+  bool ReadEntry();
+  // Allocates and reads the current entry's packed data (zero-filled past
+  // the end of the source). Returns 0, kCodeOutOfMemory or the read's
+  // system error code.
+  uint32_t LoadEntryData();
+  void ExtractStored(ByteSink& out);
+  void ExtractCompressed(ByteSink& out);
+
+  ByteSource* source_;
+  bool owns_source_;
+  OutputFileSystem& files_;
+  uint32_t archive_start_ = 0;
+  EntryHeader main_;
+  EntryHeader entry_;
+  bool has_entry_ = false;
+  std::unique_ptr<uint8_t[]> data_;
+  uint32_t archive_length_ = 0;
+  uint32_t error_ = 0;
+  bool entry_ok_ = true;
+  bool usable_ = false;
+  uint32_t packed_size_limit_ = 0xFFFFFFFF;
+  Crc32 crc_;
+  uint32_t decoder_crc_ = Crc32::kStart;
+};
+
+// A reader for an archive on its own: no image before it and no trailer
+// after it (archives written by any ARJ archiver). Its ReadTrailer reads
+// nothing and succeeds.
+class BareArchiveReader : public PackageReader {
+ public:
+  using PackageReader::PackageReader;
+  bool ReadTrailer(ByteSource&) override { return true; }
+};
+
+// Reports the reader's error word through the error dialog (0 and the end
+// of archive are not reported). True when the user chose Try Again.
+bool ReportReaderError(const PackageReader& reader, const char* detail, uint32_t buttons);
+
+}  // namespace kest
