@@ -18,8 +18,8 @@ constexpr uint8_t kFileTypeBinary = 0;
 constexpr uint8_t kFileTypeMain = 2;
 constexpr uint16_t kAttributeArchive = 0x20;
 
-HeaderFields CommonFields(uint8_t file_type, uint32_t dos_time) {
-  HeaderFields f = {};
+EntryFields CommonFields(uint8_t file_type, uint32_t dos_time) {
+  EntryFields f;
   f.archiver_version = kArchiverVersion;
   f.minimum_version = kMinimumVersion;
   f.host_os = kHostMsDos;
@@ -73,9 +73,9 @@ uint32_t ArchiveWriter::Begin(const char* archive_name, uint32_t dos_time) {
   uint32_t name_size = StoredName(archive_name, name, &last_part);
   if (name_size == 0) return Fail(kCodeInvalidFileName);
   uint8_t header[kHeaderOverhead + kMaxEntryName];
-  uint32_t size = BuildHeader(CommonFields(kFileTypeMain, dos_time), name, name_size,
-                              Qel1Fields{}, crc_, header);
-  main_value_offset_ = size - kQel1Size - 4 - 2 + 20;
+  uint32_t size = BuildHeader(CommonFields(kFileTypeMain, dos_time), name, name_size, crc_, header);
+  // The extension's value field: 4 bytes before its CRC and the final 0.
+  main_value_offset_ = length_ + size - 2 - 4 - 4;
   uint32_t code = Write(header, size);
   if (code == 0) stage_ = 1;
   return code;
@@ -107,24 +107,23 @@ uint32_t ArchiveWriter::AddEntry(const EntryInfo& info, const uint8_t* data, uin
     }
   }
 
-  HeaderFields fields = CommonFields(kFileTypeBinary, info.dos_time);
+  EntryFields fields = CommonFields(kFileTypeBinary, info.dos_time);
   fields.method = static_cast<uint8_t>(method);
   fields.packed_size = stream_size;
   fields.original_size = size;
   crc_.Reset();
   crc_.Update(data, size);
-  fields.crc = crc_.Value();
+  fields.data_crc = crc_.Value();
   fields.file_spec_position = last_part;
   fields.access_mode = kAttributeArchive;
-  Qel1Fields qel1 = {};
-  std::memcpy(qel1.version, info.version, sizeof(qel1.version));
-  qel1.file_time = info.file_time;
+  std::memcpy(fields.version, info.version, sizeof(fields.version));
+  fields.file_time = info.file_time;
   uint8_t header[kHeaderOverhead + kMaxEntryName];
-  uint32_t header_size = BuildHeader(fields, name, name_size, qel1, crc_, header);
+  uint32_t header_size = BuildHeader(fields, name, name_size, crc_, header);
   uint32_t code = Write(header, header_size);
   if (code == 0) code = Write(stream, stream_size);
   if (code == 0 && written != nullptr) {
-    *written = {method, stream_size, size, fields.crc};
+    *written = {method, stream_size, size, fields.data_crc};
   }
   return code;
 }
@@ -142,10 +141,10 @@ ArchiveLengthPatch ArchiveWriter::LengthPatch() const {
   ArchiveLengthPatch patch = {};
   patch.offset = main_value_offset_;
   // The extension as Begin wrote it, with the value set.
-  uint8_t extension[kQel1Size] = {'Q', 'e', 'l', '1'};
+  uint8_t extension[kQel1ExtensionSize] = {'Q', 'e', 'l', '1'};
   PutLe32(extension + 20, length_);
   PutLe32(patch.bytes, length_);
-  PutLe32(patch.bytes + 4, Crc32Of(extension, kQel1Size));
+  PutLe32(patch.bytes + 4, Crc32Of(extension, kQel1ExtensionSize));
   return patch;
 }
 
@@ -154,14 +153,14 @@ uint32_t SetArchiveLength(uint8_t* archive, uint32_t size, uint32_t length) {
   if (size < 4 || archive[0] != 0x60 || archive[1] != 0xEA) return kWriterBadArchive;
   uint32_t basic_size = archive[2] | (uint32_t{archive[3]} << 8);
   uint32_t extension_at = 4 + basic_size + 4 + 2;
-  if (basic_size == 0 || size < extension_at + kQel1Size + 4) return kWriterBadArchive;
+  if (basic_size == 0 || size < extension_at + kQel1ExtensionSize + 4) return kWriterBadArchive;
   uint32_t extension_size = archive[extension_at - 2] | (uint32_t{archive[extension_at - 1]} << 8);
   uint8_t* extension = archive + extension_at;
-  if (extension_size != kQel1Size || std::memcmp(extension, "Qel1", 4) != 0) {
+  if (extension_size != kQel1ExtensionSize || std::memcmp(extension, "Qel1", 4) != 0) {
     return kWriterBadArchive;
   }
   PutLe32(extension + 20, length);
-  PutLe32(extension + kQel1Size, Crc32Of(extension, kQel1Size));
+  PutLe32(extension + kQel1ExtensionSize, Crc32Of(extension, kQel1ExtensionSize));
   return 0;
 }
 

@@ -102,9 +102,9 @@ struct BlockTables {
   Table positions;
   uint32_t char_count = 0;  // character lengths written (trimmed)
 
-  explicit BlockTables(const TokenBlock& block) {
-    chars.Build(block.char_freq, kCharAlphabet);
-    positions.Build(block.position_freq, kPositionAlphabet);
+  explicit BlockTables(const SymbolCounts& counts) {
+    chars.Build(counts.chars, kCharAlphabet);
+    positions.Build(counts.positions, kPositionAlphabet);
     uint32_t pre_freq[kPreTreeAlphabet] = {};
     if (chars.used >= 2) {
       char_count = TrimmedCount(chars.lengths, kCharAlphabet);
@@ -136,14 +136,15 @@ struct BlockTables {
 
 }  // namespace
 
-void CodeBlock(const TokenBlock& block, BitWriter& out) {
-  BlockTables tables(block);
-  tables.WalkHeader(block.count, [&](uint32_t bits, uint32_t value) { out.Put(bits, value); });
+void CodeBlock(const TokenBlock& block, uint32_t begin, uint32_t end, const SymbolCounts& counts,
+               BitWriter& out) {
+  BlockTables tables(counts);
+  tables.WalkHeader(end - begin, [&](uint32_t bits, uint32_t value) { out.Put(bits, value); });
   const uint8_t* char_lengths = tables.chars.lengths;
   const uint16_t* char_codes = tables.chars.codes;
   const uint8_t* position_lengths = tables.positions.lengths;
   const uint16_t* position_codes = tables.positions.codes;
-  for (uint32_t t = 0; t < block.count; ++t) {
+  for (uint32_t t = begin; t < end; ++t) {
     uint32_t symbol = block.symbols[t];
     out.Put(char_lengths[symbol], char_codes[symbol]);
     if (symbol < 256) continue;
@@ -154,16 +155,16 @@ void CodeBlock(const TokenBlock& block, BitWriter& out) {
   }
 }
 
-uint64_t CodedBlockBits(const TokenBlock& block) {
-  BlockTables tables(block);
+uint64_t CodedBlockBits(const SymbolCounts& counts, uint32_t symbol_count) {
+  BlockTables tables(counts);
   uint64_t bits = 0;
-  tables.WalkHeader(block.count, [&](uint32_t count, uint32_t) { bits += count; });
+  tables.WalkHeader(symbol_count, [&](uint32_t count, uint32_t) { bits += count; });
   for (uint32_t s = 0; s < kCharAlphabet; ++s) {
-    bits += uint64_t{block.char_freq[s]} * tables.chars.lengths[s];
+    bits += uint64_t{counts.chars[s]} * tables.chars.lengths[s];
   }
   for (uint32_t c = 0; c < kPositionAlphabet; ++c) {
     uint32_t extra = c > 1 ? c - 1 : 0;
-    bits += uint64_t{block.position_freq[c]} * (tables.positions.lengths[c] + extra);
+    bits += uint64_t{counts.positions[c]} * (tables.positions.lengths[c] + extra);
   }
   return bits;
 }

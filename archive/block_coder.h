@@ -1,5 +1,5 @@
-// Codes one TokenBlock into the bit stream: the block header with its three
-// code tables, then every symbol.
+// Codes a run of tokens as one block of the bit stream: the block header
+// with its three code tables, then every symbol.
 //
 // Block layout, in stream order:
 //   16 bits   symbol count (1..65535)
@@ -18,10 +18,13 @@
 
 namespace kest {
 
-// Writes block (count 1..kMaxBlockSymbols) to out.
-void CodeBlock(const TokenBlock& block, BitWriter& out);
+// Writes tokens [begin, end) of block as one stream block; counts must be
+// their symbol counts, and 1 <= end - begin <= kMaxBlockSymbols.
+void CodeBlock(const TokenBlock& block, uint32_t begin, uint32_t end, const SymbolCounts& counts,
+               BitWriter& out);
 
-// The number of bits CodeBlock would write for block.
-uint64_t CodedBlockBits(const TokenBlock& block);
+// The number of bits CodeBlock would write for symbol_count tokens with
+// these counts.
+uint64_t CodedBlockBits(const SymbolCounts& counts, uint32_t symbol_count);
 
 }  // namespace kest

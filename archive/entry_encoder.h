@@ -50,6 +50,7 @@ class EntryEncoder : private BlockSink {
   LzParser parser_;
   BitWriter* out_ = nullptr;
   uint32_t limit_ = 0;
+  uint32_t min_block_ = 0;
 };
 
 }  // namespace kest

@@ -24,13 +24,13 @@ uint32_t CrcOf(Crc32& crc, const uint8_t* data, uint32_t size) {
 
 }  // namespace
 
-uint32_t BuildHeader(const HeaderFields& f, const char* name, uint32_t name_size,
-                     const Qel1Fields& qel1, Crc32& crc, uint8_t* out) {
-  const uint32_t basic_size = kFirstHeaderSize + name_size + 2;
-  uint8_t* p = Put16(out, kHeaderId);
+uint32_t BuildHeader(const EntryFields& f, const char* name, uint32_t name_size, Crc32& crc,
+                     uint8_t* out) {
+  const uint32_t basic_size = kLeastFirstHeaderSize + name_size + 2;
+  uint8_t* p = Put16(out, kArjHeaderId);
   p = Put16(p, basic_size);
   uint8_t* basic = p;
-  *p++ = static_cast<uint8_t>(kFirstHeaderSize);
+  *p++ = static_cast<uint8_t>(kLeastFirstHeaderSize);
   *p++ = f.archiver_version;
   *p++ = f.minimum_version;
   *p++ = f.host_os;
@@ -41,7 +41,7 @@ uint32_t BuildHeader(const HeaderFields& f, const char* name, uint32_t name_size
   p = Put32(p, f.dos_time);
   p = Put32(p, f.packed_size);
   p = Put32(p, f.original_size);
-  p = Put32(p, f.crc);
+  p = Put32(p, f.data_crc);
   p = Put16(p, f.file_spec_position);
   p = Put16(p, f.access_mode);
   p = Put16(p, f.host_data);
@@ -50,15 +50,15 @@ uint32_t BuildHeader(const HeaderFields& f, const char* name, uint32_t name_size
   *p++ = 0;  // name terminator
   *p++ = 0;  // empty comment
   p = Put32(p, CrcOf(crc, basic, basic_size));
-  p = Put16(p, kQel1Size);
+  p = Put16(p, kQel1ExtensionSize);
   uint8_t* extension = p;
   std::memcpy(p, "Qel1", 4);
   p += 4;
-  for (uint16_t word : qel1.version) p = Put16(p, word);
-  p = Put32(p, static_cast<uint32_t>(qel1.file_time));
-  p = Put32(p, static_cast<uint32_t>(qel1.file_time >> 32));
-  p = Put32(p, qel1.value);
-  p = Put32(p, CrcOf(crc, extension, kQel1Size));
+  for (uint16_t word : f.version) p = Put16(p, word);
+  p = Put32(p, static_cast<uint32_t>(f.file_time));
+  p = Put32(p, static_cast<uint32_t>(f.file_time >> 32));
+  p = Put32(p, f.value);
+  p = Put32(p, CrcOf(crc, extension, kQel1ExtensionSize));
   p = Put16(p, 0);
   return static_cast<uint32_t>(p - out);
 }

@@ -11,6 +11,12 @@ inline uint32_t HashThree(const uint8_t* p, uint32_t bits) {
   return (v * 0x9E3779B1u) >> (32 - bits);
 }
 
+inline uint16_t Load16(const uint8_t* p) {
+  uint16_t v;
+  std::memcpy(&v, p, 2);
+  return v;
+}
+
 // Length of the common prefix of a and b, at most limit bytes.
 inline uint32_t CommonLength(const uint8_t* a, const uint8_t* b, uint32_t limit) {
   uint32_t length = 0;
@@ -64,15 +70,19 @@ uint32_t LzParser::LongestMatch(uint32_t pos, uint32_t floor, uint32_t* distance
   uint32_t best = floor;
   uint32_t best_distance = 0;
   uint32_t candidate = prev_[pos & (kChainSize - 1)];
-  // Invariant: best < limit, so scan[best] and candidate[best] are inside.
+  // Invariant: 2 <= best < limit, so the two bytes ending at scan[best]
+  // and at match[best] are inside the input. Comparing them first rejects
+  // most candidates that cannot beat best.
+  uint16_t scan_end = Load16(scan + best - 1);
   while (candidate != kNone && pos - candidate <= kMaxDistance) {
     const uint8_t* match = data_ + candidate;
-    if (match[best] == scan[best] && match[0] == scan[0] && match[1] == scan[1]) {
+    if (Load16(match + best - 1) == scan_end && Load16(match) == Load16(scan)) {
       uint32_t length = CommonLength(match, scan, limit);
       if (length > best) {
         best = length;
         best_distance = pos - candidate;
         if (length >= level_.nice_length || length == limit) break;
+        scan_end = Load16(scan + best - 1);
       }
     }
     if (--chain == 0) break;
@@ -86,7 +96,7 @@ uint32_t LzParser::LongestMatch(uint32_t pos, uint32_t floor, uint32_t* distance
 
 bool LzParser::Flush() {
   bool go_on = sink_->TakeBlock(*block_);
-  block_->Clear();
+  block_->count = 0;
   return go_on;
 }
 
@@ -172,7 +182,7 @@ bool LzParser::Parse(const uint8_t* data, uint32_t size, const ParseLevel& level
   level_ = level;
   sink_ = &sink;
   std::memset(head_, 0xFF, sizeof(uint32_t) << kHashBits);
-  block_->Clear();
+  block_->count = 0;
   bool done = level.lazy ? ParseLazy() : ParseGreedy();
   if (done && block_->count != 0) done = Flush();
   return done;

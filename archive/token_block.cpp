@@ -4,10 +4,14 @@
 
 namespace kest {
 
-void TokenBlock::Clear() {
-  count = 0;
-  std::memset(char_freq, 0, sizeof(char_freq));
-  std::memset(position_freq, 0, sizeof(position_freq));
+void SymbolCounts::Count(const TokenBlock& block, uint32_t begin, uint32_t end) {
+  std::memset(chars, 0, sizeof(chars));
+  std::memset(positions, 0, sizeof(positions));
+  for (uint32_t t = begin; t < end; ++t) {
+    uint32_t symbol = block.symbols[t];
+    ++chars[symbol];
+    if (symbol >= 256) ++positions[PositionClass(block.positions[t])];
+  }
 }
 
 }  // namespace kest

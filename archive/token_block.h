@@ -1,6 +1,6 @@
-// One block of the packed stream before it is coded: the parser's literals
-// and matches in order, with the symbol frequencies that the block's
-// Huffman tables are built from.
+// The parser's literals and matches in order, as symbols of the packed
+// stream's alphabets, before they are coded; up to one stream block's
+// worth (the coder may cut it into several blocks).
 //
 // Symbols of the character/length alphabet:
 //   0..255    a literal byte
@@ -12,9 +12,10 @@
 #pragma once
 #include <cstdint>
 
+#include "archive/entry_decoder.h"
+
 namespace kest {
 
-constexpr uint32_t kWindowSize = 26624;      // history the decoder keeps
 constexpr uint32_t kMinMatch = 3;
 constexpr uint32_t kMaxMatch = 256;
 constexpr uint32_t kMaxDistance = kWindowSize;  // position code 26623
@@ -31,23 +32,23 @@ struct TokenBlock {
   uint16_t symbols[kMaxBlockSymbols];
   uint16_t positions[kMaxBlockSymbols];  // position code, for match symbols only
   uint32_t count = 0;
-  uint32_t char_freq[kCharAlphabet] = {};
-  uint32_t position_freq[kPositionAlphabet] = {};
 
-  void AddLiteral(uint8_t byte) {
-    symbols[count++] = byte;
-    ++char_freq[byte];
-  }
+  void AddLiteral(uint8_t byte) { symbols[count++] = byte; }
   // length 3..256, distance 1..kMaxDistance.
   void AddMatch(uint32_t length, uint32_t distance) {
-    uint32_t symbol = length + 253;
-    uint32_t code = distance - 1;
-    symbols[count] = static_cast<uint16_t>(symbol);
-    positions[count++] = static_cast<uint16_t>(code);
-    ++char_freq[symbol];
-    ++position_freq[PositionClass(code)];
+    symbols[count] = static_cast<uint16_t>(length + 253);
+    positions[count++] = static_cast<uint16_t>(distance - 1);
   }
-  void Clear();
+};
+
+// Symbol frequencies of a run of tokens: what its Huffman tables are built
+// from.
+struct SymbolCounts {
+  uint32_t chars[kCharAlphabet];
+  uint32_t positions[kPositionAlphabet];
+
+  // Counts tokens [begin, end) of block, from zero.
+  void Count(const TokenBlock& block, uint32_t begin, uint32_t end);
 };
 
 }  // namespace kest
