@@ -7,6 +7,11 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <memory>
+
+#include "archive/bit_writer.h"
+#include "archive/block_coder.h"
+#include "archive/header_builder.h"
 
 namespace kest {
 namespace test {
@@ -167,6 +172,51 @@ uint32_t ReferenceCrc32(const uint8_t* data, size_t size) {
     for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
   }
   return ~crc;
+}
+
+Bytes DeepCodeStream(Bytes* original) {
+  auto block = std::make_unique<TokenBlock>();
+  original->clear();
+  uint32_t fib[22] = {1, 1};
+  for (int k = 2; k < 22; ++k) fib[k] = fib[k - 1] + fib[k - 2];
+  for (uint32_t round = 0; round < fib[21]; ++round) {
+    for (int k = 0; k < 22; ++k) {
+      if (round >= fib[k]) continue;
+      block->AddLiteral(static_cast<uint8_t>(k * 11));
+      original->push_back(static_cast<uint8_t>(k * 11));
+    }
+  }
+  SymbolCounts counts;
+  counts.Count(*block, 0, block->count);
+  BitWriter out;
+  CodeBlock(*block, 0, block->count, counts, out);
+  out.Flush();
+  return Bytes(out.data(), out.data() + out.size());
+}
+
+Bytes SingleEntryArchive(const char* name, uint8_t method, const Bytes& packed,
+                         const Bytes& original) {
+  Crc32 crc;
+  EntryFields f;
+  f.archiver_version = 4;
+  f.minimum_version = 1;
+  f.flags = 0x10;
+  f.file_type = 2;
+  f.dos_time = 0x22388502;
+  uint8_t header[kHeaderOverhead + 64];
+  Bytes out(header, header + BuildHeader(f, "ONE.ARJ", 7, crc, header));
+  f.file_type = 0;
+  f.method = method;
+  f.packed_size = static_cast<uint32_t>(packed.size());
+  f.original_size = static_cast<uint32_t>(original.size());
+  f.data_crc = ReferenceCrc32(original.data(), original.size());
+  f.access_mode = 0x20;
+  uint32_t size = BuildHeader(f, name, static_cast<uint32_t>(strlen(name)), crc, header);
+  out.insert(out.end(), header, header + size);
+  out.insert(out.end(), packed.begin(), packed.end());
+  const uint8_t end[4] = {0x60, 0xEA, 0, 0};
+  out.insert(out.end(), end, end + 4);
+  return out;
 }
 
 uint32_t StoredHeader::Field32(int offset) const {

@@ -74,5 +74,14 @@ bool WalkArchive(const Bytes& archive, StoredHeader* main, std::vector<StoredHea
 
 uint32_t ReferenceCrc32(const uint8_t* data, size_t size);
 
+// A packed stream of one block whose literal frequencies follow the
+// Fibonacci numbers, so that its optimal code (21 bits deep) has to be
+// limited to 16 bits; *original receives the bytes it decodes to.
+Bytes DeepCodeStream(Bytes* original);
+
+// A whole archive holding one entry with the given packed stream.
+Bytes SingleEntryArchive(const char* name, uint8_t method, const Bytes& packed,
+                         const Bytes& original);
+
 }  // namespace test
 }  // namespace kest

@@ -93,6 +93,25 @@ TEST_P(ExternalArchiverTest, ArjAndSevenZipExtractEveryEntry) {
   ExpectExtracted(entries, dir.path() + "/7z");
 }
 
+// A block whose code had to be cut to 16 bits: both archivers must accept
+// the limited tables.
+TEST(LimitedCodeTest, ArjAndSevenZipExtract) {
+  Bytes original;
+  Bytes packed = test::DeepCodeStream(&original);
+  test::TempDir dir;
+  ASSERT_FALSE(dir.path().empty());
+  test::WriteFile(dir.path() + "/deep.arj", test::SingleEntryArchive("deep.bin", 1, packed, original));
+  std::string output;
+  EXPECT_EQ(0, test::RunCommand("cd " + dir.path() + " && mkdir arj && arj x -y -i deep.arj arj/",
+                                &output))
+      << output;
+  EXPECT_EQ(0, test::RunCommand("7z x -y -o" + dir.path() + "/7z " + dir.path() + "/deep.arj",
+                                &output))
+      << output;
+  ExpectExtracted({{"deep.bin", original}}, dir.path() + "/arj");
+  ExpectExtracted({{"deep.bin", original}}, dir.path() + "/7z");
+}
+
 INSTANTIATE_TEST_SUITE_P(Methods, ExternalArchiverTest, ::testing::Values(1u, 2u, 3u, 0u),
                          [](const ::testing::TestParamInfo<uint32_t>& info) {
                            return "Method" + std::to_string(info.param);

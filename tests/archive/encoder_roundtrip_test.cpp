@@ -2,12 +2,14 @@
 // own decoder, to the original bytes and CRC.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "archive/crc32.h"
 #include "archive/entry_decoder.h"
 #include "archive/entry_encoder.h"
+#include "archive/huffman_code.h"
 #include "tests/archive/archive_test_support.h"
 
 namespace kest {
@@ -69,6 +71,27 @@ TEST(EncoderRoundTripTest, OwnDecoderRestoresEveryInput) {
       EXPECT_EQ(test::ReferenceCrc32(c.data.data(), size), ~reg);
     }
   }
+}
+
+// One block of literals whose frequencies are the Fibonacci numbers: its
+// optimal code would be 21 bits deep. The coder must cut it to 16 bits and
+// still fill the code space, or the decoder rejects the table.
+TEST(EncoderRoundTripTest, DeepOptimalCodeIsLimitedAndDecodes) {
+  Bytes expected;
+  Bytes packed = test::DeepCodeStream(&expected);
+  // The stream's own frequencies do need the limit.
+  std::vector<uint32_t> freq(kCharAlphabet, 0);
+  for (uint8_t byte : expected) ++freq[byte];
+  uint8_t lengths[kCharAlphabet];
+  BuildCodeLengths(freq.data(), kCharAlphabet, kMaxCodeBits, lengths);
+  EXPECT_EQ(kMaxCodeBits, *std::max_element(lengths, lengths + kCharAlphabet));
+
+  test::MemorySink decoded;
+  Crc32 crc;
+  uint32_t reg = Crc32::kStart;
+  ASSERT_EQ(0u, DecodeEntry(packed.data(), static_cast<uint32_t>(packed.size()),
+                            static_cast<uint32_t>(expected.size()), crc, &reg, decoded));
+  EXPECT_TRUE(decoded.bytes == expected);
 }
 
 // The methods trade time for size on compressible data, and the stream
