@@ -13,8 +13,9 @@ struct MethodLevel {
 };
 
 // Indexed by method - 1. Measured on a mixed corpus of text, binaries,
-// random data and runs: each step down roughly halves the time for about
-// half a percent (method 2) or four percent (method 3) more output.
+// random data and runs (bench/encoder_bench): against method 1, method 2
+// takes about 70% of the time for 0.3% more output, method 3 about 40% of
+// the time for 3% more.
 constexpr MethodLevel kLevels[3] = {
     // chain good nice lazy  far3  lazy  tokens
     {{256, 32, 256, 256, 4096, true, kMaxBlockSymbols}, 1024},

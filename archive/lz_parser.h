@@ -1,5 +1,6 @@
 // Turns input bytes into literals and matches (LZ77 over the decoder's
-// 26624-byte window) with hash chains, and hands them over block by block.
+// 26624-byte window) with hash chains, and hands them over in batches of
+// at most kMaxBlockSymbols tokens.
 //
 // Every position with three bytes ahead is entered in a chain of earlier
 // positions with the same three-byte hash; a search walks that chain, newest
@@ -18,10 +19,11 @@ struct ParseLevel {
   uint32_t max_lazy;      // lazy only: a match this long is taken at once
   uint32_t far_three;     // a 3-byte match further back than this is not worth it
   bool lazy;              // defer a match by one byte when the next one is longer
-  uint32_t block_symbols; // symbols per block (1..kMaxBlockSymbols)
+  uint32_t block_symbols; // tokens per batch (1..kMaxBlockSymbols)
 };
 
-// Receives each finished block; returning false stops the parse.
+// Receives each full batch of tokens (and the last, partial one); returning
+// false stops the parse.
 class BlockSink {
  public:
   virtual ~BlockSink() = default;
@@ -38,8 +40,7 @@ class LzParser {
   // Allocates the chains and the block; false when memory is short.
   bool Init();
 
-  // Parses data[0..size) and hands every block, the last one partial, to
-  // sink. Returns false when the sink stopped it. Needs Init.
+  // Parses data[0..size) and hands every batch to sink. Returns false when the sink stopped it. Needs Init.
   bool Parse(const uint8_t* data, uint32_t size, const ParseLevel& level, BlockSink& sink);
 
  private:
