@@ -7,6 +7,7 @@
 #include "core/install_codes.h"
 #include "core/install_record.h"
 #include "core/install_status.h"
+#include "verify/open_package.h"
 
 namespace kest {
 namespace {
@@ -77,7 +78,10 @@ void RunInstallSequence(HWND main_window) {
     FindInstallerFolder(record->installer_folder);
 
     if (CheckRights() && ReadCommandLine(*record)) {
-      // The package, the manifests and the install itself follow here.
+      // Opening the package checks its signature; a failure has been
+      // reported and its code is the run's exit code.
+      record->reader = OpenPackage();
+      // The manifests and the install itself follow here.
     }
     delete record;
   }

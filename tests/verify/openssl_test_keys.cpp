@@ -3,9 +3,11 @@
 #include <openssl/bn.h>
 #include <openssl/core_names.h>
 #include <openssl/evp.h>
+#include <openssl/pem.h>
 #include <openssl/rsa.h>
 #include <openssl/x509.h>
 
+#include <cstdio>
 #include <cstring>
 #include <stdexcept>
 
@@ -38,6 +40,14 @@ OpenSslKey::OpenSslKey(int bits, unsigned e) {
         "RSA key generation");
   BN_free(exponent);
   EVP_PKEY_CTX_free(ctx);
+}
+
+OpenSslKey::OpenSslKey(const std::string& pem_path) {
+  FILE* f = fopen(pem_path.c_str(), "rb");
+  Check(f != nullptr, "open PEM file");
+  key_ = PEM_read_PrivateKey(f, nullptr, nullptr, nullptr);
+  fclose(f);
+  Check(key_ != nullptr, "read PEM private key");
 }
 
 OpenSslKey::~OpenSslKey() { EVP_PKEY_free(key_); }

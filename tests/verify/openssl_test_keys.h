@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "verify/rsa_public_key.h"
@@ -17,6 +18,8 @@ class OpenSslKey {
  public:
   // A fresh key of `bits` bits with public exponent e.
   OpenSslKey(int bits, unsigned e);
+  // The private key in a PEM file.
+  explicit OpenSslKey(const std::string& pem_path);
   ~OpenSslKey();
 
   kest::RsaPublicKey PublicKey() const;

@@ -1,0 +1,89 @@
+#include "tests/kestpack/kestpack_test_support.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cstring>
+
+#include "verify/archive_offset_slot.h"
+
+namespace kest {
+namespace test {
+namespace {
+
+uint32_t Le32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24; }
+
+void MakeParents(const std::string& path) {
+  for (size_t slash = path.find('/', 1); slash != std::string::npos;
+       slash = path.find('/', slash + 1)) {
+    mkdir(path.substr(0, slash).c_str(), 0755);
+  }
+}
+
+}  // namespace
+
+std::vector<PackFileSpec> SamplePackFiles() {
+  Bytes dll;
+  ReadFile(Fixture("versioned.dll"), &dll);
+  const std::string ini = "[Component1]\r\nName=Morvane Development\r\nVersion=1.1\r\n";
+  const std::string inf = "[Dependency1]\r\nName=Runtime\r\n";
+  return {
+      {"CPACK.INI", Bytes(ini.begin(), ini.end()), 854140757},
+      {"CPACK.INF", Bytes(inf.begin(), inf.end()), 854140758},
+      {"pack/ReadMe.TXT", MakeInput(InputKind::kText, 40000, 1), 1700000001},
+      {"pack/help/grid.txt", MakeInput(InputKind::kPhrases, 70000, 2), 1700000002},
+      {"pack/help/deep/empty.txt", {}, 1700000003},
+      {"pack/_winsys/tiny.dll", dll, 1700000004},
+      {"pack/data/random.bin", MakeInput(InputKind::kRandom, 30000, 3), 1700000005},
+      {"pack/data/runs.bin", MakeInput(InputKind::kRuns, 100000, 4), 1700000006},
+  };
+}
+
+void SetMtime(const std::string& path, int64_t seconds) {
+  struct timespec times[2] = {{time_t(seconds), 0}, {time_t(seconds), 0}};
+  utimensat(AT_FDCWD, path.c_str(), times, 0);
+}
+
+void WritePack(const std::string& root, const std::vector<PackFileSpec>& files) {
+  for (const PackFileSpec& f : files) {
+    std::string path = root + "/" + f.name;
+    MakeParents(path);
+    WriteFile(path, f.data);
+    SetMtime(path, f.mtime);
+  }
+}
+
+int Kestpack(const std::string& args, std::string* output) {
+  std::string ignored;
+  return RunCommand(std::string(KESTPACK_EXE) + " " + args + " 2>&1", output ? output : &ignored);
+}
+
+std::string BuildArgs(const std::string& root, const std::string& out, bool archive_only) {
+  std::string args = "build -o " + out + " --components " + root + "/CPACK.INI --dependencies " +
+                     root + "/CPACK.INF ";
+  if (archive_only) return args + "--archive-only " + root + "/pack";
+  return args + "--stub " + Fixture("tiny_stub.exe") + " --key " +
+         SourcePath("tests/keys/test-signing-key.pem") + " " + root + "/pack";
+}
+
+std::string Fixture(const std::string& name) { return std::string(KEST_FIXTURES) + "/" + name; }
+std::string SourcePath(const std::string& relative) {
+  return std::string(KEST_SOURCE_DIR) + "/" + relative;
+}
+
+bool SplitInstaller(const Bytes& file, InstallerParts* parts) {
+  size_t slot = FindArchiveOffsetSlot(file.data(), file.size());
+  if (slot == file.size()) return false;
+  parts->archive_offset = Le32(&file[slot + kSlotOffsetField]);
+  // Main header: id, B, B bytes, CRC, extension size (24), then "Qel1" and
+  // the value at +20.
+  size_t a = parts->archive_offset;
+  if (a + 4 > file.size()) return false;
+  size_t extension = a + 4 + (file[a + 2] | file[a + 3] << 8) + 4 + 2;
+  if (extension + 24 > file.size() || memcmp(&file[extension], "Qel1", 4) != 0) return false;
+  parts->archive_length = Le32(&file[extension + 20]);
+  return true;
+}
+
+}  // namespace test
+}  // namespace kest

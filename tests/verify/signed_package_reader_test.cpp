@@ -1,0 +1,210 @@
+#include "verify/signed_package_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "archive/archive_writer.h"
+#include "archive/memory_source.h"
+#include "archive/posix_output_files.h"
+#include "archive/reader_codes.h"
+#include "core/install_codes.h"
+#include "openssl_test_keys.h"
+#include "verify/signature_record.h"
+
+namespace kest {
+namespace {
+
+using kest_test::Bytes;
+
+class VectorSink : public ByteSink {
+ public:
+  uint32_t Write(const void* data, uint32_t size) override {
+    bytes.insert(bytes.end(), static_cast<const uint8_t*>(data),
+                 static_cast<const uint8_t*>(data) + size);
+    return 0;
+  }
+  Bytes bytes;
+};
+
+// A package file: 3000 bytes of image, the archive, the signature record
+// and ten more bytes.
+struct Package {
+  Bytes file;
+  uint32_t archive_offset = 3000;
+  uint32_t archive_length = 0;
+  uint32_t main_header_end = 0;  // where the first entry header starts
+};
+
+Package MakePackage(const kest_test::OpenSslKey& signer) {
+  Package p;
+  for (uint32_t i = 0; i < p.archive_offset; ++i) p.file.push_back(uint8_t(i * 7));
+  VectorSink archive;
+  ArchiveWriter writer(archive);
+  const std::string manifest = "[Component1]\r\nName=Test\r\n";
+  Bytes data(50000);
+  for (size_t i = 0; i < data.size(); ++i) data[i] = uint8_t("kestinst"[i % 8] + i / 1000);
+  EntryInfo info = {"CPACK.INI", 0x22388269, 0x01BC0A3C4155F880, {0, 0, 0, 0}};
+  EXPECT_EQ(writer.Begin("CPACK.ARJ", 0x22388269), 0u);
+  p.main_header_end = p.archive_offset + uint32_t(archive.bytes.size());
+  EXPECT_EQ(writer.AddEntry(info, reinterpret_cast<const uint8_t*>(manifest.data()),
+                            uint32_t(manifest.size()), 0),
+            0u);
+  info.name = "Data/Big.BIN";
+  EXPECT_EQ(writer.AddEntry(info, data.data(), uint32_t(data.size()), 1), 0u);
+  EXPECT_EQ(writer.Finish(), 0u);
+  p.archive_length = writer.length();
+  EXPECT_EQ(SetArchiveLength(archive.bytes.data(), p.archive_length, p.archive_length), 0u);
+  p.file.insert(p.file.end(), archive.bytes.begin(), archive.bytes.end());
+
+  Bytes signature = signer.SignMd5(p.file);
+  uint8_t sig[kSignatureBytes], record[kSignatureRecordBytes];
+  memcpy(sig, signature.data(), sizeof sig);
+  BuildSignatureRecord(sig, record);
+  p.file.insert(p.file.end(), record, record + sizeof record);
+  p.file.insert(p.file.end(), 10, 0xEE);
+  return p;
+}
+
+// A memory source that can be told to fail one kind of operation.
+class TestSource : public MemorySource {
+ public:
+  explicit TestSource(const Bytes& bytes) : MemorySource(bytes.data(), uint32_t(bytes.size())) {}
+  uint32_t Tell(uint32_t* position) override {
+    return fail_tell_after-- == 0 ? 6 : MemorySource::Tell(position);
+  }
+  uint32_t Size(uint32_t* size) override { return fail_size ? 21 : MemorySource::Size(size); }
+  int fail_tell_after = -1;  // succeed this many times, then fail once
+  bool fail_size = false;
+};
+
+class TestFiles : public PackageFileAccess {
+ public:
+  explicit TestFiles(const Bytes& bytes) : bytes_(bytes) {}
+  uint32_t GetPackagePath(char* path, size_t size) override {
+    if (path_error != 0) return path_error;
+    snprintf(path, size, "c:\\setup.exe");
+    return 0;
+  }
+  std::unique_ptr<ByteSource> OpenForSequentialRead(const char* path) override {
+    EXPECT_STREQ(path, "c:\\setup.exe");
+    if (!can_open) return nullptr;
+    return std::unique_ptr<ByteSource>(new MemorySource(bytes_.data(), uint32_t(bytes_.size())));
+  }
+  uint32_t path_error = 0;
+  bool can_open = true;
+
+ private:
+  const Bytes& bytes_;
+};
+
+class SignedReader : public testing::Test {
+ protected:
+  static void SetUpTestSuite() { signer_ = new kest_test::OpenSslKey(768, 65537); }
+  static void TearDownTestSuite() { delete signer_; }
+  static kest_test::OpenSslKey* signer_;
+  PosixFileSystem output_;
+};
+kest_test::OpenSslKey* SignedReader::signer_ = nullptr;
+
+TEST_F(SignedReader, IntactPackageOpensAtItsFirstEntryAndKeepsItsTrailer) {
+  Package p = MakePackage(*signer_);
+  RsaPublicKey key = signer_->PublicKey();
+  TestSource source(p.file);
+  source.Seek(p.archive_offset);
+  TestFiles files(p.file);
+  SignedPackageReader reader(&source, false, output_, files, &key);
+  ASSERT_TRUE(reader.Open()) << std::hex << reader.GetError();
+  EXPECT_EQ(reader.GetError(), 0u);
+  EXPECT_STREQ(reader.GetEntryName(), "cpack.ini");
+  EXPECT_EQ(reader.GetArchiveLength(), p.archive_length);
+  EXPECT_EQ(reader.trailer_size(), kSignatureRecordBytes + 10);
+  ASSERT_TRUE(reader.NextEntry());
+  EXPECT_STREQ(reader.GetEntryName(), "data\\big.bin");
+  EXPECT_FALSE(reader.NextEntry());
+  EXPECT_EQ(reader.GetError(), kReaderEndOfArchive);
+}
+
+TEST_F(SignedReader, FailuresAndTheirCodes) {
+  const Package good = MakePackage(*signer_);
+  const uint32_t end_of_archive = good.archive_offset + good.archive_length;
+  struct Case {
+    const char* name;
+    Bytes file;
+    uint32_t code;
+    SignatureVerdict verdict;
+    int fail_tell_after;
+    bool fail_size;
+    uint32_t path_error;
+    bool can_open;
+  };
+  auto flipped = [&](size_t at) {
+    Bytes b = good.file;
+    b[at] ^= 0x40;
+    return b;
+  };
+  auto cut = [&](size_t size) { return Bytes(good.file.begin(), good.file.begin() + size); };
+  const Case kCases[] = {
+      {"image byte", flipped(10), kCodeDamagedPackage, SignatureVerdict::kMismatch, -1, false, 0,
+       true},
+      {"last packed byte", flipped(end_of_archive - 5), kCodeDamagedPackage,
+       SignatureVerdict::kMismatch, -1, false, 0, true},
+      {"second marker", flipped(end_of_archive + kSecondMarkerOffset + 2), kCodeDamagedPackage,
+       SignatureVerdict::kBadMarker, -1, false, 0, true},
+      {"signer case", flipped(end_of_archive + kSignerOffset), kCodeDamagedPackage,
+       SignatureVerdict::kUnknownSigner, -1, false, 0, true},
+      {"no trailer at all", cut(end_of_archive), kCodeDamagedPackage,
+       SignatureVerdict::kTrailerTooShort, -1, false, 0, true},
+      {"cut short inside the archive", cut(end_of_archive - 100), kReaderShortTrailer,
+       SignatureVerdict::kPass, -1, false, 0, true},
+      {"cannot open the file again", good.file, kCodeDamagedPackage,
+       SignatureVerdict::kCannotOpen, -1, false, 0, false},
+      {"own path unknown", good.file, 122, SignatureVerdict::kPass, -1, false, 122, true},
+      {"file size unknown", good.file, 21, SignatureVerdict::kPass, -1, true, 0, true},
+      // The reader asks for the position once itself; the trailer step next.
+      {"position unknown", good.file, 6, SignatureVerdict::kPass, 1, false, 0, true},
+  };
+  RsaPublicKey key = signer_->PublicKey();
+  for (const Case& c : kCases) {
+    TestSource source(c.file);
+    source.Seek(good.archive_offset);
+    source.fail_tell_after = c.fail_tell_after;
+    source.fail_size = c.fail_size;
+    TestFiles files(c.file);
+    files.path_error = c.path_error;
+    files.can_open = c.can_open;
+    SignedPackageReader reader(&source, false, output_, files, &key);
+    EXPECT_FALSE(reader.Open()) << c.name;
+    EXPECT_EQ(reader.GetError(), c.code) << c.name << std::hex << " got 0x" << reader.GetError();
+    EXPECT_EQ(reader.verdict(), c.verdict) << c.name;
+    EXPECT_FALSE(reader.IsUsable()) << c.name;
+    EXPECT_EQ(reader.trailer(), nullptr) << c.name << ": trailer kept after a failure";
+    if (c.fail_tell_after < 0) {
+      uint32_t position = 0;
+      source.Tell(&position);
+      EXPECT_EQ(position, good.main_header_end) << c.name << ": position not restored";
+    }
+  }
+}
+
+TEST_F(SignedReader, BuiltinKeyAcceptsPackagesSignedWithTheRepositoryTestKey) {
+  kest_test::OpenSslKey test_key(KEST_SOURCE_DIR "/tests/keys/test-signing-key.pem");
+  Package p = MakePackage(test_key);
+  TestSource source(p.file);
+  source.Seek(p.archive_offset);
+  TestFiles files(p.file);
+  SignedPackageReader reader(&source, false, output_, files);
+  EXPECT_TRUE(reader.Open()) << std::hex << reader.GetError();
+
+  Package other = MakePackage(*signer_);
+  TestSource other_source(other.file);
+  other_source.Seek(other.archive_offset);
+  TestFiles other_files(other.file);
+  SignedPackageReader refused(&other_source, false, output_, other_files);
+  EXPECT_FALSE(refused.Open());
+  EXPECT_EQ(refused.GetError(), kCodeDamagedPackage);
+}
+
+}  // namespace
+}  // namespace kest

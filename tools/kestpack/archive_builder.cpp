@@ -1,0 +1,78 @@
+#include "tools/kestpack/archive_builder.h"
+
+#include <cstdio>
+
+#include "archive/archive_writer.h"
+#include "core/install_codes.h"
+#include "tools/kestpack/file_times.h"
+#include "tools/kestpack/host_files.h"
+#include "tools/kestpack/pe_image.h"
+
+namespace kest {
+namespace {
+
+class VectorSink : public ByteSink {
+ public:
+  explicit VectorSink(std::vector<uint8_t>* bytes) : bytes_(bytes) {}
+  uint32_t Write(const void* data, uint32_t size) override {
+    const uint8_t* p = static_cast<const uint8_t*>(data);
+    bytes_->insert(bytes_->end(), p, p + size);
+    return 0;
+  }
+
+ private:
+  std::vector<uint8_t>* bytes_;
+};
+
+std::string WriterError(uint32_t code) {
+  char text[64];
+  if (code == kCodeOutOfMemory) return "out of memory";
+  snprintf(text, sizeof text, "archive writer error 0x%X", code);
+  return code == kWriterTooLarge ? "the archive would exceed 4 GiB" : text;
+}
+
+}  // namespace
+
+bool BuildArchive(const std::vector<ArchiveInput>& inputs, std::vector<uint8_t>* archive,
+                  const BuildProgress& progress, std::string* error) {
+  archive->clear();
+  VectorSink sink(archive);
+  ArchiveWriter writer(sink);
+  const ArchiveInput* latest = nullptr;
+  for (const ArchiveInput& in : inputs) {
+    if (!latest || in.mtime_seconds > latest->mtime_seconds ||
+        (in.mtime_seconds == latest->mtime_seconds &&
+         in.mtime_nanoseconds > latest->mtime_nanoseconds)) {
+      latest = &in;
+    }
+  }
+  uint32_t code = writer.Begin(
+      kArchiveName, latest ? UnixToLocalDosTime(latest->mtime_seconds, latest->mtime_nanoseconds)
+                           : UnixToLocalDosTime(0, 0));
+  std::vector<uint8_t> data;
+  for (size_t i = 0; code == 0 && i < inputs.size(); ++i) {
+    const ArchiveInput& in = inputs[i];
+    if (!ReadWholeFile(in.path, &data, error)) return false;
+    EntryInfo info = {};
+    info.name = in.name.c_str();
+    info.dos_time = UnixToLocalDosTime(in.mtime_seconds, in.mtime_nanoseconds);
+    info.file_time = UnixToFileTime(in.mtime_seconds, in.mtime_nanoseconds);
+    ReadFileVersion(data.data(), data.size(), info.version);
+    WrittenEntry written = {};
+    code = writer.AddEntry(info, data.data(), uint32_t(data.size()), in.method, &written);
+    if (code != 0) {
+      *error = in.path + ": " + WriterError(code);
+      return false;
+    }
+    if (progress) progress(i, {written.method, written.original_size, written.packed_size});
+  }
+  if (code == 0) code = writer.Finish();
+  if (code == 0) code = SetArchiveLength(archive->data(), uint32_t(archive->size()), writer.length());
+  if (code != 0) {
+    *error = WriterError(code);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace kest

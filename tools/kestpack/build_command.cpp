@@ -1,0 +1,234 @@
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "tools/kestpack/archive_builder.h"
+#include "tools/kestpack/commands.h"
+#include "tools/kestpack/entry_names.h"
+#include "tools/kestpack/host_files.h"
+#include "tools/kestpack/installer_image.h"
+#include "tools/kestpack/pack_folder.h"
+#include "tools/kestpack/rsa_signer.h"
+#include "verify/md5.h"
+#include "verify/pkcs1_md5.h"
+
+namespace kest {
+namespace {
+
+constexpr uint32_t kDefaultMethod = 1;
+
+// One line on the terminal, rewritten after every entry.
+class ProgressLine {
+ public:
+  explicit ProgressLine(size_t total) : total_(total), on_(isatty(STDERR_FILENO) != 0) {}
+  void Show(size_t index, const std::string& name) {
+    if (!on_) return;
+    std::string shown = name.size() > 50 ? "..." + name.substr(name.size() - 47) : name;
+    fprintf(stderr, "\r\033[Kpacking %zu/%zu (%zu%%) %s", index + 1, total_,
+            (index + 1) * 100 / (total_ ? total_ : 1), shown.c_str());
+    fflush(stderr);
+  }
+  void Done() {
+    if (on_) fprintf(stderr, "\r\033[K");
+  }
+
+ private:
+  size_t total_;
+  bool on_;
+};
+
+std::string BaseName(const std::string& path) {
+  size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool ManifestInput(const std::string& path, std::vector<ArchiveInput>* inputs,
+                   std::string* error) {
+  std::string name = BaseName(path), reason;
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) {
+    *error = path + ": " + strerror(errno);
+    return false;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    *error = path + ": not a file";
+    return false;
+  }
+  if (!CheckEntryName(name, &reason)) {
+    *error = path + ": cannot be packed as \"" + name + "\": " + reason;
+    return false;
+  }
+  inputs->push_back({name, path, int64_t(st.st_mtim.tv_sec), st.st_mtim.tv_nsec, 0});
+  return true;
+}
+
+// The installer built with this stub can only accept the package when the
+// stub carries the public half of the signing key.
+void WarnOnForeignStub(const std::vector<uint8_t>& image, const RsaSigner& signer,
+                       const std::string& stub_path) {
+  std::vector<uint8_t> der = signer.PublicKeyDer();
+  if (!der.empty() && std::search(image.begin(), image.end(), der.begin(), der.end()) == image.end()) {
+    PrintError("warning: " + stub_path +
+               " does not carry the public key of the signing key; that installer will refuse "
+               "the package as damaged");
+  }
+}
+
+// Signs image + archive and checks the signature with the installer's own
+// verifier before anything is written.
+bool Sign(const RsaSigner& signer, const std::vector<uint8_t>& image,
+          const std::vector<uint8_t>& archive, uint8_t (&record)[kSignatureRecordBytes],
+          std::string* error) {
+  uint8_t signature[kSignatureBytes];
+  if (!signer.SignMd5({{image.data(), image.size()}, {archive.data(), archive.size()}},
+                      signature, error)) {
+    return false;
+  }
+  std::vector<uint8_t> der = signer.PublicKeyDer();
+  RsaPublicKey key;
+  Md5 md5;
+  md5.Update(image.data(), image.size());
+  md5.Update(archive.data(), archive.size());
+  uint8_t digest[kMd5DigestBytes];
+  md5.Final(digest);
+  if (!ParseRsaPublicKeyDer(der.data(), der.size(), &key) ||
+      !VerifyMd5Signature(key, digest, signature, sizeof signature)) {
+    *error = "the new signature does not verify; nothing written";
+    return false;
+  }
+  BuildSignatureRecord(signature, record);
+  return true;
+}
+
+int RunBuild(const std::vector<std::string>& args) {
+  ParsedArgs parsed;
+  int status = kExitOk;
+  if (!BeginCommand(kBuildCommand, args,
+                    {"-o", "--stub", "--key", "--components", "--dependencies", "--method"},
+                    {"--archive-only"}, 1, "one FOLDER", &parsed, &status)) {
+    return status;
+  }
+  std::string error;
+  const bool archive_only = parsed.Has("--archive-only");
+  std::vector<std::string> required = {"-o", "--components", "--dependencies"};
+  if (!archive_only) {
+    required.push_back("--stub");
+    required.push_back("--key");
+  }
+  for (const std::string& option : required) {
+    if (parsed.Value(option).empty()) return UsageError(kBuildCommand, option + " is required");
+  }
+  uint32_t method = kDefaultMethod;
+  if (parsed.Has("--method")) {
+    std::string m = parsed.Value("--method");
+    if (m.size() != 1 || m[0] < '0' || m[0] > '3') {
+      return UsageError(kBuildCommand, "--method takes 0, 1, 2 or 3");
+    }
+    method = uint32_t(m[0] - '0');
+  }
+  const std::string output = parsed.Value("-o"), folder = parsed.operands[0];
+
+  // Everything that can be refused is checked before the long part.
+  std::vector<ArchiveInput> inputs;
+  if (!ManifestInput(parsed.Value("--components"), &inputs, &error) ||
+      !ManifestInput(parsed.Value("--dependencies"), &inputs, &error)) {
+    PrintError(error);
+    return kExitBadInput;
+  }
+  std::vector<PackFile> files;
+  if (!CollectPackFiles(folder, &files, &error)) {
+    PrintError(error);
+    return kExitBadInput;
+  }
+  for (const PackFile& f : files) {
+    inputs.push_back({f.name, f.path, f.mtime_seconds, f.mtime_nanoseconds, method});
+  }
+  std::vector<uint8_t> image;
+  RsaSigner signer;
+  if (!archive_only) {
+    std::vector<uint8_t> stub;
+    const std::string stub_path = parsed.Value("--stub");
+    if (!ReadWholeFile(stub_path, &stub, &error)) {
+      PrintError(error);
+      return kExitBadInput;
+    }
+    if (!PrepareInstallerImage(stub, &image, &error)) {
+      PrintError(stub_path + ": " + error);
+      return kExitBadInput;
+    }
+    if (!signer.Load(parsed.Value("--key"), &error)) {
+      PrintError(error);
+      return kExitBadInput;
+    }
+    WarnOnForeignStub(image, signer, stub_path);
+  }
+
+  std::vector<uint8_t> archive;
+  ProgressLine progress(inputs.size());
+  bool built = BuildArchive(
+      inputs, &archive,
+      [&](size_t i, const BuiltEntry&) { progress.Show(i, inputs[i].name); }, &error);
+  progress.Done();
+  if (!built) {
+    PrintError(error);
+    return kExitBadInput;
+  }
+  uint8_t record[kSignatureRecordBytes];
+  std::vector<ByteSpan> parts;
+  if (!archive_only) {
+    if (uint64_t(image.size()) + archive.size() > UINT32_MAX) {
+      PrintError(output + ": the installer would exceed 4 GiB");
+      return kExitBadInput;
+    }
+    if (!Sign(signer, image, archive, record, &error)) {
+      PrintError(error);
+      return kExitBadInput;
+    }
+    parts.push_back({image.data(), image.size()});
+  }
+  parts.push_back({archive.data(), archive.size()});
+  if (!archive_only) parts.push_back({record, sizeof record});
+  if (!WriteFileAtomically(output, parts, archive_only ? 0666 : 0777, &error)) {
+    PrintError(error);
+    return kExitBadInput;
+  }
+  printf("%s: %zu entries, archive of %zu bytes", output.c_str(), inputs.size(), archive.size());
+  if (!archive_only) printf(" at offset %zu, signed", image.size());
+  printf("\n");
+  return kExitOk;
+}
+
+}  // namespace
+
+const Subcommand kBuildCommand = {
+    "build",
+    "usage: kestpack build -o OUT.exe --stub kestinst.exe --key PRIVATE_KEY\n"
+    "                      --components CPACK.INI --dependencies CPACK.INF\n"
+    "                      [--method 0|1|2|3] [--archive-only] FOLDER\n"
+    "\n"
+    "Builds a signed installer: the stub's image up to the end of its last\n"
+    "section, the package archive, and the signature trailer.\n"
+    "\n"
+    "  -o OUT             the file to write (replaced only when the build succeeds)\n"
+    "  --stub FILE        the installer executable (kestinst.exe)\n"
+    "  --key FILE         PEM private key, RSA-768 (see kestpack keygen)\n"
+    "  --components FILE  the component manifest: first entry, stored\n"
+    "  --dependencies FILE the dependency manifest: second entry, stored\n"
+    "  --method N         compression of FOLDER's files: 0 stored, 1 best (default),\n"
+    "                     2, 3 fastest; an entry that does not shrink is stored\n"
+    "  --archive-only     write the bare ARJ archive alone (--stub, --key not needed)\n"
+    "\n"
+    "FOLDER's files follow the manifests in the byte order of their relative\n"
+    "paths ('/' between folders); those paths are the entry names, so top-level\n"
+    "folders _win, _winsys and _scriba select the installer's folder tokens.\n"
+    "Names that could leave the destination ('..', ':', a leading separator,\n"
+    "device names such as CON or LPT1) or that differ only in letter case are\n"
+    "refused. Each entry carries its file's version resource (zero when it has\n"
+    "none) and modification time; the ARJ time is that moment in local time (TZ).\n"
+    "The same inputs give the same bytes.\n",
+    RunBuild};
+
+}  // namespace kest

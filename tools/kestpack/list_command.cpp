@@ -1,0 +1,87 @@
+#include <cstdio>
+#include <ctime>
+
+#include "archive/package_reader.h"
+#include "archive/posix_output_files.h"
+#include "archive/reader_codes.h"
+#include "tools/kestpack/commands.h"
+#include "tools/kestpack/file_times.h"
+#include "tools/kestpack/package_errors.h"
+#include "tools/kestpack/package_file.h"
+
+namespace kest {
+namespace {
+
+const char* const kMethodNames[] = {"stored", "m1", "m2", "m3"};
+
+std::string FormatTime(const EntryHeader& entry) {
+  char text[40];
+  struct tm t;
+  if (entry.file_time != 0) {
+    time_t seconds = time_t(FileTimeToUnix(entry.file_time));
+    gmtime_r(&seconds, &t);
+    strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S UTC", &t);
+  } else {
+    // No Qel1 time (another archiver's archive): the DOS local time.
+    snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u local",
+             (entry.dos_time >> 25) + 1980, (entry.dos_time >> 21) & 0xF,
+             (entry.dos_time >> 16) & 0x1F, (entry.dos_time >> 11) & 0x1F,
+             (entry.dos_time >> 5) & 0x3F, (entry.dos_time & 0x1F) * 2);
+  }
+  return text;
+}
+
+int RunList(const std::vector<std::string>& args) {
+  ParsedArgs parsed;
+  int status = kExitOk;
+  if (!BeginCommand(kListCommand, args, {}, {}, 1, "one FILE", &parsed, &status)) {
+    return status;
+  }
+  std::string error;
+  PackageFile file;
+  if (!LoadPackageFile(parsed.operands[0], &file, &error)) {
+    PrintError(error);
+    return kExitBadInput;
+  }
+  MemorySource source = file.ArchiveSource();
+  PosixFileSystem no_output;
+  BareArchiveReader reader(&source, false, no_output);
+  if (!reader.Open()) {
+    PrintError(file.path + ": " + DescribeReaderError(reader.GetError()));
+    return kExitBadInput;
+  }
+  printf("%s: %s, archive at offset %u, archive length %u%s\n", file.path.c_str(), file.Kind(),
+         file.layout.archive_offset, reader.GetArchiveLength(),
+         reader.GetArchiveLength() == 0 ? " (not recorded)" : "");
+  printf("%-7s %10s %10s  %-19s %-23s %s\n", "method", "packed", "original", "version",
+         "time", "name");
+  do {
+    const EntryHeader& e = reader.entry();
+    uint16_t v[4];
+    char version[24] = "-";
+    if (reader.GetEntryVersion(v)) snprintf(version, sizeof version, "%u.%u.%u.%u", v[0], v[1], v[2], v[3]);
+    printf("%-7s %10u %10u  %-19s %-23s %s\n", e.method < 4 ? kMethodNames[e.method] : "?",
+           e.packed_size, e.original_size, version, FormatTime(e).c_str(), reader.GetEntryName());
+  } while (reader.NextEntry());
+  if (reader.GetError() != kReaderEndOfArchive) {
+    PrintError(file.path + ": " + DescribeReaderError(reader.GetError()));
+    return kExitBadInput;
+  }
+  return kExitOk;
+}
+
+}  // namespace
+
+const Subcommand kListCommand = {
+    "list",
+    "usage: kestpack list FILE\n"
+    "\n"
+    "Lists the entries of an installer or a bare ARJ archive (written by kestpack\n"
+    "or any ARJ archiver) as the installer's reader sees them: method, packed and\n"
+    "original size, file version (- for none), file time (UTC from the entry's\n"
+    "Qel1 extension, else the ARJ local time) and name (lower-cased, '\\'\n"
+    "between folders); and the archive's offset and length. The signature is\n"
+    "not checked (see kestpack verify).\n",
+    RunList};
+
+}  // namespace kest

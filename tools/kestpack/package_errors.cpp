@@ -1,0 +1,63 @@
+#include "tools/kestpack/package_errors.h"
+
+#include <cstdio>
+
+#include "archive/reader_codes.h"
+#include "core/install_codes.h"
+
+namespace kest {
+namespace {
+
+std::string Hex(uint32_t code) {
+  char text[16];
+  snprintf(text, sizeof text, "0x%X", code);
+  return text;
+}
+
+}  // namespace
+
+std::string DescribeReaderError(uint32_t word) {
+  // Codes combine by OR, and combinations are not told apart: a word that
+  // is not one known code is shown as a number.
+  struct Known {
+    uint32_t code;
+    const char* text;
+  };
+  static const Known kKnown[] = {
+      {kCodeDamagedPackage, "the package signature check failed"},
+      {kCodeOutOfMemory, "out of memory"},
+      {kCodeDiskFull, "disk full"},
+      {kCodeWriteFailed, "write error"},
+      {kReaderReadError, "read error"},
+      {kReaderBadCrc, "CRC mismatch"},
+      {kReaderBadHeader, "not an ARJ header where one should be"},
+      {kReaderNoEntry, "no entry"},
+      {kReaderBadMethod, "unsupported method"},
+      {kReaderBadTable, "corrupt compressed data"},
+      {kReaderBadState, "decoder state error"},
+      {kReaderNoWindow, "no memory for the decoder"},
+      {kReaderNoPosition, "archive position unknown"},
+      {kReaderShortTrailer, "the file ends before the archive does (cut short)"},
+  };
+  for (const Known& k : kKnown) {
+    if (word == k.code) return std::string(k.text) + " (" + Hex(word) + ")";
+  }
+  return "error " + Hex(word);
+}
+
+std::string DescribeVerdict(SignatureVerdict verdict) {
+  switch (verdict) {
+    case SignatureVerdict::kPass: return "signature OK";
+    case SignatureVerdict::kTrailerTooShort: return "no signature record (trailer shorter than 144 bytes)";
+    case SignatureVerdict::kBadMarker: return "signature record damaged (\"RuvxSig\" marker)";
+    case SignatureVerdict::kUnknownSigner: return "signer is not \"Morvane Development\"";
+    case SignatureVerdict::kBadKey: return "unusable public key";
+    case SignatureVerdict::kCannotOpen: return "cannot open the package again";
+    case SignatureVerdict::kReadFailed: return "cannot read the signed bytes";
+    case SignatureVerdict::kOutOfMemory: return "out of memory";
+    case SignatureVerdict::kMismatch: return "signature does not match the package bytes";
+  }
+  return "unknown";
+}
+
+}  // namespace kest

@@ -1,0 +1,71 @@
+#include "verify/signed_package_reader.h"
+
+#include <new>
+
+#include "archive/entry_header.h"
+#include "archive/reader_codes.h"
+#include "core/install_codes.h"
+#include "core/text_limits.h"
+#include "verify/memory_hooks.h"
+
+namespace kest {
+
+SignedPackageReader::SignedPackageReader(ByteSource* source, bool owns_source,
+                                         OutputFileSystem& output, PackageFileAccess& files,
+                                         const RsaPublicKey* key)
+    : PackageReader(source, owns_source, output), files_(files), has_key_(key != nullptr) {
+  if (has_key_) MemoryCopy(&key_, key, sizeof key_);
+}
+
+uint32_t SignedPackageReader::LoadTrailer(ByteSource& source) {
+  uint32_t file_size = 0;
+  uint32_t code = source.Size(&file_size);
+  if (code != 0) return code;
+  // The archive ends at its start plus the length its main header claims;
+  // a file that ends before that has no trailer.
+  uint64_t start = uint64_t(archive_start()) + GetArchiveLength();
+  if (start > file_size) return kReaderShortTrailer;
+  uint32_t size = file_size - uint32_t(start);
+  code = source.Seek(uint32_t(start));
+  if (code != 0) return code;
+  trailer_.reset(new (std::nothrow) uint8_t[size != 0 ? size : 1]);
+  if (!trailer_) return kCodeOutOfMemory;
+  MemoryFill(trailer_.get(), 0, size);
+  trailer_size_ = size;
+  uint32_t got = 0;
+  code = ReadFully(source, trailer_.get(), size, &got);
+  if (code == 0 && got != size) code = kReaderShortTrailer;
+  return code;
+}
+
+bool SignedPackageReader::ReadTrailer(ByteSource& source) {
+  uint32_t position = 0;
+  uint32_t code = source.Tell(&position);
+  if (code != 0) {
+    Record(code);
+    return false;
+  }
+  char path[kPathChars];
+  code = files_.GetPackagePath(path, sizeof path);
+  if (code == 0) code = LoadTrailer(source);
+  if (code == 0) {
+    RsaPublicKey builtin;
+    const RsaPublicKey* key = has_key_ ? &key_ : LoadBuiltinPublicKey(&builtin) ? &builtin : nullptr;
+    verdict_ = key == nullptr
+                   ? SignatureVerdict::kBadKey
+                   : CheckPackageSignature(files_, path,
+                                           uint32_t(archive_start() + GetArchiveLength()),
+                                           trailer_.get(), trailer_size_, *key);
+    if (verdict_ != SignatureVerdict::kPass) code = kCodeDamagedPackage;
+  }
+  if (code != 0) {
+    Record(code);
+    trailer_.reset();
+    trailer_size_ = 0;
+  }
+  uint32_t seek = source.Seek(position);
+  if (seek != 0) Record(seek);
+  return code == 0 && seek == 0;
+}
+
+}  // namespace kest

@@ -1,0 +1,52 @@
+// The installer's package reader: a PackageReader over the installer's own
+// file whose trailer step checks the package signature. Any failure leaves
+// the reader unusable with its code in the error word:
+//   system error code  the position, path, size, seek or read failed
+//   0x401E             the trailer could not be read whole (the file ends
+//                      before archive start + archive length)
+//   0x8040F008         no memory for the trailer
+//   0x8040F001         the signature check failed
+#pragma once
+#include <cstdint>
+#include <memory>
+
+#include "archive/package_reader.h"
+#include "verify/package_file_access.h"
+#include "verify/rsa_public_key.h"
+#include "verify/signature_check.h"
+
+namespace kest {
+
+class SignedPackageReader : public PackageReader {
+ public:
+  // As PackageReader; files supplies the package's path and the second
+  // handle for the signed-range read, and must outlive the reader. key is
+  // the public key to check against (copied); null means the key built
+  // into this build.
+  SignedPackageReader(ByteSource* source, bool owns_source, OutputFileSystem& output,
+                      PackageFileAccess& files, const RsaPublicKey* key = nullptr);
+
+  // Records the source position, reads the trailer (archive start + archive
+  // length to the end of the file), runs the signature check and moves the
+  // position back. True when every step passed.
+  bool ReadTrailer(ByteSource& source) override;
+
+  // Why the signature check failed (kPass when it passed or never ran).
+  SignatureVerdict verdict() const { return verdict_; }
+  // The trailer as read; kept only when the check passed.
+  const uint8_t* trailer() const { return trailer_.get(); }
+  uint32_t trailer_size() const { return trailer_size_; }
+
+ private:
+  // Reads the trailer into trailer_; 0 or the code to record.
+  uint32_t LoadTrailer(ByteSource& source);
+
+  PackageFileAccess& files_;
+  bool has_key_;
+  RsaPublicKey key_;
+  std::unique_ptr<uint8_t[]> trailer_;
+  uint32_t trailer_size_ = 0;
+  SignatureVerdict verdict_ = SignatureVerdict::kPass;
+};
+
+}  // namespace kest
