@@ -3,6 +3,12 @@
 #include <string>
 #include <vector>
 
+#include "archive/package_reader.h"
+#include "core/host_status_platform.h"
+#include "core/install_codes.h"
+#include "core/install_record.h"
+#include "core/install_status.h"
+#include "manifest/manifest_reader.h"
 #include "manifest/manifest_text.h"
 #include "manifest/string_list.h"
 #include "tests/manifest/failing_allocation.h"
@@ -87,6 +93,61 @@ TEST_F(AllocationFailure, EveryAllocationOfTheWalk) {
         EXPECT_EQ(files, c.component ? obsolete : "");
       }
     }
+  }
+}
+
+// The readers' out-of-memory rule: 0x8040F008 with Try Again; Try Again
+// repeats the allocation, any other answer (none in a silent run) leaves
+// the entry current, stores nothing and keeps the code pending.
+TEST_F(AllocationFailure, ReadersReportAndRetry) {
+  const std::string component = "[Component1]\r\nProduct=P\r\n";
+  const std::string dependency = "[Dependencies]\r\nDefault=C:\\D\\\r\n";
+  struct Case {
+    const char* name;
+    bool component;
+    size_t size;
+    uint32_t ui_level;
+    uint32_t choice;
+    bool read;
+  } cases[] = {
+      {"working copy, Try Again", true, component.size() + 1, 3, kChoiceRetry, true},
+      {"working copy, Exit Install", true, component.size() + 1, 3, kChoiceFirst, false},
+      {"working copy, silent", true, component.size() + 1, 0, kChoiceNone, false},
+      {"component record, Exit Install", true, sizeof(ComponentRecord), 3, kChoiceFirst, false},
+      {"dependency working copy, Try Again", false, dependency.size() + 1, 3, kChoiceRetry, true},
+      {"dependency record, Exit Install", false, sizeof(DependencyRecord), 3, kChoiceFirst, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    RecordingStatusPlatform platform;
+    Status().ui_level = c.ui_level;
+    platform.choices = {c.choice};
+    InstallRecord record;
+    std::vector<uint8_t> archive = BuildArchive({{"CPACK.INI", component}, {"CPACK.INF", dependency}});
+    OpenArchive(archive, &record);
+    if (!c.component) ASSERT_TRUE(ReadComponentManifest(&record));
+    const std::string before = record.reader->GetEntryName();
+
+    const int failed_before = FailedAllocations();
+    FailAllocations(c.size, 1);
+    bool read = c.component ? ReadComponentManifest(&record) : ReadDependencyManifest(&record);
+    EXPECT_EQ(read, c.read);
+    EXPECT_EQ(FailedAllocations() - failed_before, 1);
+    ASSERT_EQ(platform.shown.size(), c.ui_level == 3 ? 1u : 0u);
+    if (!platform.shown.empty()) {
+      EXPECT_EQ(platform.shown[0].code, kCodeOutOfMemory);
+      EXPECT_EQ(platform.shown[0].buttons, kButtonsRetry);
+    }
+    EXPECT_EQ(Status().install_code, c.read ? 0u : kCodeOutOfMemory);
+    EXPECT_EQ(record.reader->GetEntryName() != before, c.read);
+    if (c.component) {
+      EXPECT_EQ(record.components != nullptr, c.read);
+      EXPECT_EQ(record.component_text != nullptr, c.read);
+    } else {
+      EXPECT_EQ(record.dependencies != nullptr, c.read);
+      EXPECT_STREQ(record.destination, c.read ? "C:\\D\\" : kDefaultDestination);
+    }
+    StopFailingAllocations();
   }
 }
 

@@ -1,5 +1,11 @@
 #include "tests/manifest/manifest_test_support.h"
 
+#include <gtest/gtest.h>
+
+#include "archive/archive_writer.h"
+#include "archive/memory_source.h"
+#include "archive/package_reader.h"
+
 namespace kest {
 namespace {
 
@@ -16,7 +22,48 @@ const char* const kObsoleteFolders[] = {"chart", "grid", "speller", "viewer", "c
 const char* const kObsoleteNames[] = {"help.hlp", "help.cnt", "intro.bmp", "tips.hlp", "index.gid",
                                       "sample.bmp"};
 
+class VectorSink : public ByteSink {
+ public:
+  explicit VectorSink(std::vector<uint8_t>* bytes) : bytes_(bytes) {}
+  uint32_t Write(const void* data, uint32_t size) override {
+    const uint8_t* p = static_cast<const uint8_t*>(data);
+    bytes_->insert(bytes_->end(), p, p + size);
+    return 0;
+  }
+
+ private:
+  std::vector<uint8_t>* bytes_;
+};
+
+// The manifest tests extract nothing; any attempt fails.
+class NoFiles : public OutputFileSystem {
+ public:
+  uint32_t Create(const char*, std::unique_ptr<OutputFile>*) override { return 5; }
+  uint32_t Delete(const char*) override { return 5; }
+};
+
 }  // namespace
+
+std::vector<uint8_t> BuildArchive(const std::vector<std::pair<std::string, std::string>>& entries) {
+  std::vector<uint8_t> bytes;
+  VectorSink sink(&bytes);
+  ArchiveWriter writer(sink);
+  EXPECT_EQ(writer.Begin("CPACK.ARJ", 0x22388502), 0u);
+  for (const auto& entry : entries) {
+    EntryInfo info{entry.first.c_str(), 0x22388269, 0x01BC0A3C4155F880ull, {0, 0, 0, 0}};
+    const uint8_t* data = reinterpret_cast<const uint8_t*>(entry.second.data());
+    EXPECT_EQ(writer.AddEntry(info, data, static_cast<uint32_t>(entry.second.size()), 0), 0u);
+  }
+  EXPECT_EQ(writer.Finish(), 0u);
+  return bytes;
+}
+
+void OpenArchive(const std::vector<uint8_t>& archive, InstallRecord* record) {
+  static NoFiles files;
+  auto* source = new MemorySource(archive.data(), static_cast<uint32_t>(archive.size()));
+  record->reader.reset(new BareArchiveReader(source, true, files));
+  ASSERT_TRUE(record->reader->Open()) << std::hex << record->reader->GetError();
+}
 
 std::vector<std::string> ShippedObsoleteFiles() {
   std::vector<std::string> files;

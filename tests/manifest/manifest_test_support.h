@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "core/install_record.h"
 #include "manifest/manifest_records.h"
 #include "manifest/manifest_text.h"
 
@@ -23,6 +24,14 @@ std::string ShippedDependencyManifest();
 std::string Render(const ComponentRecord& record);
 std::string Render(const DependencyRecord& record);
 std::vector<std::string> Texts(const StringList* list);
+
+// A package archive of stored entries (name, contents) in this order, as the
+// writer kestpack uses makes it.
+std::vector<uint8_t> BuildArchive(const std::vector<std::pair<std::string, std::string>>& entries);
+
+// Gives record a reader over archive, positioned on its first entry. The
+// archive must outlive the reader.
+void OpenArchive(const std::vector<uint8_t>& archive, InstallRecord* record);
 
 // Collects what the walk meets; a failed allocation is retried while
 // retries_left is above 0.

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "core/text_limits.h"
 #include "manifest/version_subkey_win32.h"
 
 namespace kest {
