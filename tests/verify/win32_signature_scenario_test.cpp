@@ -1,0 +1,96 @@
+// The installer under Wine refuses a changed package. The signed package
+// comes from kestpack (a host tool), so the run provides one:
+// KEST_SIGNED_PACKAGE names it, else $KEST_BUILD/sample/MorvaneSetup.exe
+// (scripts/test.sh builds the sample package before the Win32 tests).
+// Every variant is a copy with one change, run silently; the full 32-bit
+// exit code is the verdict.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "tests/support/win32_test_support.h"
+#include "verify/archive_offset_slot.h"
+#include "verify/signature_record.h"
+
+namespace kest {
+namespace {
+
+std::string SignedPackagePath() {
+  if (const char* path = getenv("KEST_SIGNED_PACKAGE")) return path;
+  if (const char* build = getenv("KEST_BUILD")) {
+    return test::WindowsPath(std::string(build) + "/sample/MorvaneSetup.exe");
+  }
+  return "";
+}
+
+uint32_t Le32(const std::string& s, size_t at) {
+  return uint8_t(s[at]) | uint8_t(s[at + 1]) << 8 | uint8_t(s[at + 2]) << 16 |
+         uint32_t(uint8_t(s[at + 3])) << 24;
+}
+
+struct Variant {
+  const char* name;
+  std::string bytes;
+  DWORD exit_code;
+};
+
+TEST(SignatureScenario, ChangedPackagesAreRefusedWithTheRightCode) {
+  std::string package;
+  const std::string path = SignedPackagePath();
+  if (path.empty() || !test::ReadWholeFile(path, &package)) {
+    GTEST_SKIP() << "no signed package (" << path << "); run scripts/sample.sh or set "
+                 << "KEST_SIGNED_PACKAGE";
+  }
+  const uint8_t* bytes = reinterpret_cast<const uint8_t*>(package.data());
+  const size_t slot = FindArchiveOffsetSlot(bytes, package.size());
+  ASSERT_LT(slot, package.size()) << "no archive offset slot";
+  const size_t a = Le32(package, slot + kSlotOffsetField);
+  // Main header: 60 EA, B, B bytes, CRC, extension size 24, "Qel1" ... value.
+  const size_t qel1 = a + 4 + (uint8_t(package[a + 2]) | uint8_t(package[a + 3]) << 8) + 6;
+  ASSERT_EQ(package.compare(qel1, 4, "Qel1"), 0);
+  const size_t end = a + Le32(package, qel1 + 20);
+  ASSERT_EQ(package.compare(end, 8, std::string("RuvxSig\0", 8)), 0);
+  const size_t pe = Le32(package, 0x3C);
+
+  auto changed = [&](size_t at, uint8_t mask = 0x5A) {
+    std::string b = package;
+    b[at] = char(b[at] ^ mask);
+    return b;
+  };
+  const DWORD kDamaged = 0x8040F001;
+  // Image changes stay where the loader does not look (the DOS stub, the
+  // link time stamp, the slot's marker text) so that the process starts.
+  const Variant kVariants[] = {
+      {"intact", package, 0},
+      {"bytes after the signature record", package + std::string(20, 'x'), 0},
+      {"DOS stub text", changed(0x60), kDamaged},
+      {"link time stamp", changed(pe + 8), kDamaged},
+      {"slot marker text", changed(slot + 2), kDamaged},
+      {"main header's Qel1 magic (its CRC is never checked)", changed(qel1 + 1), kDamaged},
+      {"first entry's header", changed(qel1 + 30 + 10), kDamaged},
+      {"last entry's packed data", changed(end - 5), kDamaged},
+      {"end marker", changed(end - 1), kDamaged},
+      {"second marker", changed(end + kSecondMarkerOffset + 1), kDamaged},
+      {"signer in other case", changed(end + kSignerOffset + 8, 0x20), kDamaged},
+      {"signature", changed(end + kSignatureOffset + 40), kDamaged},
+      {"main header name (its CRC is checked first)", changed(a + 34), 0x400B},
+      {"archive offset moved", changed(slot + kSlotOffsetField), 0x4012},
+      {"cut short inside the archive", package.substr(0, end - 200), 0x401E},
+  };
+  test::ScratchFolder folder;
+  int n = 0;
+  for (const Variant& v : kVariants) {
+    SCOPED_TRACE(v.name);
+    const std::string exe = folder.File("variant" + std::to_string(n++) + ".exe");
+    ASSERT_TRUE(test::WriteWholeFile(exe, v.bytes));
+    const std::string target = folder.File("target");
+    test::ProcessResult result = test::RunProcess("\"" + exe + "\" /U0 \"" + target + "\"");
+    ASSERT_TRUE(result.started);
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exit_code, v.exit_code) << std::hex << "0x" << result.exit_code;
+  }
+}
+
+}  // namespace
+}  // namespace kest
