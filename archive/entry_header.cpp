@@ -115,11 +115,7 @@ uint32_t ReadHeader(ByteSource& source, Crc32& crc, EntryHeader* e) {
   e->text_size = text_size;
   if (ReadZeroFilled(source, block, text_size + kTailBytes) != 0) return kReaderReadError;
 
-  const char* name_end = static_cast<const char*>(memchr(block, 0, text_size));
-  if (name_end == nullptr) return kReaderBadHeader;
-  const char* comment = name_end + 1;
-  if (memchr(comment, 0, text_size - (comment - block)) == nullptr) return kReaderBadHeader;
-
+  // The CRC covers the B bytes from offset 4, wherever the texts end.
   const uint8_t* tail = reinterpret_cast<const uint8_t*>(block) + text_size;
   e->header_crc = Le32(tail);
   crc.Reset();
@@ -127,6 +123,11 @@ uint32_t ReadHeader(ByteSource& source, Crc32& crc, EntryHeader* e) {
   crc.Update(fixed_rest, rest);
   crc.Update(block, text_size);
   if (crc.Value() != e->header_crc) return kReaderBadCrc;
+
+  const char* name_end = static_cast<const char*>(memchr(block, 0, text_size));
+  if (name_end == nullptr) return kReaderBadHeader;
+  const char* comment = name_end + 1;
+  if (memchr(comment, 0, text_size - (comment - block)) == nullptr) return kReaderBadHeader;
 
   for (char* p = block; *p != '\0'; ++p) {
     if (*p == '/') *p = '\\';

@@ -1,0 +1,396 @@
+#include "archive/entry_decoder.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "archive/bit_reader.h"
+#include "archive/reader_codes.h"
+#include "core/install_codes.h"
+#include "tests/archive/reader_test_support.h"
+#include "tests/manifest/failing_allocation.h"
+
+namespace kest {
+namespace {
+
+using test::Bytes;
+using test::ChunkSink;
+using test::StreamBuilder;
+
+struct Decoded {
+  uint32_t code;
+  uint32_t crc_register;
+  ChunkSink sink;
+};
+
+Decoded Decode(const Bytes& packed, uint32_t original_size, ChunkSink sink = ChunkSink()) {
+  Crc32 crc;
+  Decoded d{0, 0, std::move(sink)};
+  d.code = DecodeEntry(packed.data(), static_cast<uint32_t>(packed.size()), original_size, crc,
+                       &d.crc_register, d.sink);
+  return d;
+}
+
+Bytes Text(const std::string& s) { return Bytes(s.begin(), s.end()); }
+
+// A literal (length 0) or a match.
+struct Token {
+  uint8_t literal;
+  uint32_t length;
+  uint32_t distance;
+};
+Token Lit(uint8_t byte) { return {byte, 0, 0}; }
+Token Match(uint32_t length, uint32_t distance) { return {0, length, distance}; }
+
+// What the tokens mean: bytes before the first one read as zero (the
+// decoder's window starts cleared).
+Bytes Expand(const std::vector<Token>& tokens) {
+  Bytes out;
+  for (const Token& t : tokens) {
+    if (t.length == 0) {
+      out.push_back(t.literal);
+      continue;
+    }
+    for (uint32_t k = 0; k < t.length; ++k)
+      out.push_back(out.size() >= t.distance ? out[out.size() - t.distance] : 0);
+  }
+  return out;
+}
+
+// Block heads whose codes hold every symbol: characters of 8 and 9 bits,
+// positions 0 of 1 bit and 1..16 of 5 bits.
+void UniversalHead(StreamBuilder* s, uint32_t count) {
+  s->BlockCount(count);
+  s->StandardPreTree();
+  std::vector<int> chars(510, 9);
+  chars[0] = chars[1] = 8;
+  s->CharLengths(chars);
+  std::vector<int> positions(17, 5);
+  positions[0] = 1;
+  s->PositionLengths(positions);
+}
+
+Bytes Encode(const std::vector<Token>& tokens) {
+  StreamBuilder s;
+  for (size_t at = 0; at < tokens.size(); at += 65535) {
+    const size_t n = std::min<size_t>(65535, tokens.size() - at);
+    UniversalHead(&s, static_cast<uint32_t>(n));
+    for (size_t k = at; k < at + n; ++k) {
+      if (tokens[k].length == 0) s.Literal(tokens[k].literal);
+      else s.Match(tokens[k].length, tokens[k].distance);
+    }
+  }
+  return s.Finish();
+}
+
+std::vector<Token> Literals(size_t count) {
+  std::vector<Token> tokens;
+  for (size_t k = 0; k < count; ++k) tokens.push_back(Lit(static_cast<uint8_t>(k * 7 + k / 256)));
+  return tokens;
+}
+
+void ExpectDecodes(const std::vector<Token>& tokens, const char* what) {
+  const Bytes expected = Expand(tokens);
+  Decoded d = Decode(Encode(tokens), static_cast<uint32_t>(expected.size()));
+  ASSERT_EQ(d.code, 0u) << what;
+  ASSERT_EQ(d.sink.bytes.size(), expected.size()) << what;
+  EXPECT_TRUE(d.sink.bytes == expected) << what;
+  EXPECT_EQ(~d.crc_register, Crc32Of(expected.data(), expected.size())) << what;
+  // Whole windows, then the rest.
+  for (size_t k = 0; k + 1 < d.sink.chunks.size(); ++k) EXPECT_EQ(d.sink.chunks[k], kWindowSize);
+}
+
+TEST(EntryDecoder, WorkedExamples) {
+  struct Case {
+    Bytes packed;
+    uint32_t size;
+    const char* output;
+    uint32_t crc;
+  };
+  const Case cases[] = {
+      // Single-symbol codes for every table; three symbols of no bits.
+      {{0x00, 0x03, 0x00, 0x00, 0x04, 0x10, 0x00}, 3, "AAA", 0x66A031A7},
+      // Real codes; a match of 4 that overlaps the bytes it writes.
+      {{0x00, 0x03, 0x28, 0x04, 0x4A, 0x04, 0x16, 0xD9, 0x55, 0x88, 0x95, 0xC0, 0x12},
+       6, "ABABAB", 0x76F34B4D},
+  };
+  for (const Case& c : cases) {
+    Decoded d = Decode(c.packed, c.size);
+    ASSERT_EQ(d.code, 0u) << c.output;
+    EXPECT_EQ(d.sink.bytes, Text(c.output));
+    EXPECT_EQ(~d.crc_register, c.crc);
+    EXPECT_EQ(d.sink.chunks, std::vector<uint32_t>{c.size});
+  }
+
+  // The stream builder writes the second example bit for bit (its last
+  // byte is padding).
+  StreamBuilder s;
+  s.BlockCount(3);
+  s.PreTreeLengths({0, 0, 1, 2, 2});
+  s.CharLengths(test::LengthsFor(258, {65, 66, 257}, {1, 2, 2}));
+  s.PositionLengths({1, 1});
+  s.Literal('A');
+  s.Literal('B');
+  s.Match(4, 2);
+  EXPECT_EQ(s.Finish(), Bytes(cases[1].packed.begin(), cases[1].packed.end() - 1));
+}
+
+TEST(EntryDecoder, MatchesAcrossTheWindow) {
+  auto with = [](std::vector<Token> tokens, std::initializer_list<Token> more) {
+    tokens.insert(tokens.end(), more);
+    return tokens;
+  };
+  struct Case {
+    const char* what;
+    std::vector<Token> tokens;
+  };
+  const Case cases[] = {
+      {"distance 1 repeats the last byte", {Lit('x'), Match(256, 1), Lit('y')}},
+      {"short overlapping distances", {Lit('a'), Lit('b'), Lit('c'), Match(200, 3), Match(77, 7)}},
+      {"overlap of 8 and more", with(Literals(40), {Match(256, 8), Match(255, 13), Match(3, 40)})},
+      {"before the first byte reads zeros", {Lit('q'), Match(10, 100)}},
+      {"starting at 26366: the plain copy", with(Literals(26366), {Match(256, 1000), Lit(1)})},
+      {"starting at 26367: the wrapping copy", with(Literals(26367), {Match(256, 1000), Lit(1)})},
+      {"source wraps past the window end", with(Literals(26634), {Match(20, 15), Match(30, 26600)})},
+      {"distance of a whole window", with(Literals(26629), {Match(100, 26624)})},
+      {"write wraps during an overlap", with(Literals(26620), {Match(256, 2)})},
+      {"ends exactly on the window", with(Literals(26621), {Match(3, 5)})},
+  };
+  for (const Case& c : cases) ExpectDecodes(c.tokens, c.what);
+}
+
+TEST(EntryDecoder, RandomTokensOverManyWindows) {
+  std::vector<Token> tokens = Literals(300);
+  uint32_t x = 99;
+  auto next = [&x](uint32_t n) {
+    x = x * 1664525 + 1013904223;
+    return (x >> 8) % n;
+  };
+  size_t out = 300;
+  while (out < 300000) {
+    if (next(3) == 0) {
+      tokens.push_back(Lit(static_cast<uint8_t>(next(256))));
+      ++out;
+    } else {
+      const uint32_t length = 3 + next(254);
+      const uint32_t distance = 1 + next(next(2) ? 64 : 26624);
+      tokens.push_back(Match(length, distance));
+      out += length;
+    }
+  }
+  ExpectDecodes(tokens, "random");
+}
+
+TEST(EntryDecoder, OutputSizesAndChunks) {
+  {  // Size 0: nothing decoded or written; the CRC of nothing.
+    Decoded d = Decode(Bytes(), 0);
+    EXPECT_EQ(d.code, 0u);
+    EXPECT_TRUE(d.sink.chunks.empty());
+    EXPECT_EQ(d.crc_register, Crc32::kStart);
+  }
+  {  // Exactly one window: one write, no final chunk.
+    Decoded d = Decode(Encode(Literals(kWindowSize)), kWindowSize);
+    EXPECT_EQ(d.code, 0u);
+    EXPECT_EQ(d.sink.chunks, std::vector<uint32_t>{kWindowSize});
+  }
+  {  // A last match running past the original size writes it whole.
+    Decoded d = Decode(Encode({Lit('a'), Lit('b'), Match(10, 1)}), 5);
+    EXPECT_EQ(d.code, 0u);
+    EXPECT_EQ(d.sink.bytes, Text("abbbbbbbbbbb"));
+  }
+  {  // A block count of 0 is 65536 symbols; then the data runs out and the
+     // zero bits that follow read as a block of single-symbol codes for 0.
+    StreamBuilder s;
+    s.BlockCount(0);
+    s.PreTreeSingle(0);
+    s.CharSingle('A');
+    s.PositionSingle(0);
+    Decoded d = Decode(s.Finish(), 70000);
+    ASSERT_EQ(d.code, 0u);
+    EXPECT_EQ(d.sink.chunks, (std::vector<uint32_t>{kWindowSize, kWindowSize, 16752}));
+    Bytes expected(65536, 'A');
+    expected.resize(70000, 0);
+    EXPECT_TRUE(d.sink.bytes == expected);
+  }
+}
+
+// Lengths of 7 and more continue in unary: 7 is 1110, 9 is 111110.
+TEST(EntryDecoder, LongLengthFieldsConsumeTheirTerminatingBit) {
+  StreamBuilder s;
+  s.BlockCount(4);
+  s.StandardPreTree();
+  s.CharLengths(test::LengthsFor(510, {'a', 256 + 7 - 3}, {1, 1}));  // 'a' and length 7
+  s.PositionLengths({1, 2, 3, 4, 5, 6, 7, 8, 9, 9});
+  std::vector<Token> tokens = {Lit('a'), Match(7, 1), Match(7, 200), Match(7, 300)};
+  for (const Token& t : tokens) {
+    if (t.length == 0) s.Literal(t.literal);
+    else s.Match(t.length, t.distance);
+  }
+  const Bytes expected = Expand(tokens);
+  Decoded d = Decode(s.Finish(), static_cast<uint32_t>(expected.size()));
+  ASSERT_EQ(d.code, 0u);
+  EXPECT_TRUE(d.sink.bytes == expected);
+}
+
+// Every stream that asks for more than the tables hold stops with 0x4016
+// before writing anything (the sanitizers watch for any stray access).
+TEST(EntryDecoder, CorruptStreamsStop) {
+  using Build = void (*)(StreamBuilder*);
+  struct Case {
+    const char* what;
+    Build build;  // everything after the block count
+  };
+  const Case cases[] = {
+      {"pre-tree count 20", [](StreamBuilder* s) { s->PreTreeLengths(std::vector<int>(20, 5)); }},
+      {"pre-tree length 17", [](StreamBuilder* s) { s->PreTreeLengths({17, 1, 1}); }},
+      {"pre-tree length 20 (13 one bits)", [](StreamBuilder* s) { s->PreTreeLengths({20, 1}); }},
+      {"pre-tree leaves codes unused", [](StreamBuilder* s) { s->PreTreeLengths({1}); }},
+      {"pre-tree over-full", [](StreamBuilder* s) { s->PreTreeLengths({1, 1, 1}); }},
+      {"pre-tree over-full by a whole code space",
+       [](StreamBuilder* s) { s->PreTreeLengths({1, 1, 1, 1}); }},
+      {"character count 511",
+       [](StreamBuilder* s) {
+         s->StandardPreTree();
+         s->CharLengths(std::vector<int>(511, 9));
+       }},
+      {"zero run past the character lengths",
+       [](StreamBuilder* s) {
+         s->StandardPreTree();
+         s->Bits(9, 510);
+         s->PreTreeSymbol(3);  // one length of 1
+         s->PreTreeSymbol(2);  // then 20 + 511 zeros
+         s->Bits(9, 511);
+       }},
+      {"characters leave codes unused",
+       [](StreamBuilder* s) {
+         s->StandardPreTree();
+         s->CharLengths(test::LengthsFor(510, {65}, {1}));
+       }},
+      {"characters over-full",
+       [](StreamBuilder* s) {
+         s->StandardPreTree();
+         s->CharLengths(test::LengthsFor(510, {1, 2, 3}, {1, 1, 1}));
+       }},
+      {"a character from an empty code",
+       [](StreamBuilder* s) {
+         s->StandardPreTree();
+         s->CharLengths({0, 0, 0});
+         s->PositionSingle(0);
+       }},
+      {"a single character outside the alphabet",
+       [](StreamBuilder* s) {
+         s->PreTreeSingle(0);
+         s->CharSingle(510);
+         s->PositionSingle(0);
+       }},
+      {"position count 18",
+       [](StreamBuilder* s) {
+         s->PreTreeSingle(0);
+         s->CharSingle('a');
+         s->PositionLengths(std::vector<int>(18, 5));
+       }},
+      {"positions leave codes unused",
+       [](StreamBuilder* s) {
+         s->PreTreeSingle(0);
+         s->CharSingle('a');
+         s->PositionLengths({1, 0, 2});
+       }},
+      {"a match from a single position outside the alphabet",
+       [](StreamBuilder* s) {
+         s->PreTreeSingle(0);
+         s->CharSingle(300);
+         s->PositionSingle(17);
+       }},
+      {"distance 26625 at the window's start",
+       [](StreamBuilder* s) {
+         UniversalHead(s, 1);
+         s->Match(3, 26625);
+       }},
+      {"distance 65536",
+       [](StreamBuilder* s) {
+         UniversalHead(s, 1);
+         s->Match(256, 65536);
+       }},
+  };
+  for (const Case& c : cases) {
+    StreamBuilder s;
+    s.BlockCount(10);
+    c.build(&s);
+    Decoded d = Decode(s.Finish(), 100);
+    EXPECT_EQ(d.code, kReaderBadTable) << c.what;
+    EXPECT_TRUE(d.sink.chunks.empty()) << c.what;
+  }
+}
+
+// The same odd codes are fine while nothing is decoded from them.
+TEST(EntryDecoder, UnusedOddCodesAreHarmless) {
+  StreamBuilder s;
+  s.BlockCount(3);
+  s.PreTreeSingle(0);
+  s.CharSingle('z');
+  s.PositionSingle(31);  // no match in this block
+  Decoded d = Decode(s.Finish(), 3);
+  EXPECT_EQ(d.code, 0u);
+  EXPECT_EQ(d.sink.bytes, Text("zzz"));
+}
+
+TEST(EntryDecoder, WriteFailuresAndTheirCodes) {
+  const std::vector<Token> tokens = Literals(kWindowSize * 2 + 10);
+  const Bytes packed = Encode(tokens);
+  const Bytes expected = Expand(tokens);
+  struct Case {
+    size_t fail_at_chunk;
+    uint32_t system_code;
+    uint32_t code;
+  };
+  const Case cases[] = {
+      {0, 112, kCodeDiskFull}, {1, 39, kCodeDiskFull}, {2, 112, kCodeDiskFull},
+      {0, 5, kCodeWriteFailed}, {1, 32, kCodeWriteFailed},
+  };
+  for (const Case& c : cases) {
+    ChunkSink sink;
+    sink.fail_at_chunk = c.fail_at_chunk;
+    sink.fail_code = c.system_code;
+    Decoded d = Decode(packed, static_cast<uint32_t>(expected.size()), sink);
+    EXPECT_EQ(d.code, c.code) << c.system_code;
+    EXPECT_EQ(d.sink.chunks.size(), c.fail_at_chunk);
+    // The register covers every chunk offered to the sink, the failed one too.
+    const size_t offered = std::min<size_t>((c.fail_at_chunk + 1) * kWindowSize, expected.size());
+    Crc32 crc;
+    EXPECT_EQ(d.crc_register, crc.Advance(Crc32::kStart, expected.data(), offered));
+  }
+}
+
+TEST(EntryDecoder, NoWindowNoOutput) {
+  FailAllocations(kWindowSize, 1);
+  Decoded d = Decode(Encode(Literals(10)), 10);
+  StopFailingAllocations();
+  EXPECT_EQ(d.code, kReaderNoWindow);
+  EXPECT_TRUE(d.sink.chunks.empty());
+}
+
+// The bit reader against a bit-by-bit reading of the same bytes, for every
+// data length around its 8-byte refill and read widths 0 to 16.
+TEST(BitReader, ReadsMostSignificantBitFirstThenZeros) {
+  Bytes data(24);
+  for (size_t k = 0; k < data.size(); ++k) data[k] = static_cast<uint8_t>(k * 37 + 11);
+  for (uint32_t size = 0; size <= data.size(); ++size) {
+    for (int width = 0; width <= 16; ++width) {
+      BitReader bits(data.data(), size);
+      size_t bit = 0;
+      for (int step = 0; step < 40; ++step) {
+        const int n = (width + step) % 17;
+        uint32_t expected = 0;
+        for (int k = 0; k < n; ++k, ++bit) {
+          const uint32_t b = bit / 8 < size ? (data[bit / 8] >> (7 - bit % 8)) & 1 : 0;
+          expected = expected << 1 | b;
+        }
+        bits.Refill();
+        ASSERT_EQ(bits.Get(n), expected) << size << "/" << width << "/" << step;
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace kest
