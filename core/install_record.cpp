@@ -6,9 +6,7 @@
 
 namespace kest {
 
-InstallRecord::InstallRecord() {
-  CopyText(destination, sizeof(destination), kDefaultDestination);
-}
+InstallRecord::InstallRecord() { CopyText(destination, sizeof(destination), kDefaultDestination); }
 
 // Freeing a record never reads its texts, so the order in which the records
 // and the working copies they point into are released does not matter.

@@ -35,7 +35,10 @@ const KeySpec<ComponentRecord> kComponentKeys[] = {
 using DR = DependencyRecord;
 const KeySpec<DependencyRecord> kDependencyKeys[] = {
     {"Registry", kSplitAtColon,
-     [](DR& r, char* key, char* value) { r.registry_key = key; r.registry_value = value; }},
+     [](DR& r, char* key, char* value) {
+       r.registry_key = key;
+       r.registry_value = value;
+     }},
     {"Default", kSkipLeading | kPathLimit, [](DR& r, char* v, char*) { r.default_folder = v; }},
     {"OverwriteAlways", kSkipLeading, [](DR& r, char* v, char*) { r.overwrite_always = v; }},
     {"File1", kPathLimit, [](DR& r, char* v, char*) { r.required[0].file = v; }},
@@ -47,7 +50,10 @@ const KeySpec<DependencyRecord> kDependencyKeys[] = {
     {"File4", kPathLimit, [](DR& r, char* v, char*) { r.required[3].file = v; }},
     {"Version4", 0, [](DR& r, char* v, char*) { r.required[3].version = v; }},
     {"Source", kSkipLeading | kSplitAtColon | kPathLimit,
-     [](DR& r, char* file, char* args) { r.source_file = file; r.source_args = args; }},
+     [](DR& r, char* file, char* args) {
+       r.source_file = file;
+       r.source_args = args;
+     }},
     {"Platform", kSkipLeading, [](DR& r, char* v, char*) { r.platform = v; }},
 };
 
@@ -108,11 +114,16 @@ KeyLineFault ParseKeyLine(char* line, Record* record, const KeySpec<Record> (&ta
 
 const char* DescribeKeyLineFault(KeyLineFault fault) {
   switch (fault) {
-    case KeyLineFault::kNone: return "accepted";
-    case KeyLineFault::kUnknownKey: return "unknown key";
-    case KeyLineFault::kNoEquals: return "no '=' after the key";
-    case KeyLineFault::kEmptyValue: return "empty value";
-    case KeyLineFault::kValueTooLong: return "path value longer than 259 characters";
+    case KeyLineFault::kNone:
+      return "accepted";
+    case KeyLineFault::kUnknownKey:
+      return "unknown key";
+    case KeyLineFault::kNoEquals:
+      return "no '=' after the key";
+    case KeyLineFault::kEmptyValue:
+      return "empty value";
+    case KeyLineFault::kValueTooLong:
+      return "path value longer than 259 characters";
   }
   return "unknown fault";
 }

@@ -34,8 +34,8 @@ bool ReadComponentManifest(InstallRecord* record) {
   PackageReader& reader = *record->reader;
   ReportingEvents events;
   ComponentManifest manifest;
-  if (ParseComponentManifestText(EntryText(reader), reader.GetEntryPackedSize(), events, &manifest) !=
-      ManifestRead::kRead) {
+  if (ParseComponentManifestText(EntryText(reader), reader.GetEntryPackedSize(), events,
+                                 &manifest) != ManifestRead::kRead) {
     return false;
   }
   reader.NextEntry();
@@ -57,8 +57,8 @@ bool ReadDependencyManifest(InstallRecord* record) {
   PackageReader& reader = *record->reader;
   ReportingEvents events;
   DependencyManifest manifest;
-  if (ParseDependencyManifestText(EntryText(reader), reader.GetEntryPackedSize(), events, &manifest) !=
-      ManifestRead::kRead) {
+  if (ParseDependencyManifestText(EntryText(reader), reader.GetEntryPackedSize(), events,
+                                  &manifest) != ManifestRead::kRead) {
     return false;
   }
   reader.NextEntry();

@@ -28,14 +28,14 @@ constexpr int kRequiredFiles = 4;
 // One section of the dependency manifest, whatever its header.
 struct DependencyRecord {
   DependencyRecord* next = nullptr;
-  char* header = nullptr;            // the whole header line, e.g. "[Dependencies]"
-  char* registry_key = nullptr;      // Registry, before ':' (under HKEY_LOCAL_MACHINE)
-  char* default_folder = nullptr;    // Default
-  char* overwrite_always = nullptr;  // OverwriteAlways, stored only
-  char* registry_value = nullptr;    // Registry, after ':'
-  char* source_file = nullptr;       // Source, before ':' (below the installer folder)
-  char* source_args = nullptr;       // Source, after ':'
-  char* platform = nullptr;          // Platform
+  char* header = nullptr;                 // the whole header line, e.g. "[Dependencies]"
+  char* registry_key = nullptr;           // Registry, before ':' (under HKEY_LOCAL_MACHINE)
+  char* default_folder = nullptr;         // Default
+  char* overwrite_always = nullptr;       // OverwriteAlways, stored only
+  char* registry_value = nullptr;         // Registry, after ':'
+  char* source_file = nullptr;            // Source, before ':' (below the installer folder)
+  char* source_args = nullptr;            // Source, after ':'
+  char* platform = nullptr;               // Platform
   RequiredFile required[kRequiredFiles];  // File1/Version1 .. File4/Version4
 };
 

@@ -41,9 +41,9 @@ class ManifestEvents {
 };
 
 enum class ManifestRead {
-  kRead,          // the text was walked; the result holds what it built
-  kNotManifest,   // the signature is missing; nothing was done
-  kOutOfMemory,   // abandoned after a failed allocation; nothing is kept
+  kRead,         // the text was walked; the result holds what it built
+  kNotManifest,  // the signature is missing; nothing was done
+  kOutOfMemory,  // abandoned after a failed allocation; nothing is kept
 };
 
 struct ComponentManifest {

@@ -17,7 +17,8 @@ constexpr DWORD kSubkeyNameBytes = 276;
 LONG FindHighestVersionSubkey(HKEY root, const char* path, VersionParts* best, char* name) {
   *best = VersionParts{};
   RegistryKey key;
-  LONG status = RegOpenKeyExA(root, path, 0, KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS, key.receive());
+  LONG status =
+      RegOpenKeyExA(root, path, 0, KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS, key.receive());
   if (status != ERROR_SUCCESS) return status;
 
   for (DWORD index = 0;; ++index) {

@@ -12,7 +12,8 @@ uint16_t ReadLow16(const char* token) {
   bool negative = false;
   if (*token == '-' || *token == '+') negative = *token++ == '-';
   uint32_t value = 0;
-  for (; *token >= '0' && *token <= '9'; ++token) value = value * 10u + static_cast<uint32_t>(*token - '0');
+  for (; *token >= '0' && *token <= '9'; ++token)
+    value = value * 10u + static_cast<uint32_t>(*token - '0');
   if (negative) value = 0u - value;
   return static_cast<uint16_t>(value);
 }

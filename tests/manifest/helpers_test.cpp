@@ -82,7 +82,12 @@ TEST(ParseVersionText, CutsTheTextInPlace) {
   VersionParts v;
   ParseVersionText(text, &v);
   // The separator ending each of the four parts read is cut; the rest stays.
-  EXPECT_EQ(std::string(text, sizeof(text) - 1), std::string("4\0" "0\0" "1\0" "2\0" "3", 9));
+  EXPECT_EQ(std::string(text, sizeof(text) - 1), std::string("4\0"
+                                                             "0\0"
+                                                             "1\0"
+                                                             "2\0"
+                                                             "3",
+                                                             9));
 
   EXPECT_LT(CompareVersionParts({{4, 5, 0, 0}}, {{4, 6, 0, 0}}), 0);
   EXPECT_GT(CompareVersionParts({{5, 0, 0, 0}}, {{4, 9, 9, 9}}), 0);
@@ -93,7 +98,7 @@ TEST(ParseVersionText, CutsTheTextInPlace) {
 TEST(Blanks, SkipAndTrailing) {
   char text[] = " \t x \t ";
   EXPECT_EQ(SkipBlanks(text, nullptr), text + 3);
-  EXPECT_EQ(SkipBlanks(text, text + 2), text + 2);  // stops at the limit
+  EXPECT_EQ(SkipBlanks(text, text + 2), text + 2);     // stops at the limit
   EXPECT_EQ(SkipBlanks(text + 4, nullptr), text + 7);  // stops at the NUL
   EXPECT_EQ(SkipBlanks(text + 7, nullptr), text + 7);
   EXPECT_EQ(TrailingBlanksStart(text, text + 7), text + 4);
@@ -109,7 +114,8 @@ TEST(LineSplitter, LinesAndLineNumbers) {
     got.push_back({line, lines.line_number()});
   }
   using P = std::pair<std::string, uint32_t>;
-  EXPECT_EQ(got, (std::vector<P>{P{"a", 1}, P{"b", 2}, P{"c", 4}, P{"d", 5}, P{"e", 7}, P{"f", 7}}));
+  EXPECT_EQ(got,
+            (std::vector<P>{P{"a", 1}, P{"b", 2}, P{"c", 4}, P{"d", 5}, P{"e", 7}, P{"f", 7}}));
   EXPECT_EQ(lines.Next(), nullptr);  // stays at the end
 }
 

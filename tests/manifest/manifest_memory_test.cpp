@@ -66,15 +66,16 @@ TEST_F(AllocationFailure, EveryAllocationOfTheWalk) {
       std::string records, files;
       if (c.component) {
         ComponentManifest m;
-        result = ParseComponentManifestText(component.data(), static_cast<uint32_t>(component.size()),
-                                            events, &m);
-        for (const ComponentRecord* r = m.components.get(); r != nullptr; r = r->next) records += Render(*r);
+        result = ParseComponentManifestText(component.data(),
+                                            static_cast<uint32_t>(component.size()), events, &m);
+        for (const ComponentRecord* r = m.components.get(); r != nullptr; r = r->next)
+          records += Render(*r);
         for (const std::string& f : Texts(m.obsolete_files.get())) files += f;
         EXPECT_EQ(m.text == nullptr, retries == 0);
       } else {
         DependencyManifest m;
-        result = ParseDependencyManifestText(dependency.data(), static_cast<uint32_t>(dependency.size()),
-                                             events, &m);
+        result = ParseDependencyManifestText(dependency.data(),
+                                             static_cast<uint32_t>(dependency.size()), events, &m);
         for (const DependencyRecord* r = m.dependencies.get(); r != nullptr; r = r->next) {
           records += Render(*r);
         }
@@ -88,8 +89,9 @@ TEST_F(AllocationFailure, EveryAllocationOfTheWalk) {
         EXPECT_EQ(files, "");
       } else {
         EXPECT_EQ(result, ManifestRead::kRead);
-        EXPECT_EQ(records, c.component ? "header<[Component1]> name<n>"
-                                       : "header<[Dependencies]> default<C:\\D\\>header<[Extra]> file1<f>");
+        EXPECT_EQ(records, c.component
+                               ? "header<[Component1]> name<n>"
+                               : "header<[Dependencies]> default<C:\\D\\>header<[Extra]> file1<f>");
         EXPECT_EQ(files, c.component ? obsolete : "");
       }
     }
@@ -123,7 +125,8 @@ TEST_F(AllocationFailure, ReadersReportAndRetry) {
     Status().ui_level = c.ui_level;
     platform.choices = {c.choice};
     InstallRecord record;
-    std::vector<uint8_t> archive = BuildArchive({{"CPACK.INI", component}, {"CPACK.INF", dependency}});
+    std::vector<uint8_t> archive =
+        BuildArchive({{"CPACK.INI", component}, {"CPACK.INF", dependency}});
     OpenArchive(archive, &record);
     if (!c.component) ASSERT_TRUE(ReadComponentManifest(&record));
     const std::string before = record.reader->GetEntryName();

@@ -1,3 +1,5 @@
+#include "manifest/manifest_reader.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -9,7 +11,6 @@
 #include "core/install_codes.h"
 #include "core/install_record.h"
 #include "core/install_status.h"
-#include "manifest/manifest_reader.h"
 #include "tests/manifest/manifest_test_support.h"
 
 namespace kest {
@@ -44,9 +45,10 @@ TEST_F(ManifestReader, ShippedPackage) {
   EXPECT_EQ(Current(), "runtime\\x.dll");
 
   ASSERT_NE(record_.components, nullptr);
-  EXPECT_EQ(Render(*record_.components),
-            "header<[Component1]> name<Morvane Development> product<Morvane Components Starter Pack> "
-            "version<1.1> copyright<None>");
+  EXPECT_EQ(
+      Render(*record_.components),
+      "header<[Component1]> name<Morvane Development> product<Morvane Components Starter Pack> "
+      "version<1.1> copyright<None>");
   EXPECT_EQ(record_.components->next, nullptr);
   EXPECT_EQ(Texts(record_.obsolete_files.get()), ShippedObsoleteFiles());
   ASSERT_NE(record_.dependencies, nullptr);
@@ -68,12 +70,20 @@ TEST_F(ManifestReader, EntriesThatAreNotManifestsStayCurrent) {
     const char* left_current;
   } cases[] = {
       {"no manifests", {{"A.TXT", "[Dependency]\r\n"}, {"B.TXT", "b"}}, false, false, "a.txt"},
-      {"only the dependency manifest", {{"CPACK.INF", "[Dependencies]\r\nDefault=D:\\\r\n"}, {"B", "b"}},
-       false, true, "b"},
+      {"only the dependency manifest",
+       {{"CPACK.INF", "[Dependencies]\r\nDefault=D:\\\r\n"}, {"B", "b"}},
+       false,
+       true,
+       "b"},
       {"a byte-order mark before the signature",
-       {{"CPACK.INI", "\xEF\xBB\xBF[Component1]\r\n"}, {"B", "b"}}, false, false, "cpack.ini"},
+       {{"CPACK.INI", "\xEF\xBB\xBF[Component1]\r\n"}, {"B", "b"}},
+       false,
+       false,
+       "cpack.ini"},
       {"a blank before the dependency signature",
-       {{"CPACK.INI", "[Component1]\r\n"}, {"CPACK.INF", " [Dependencies]\r\n"}}, true, false,
+       {{"CPACK.INI", "[Component1]\r\n"}, {"CPACK.INF", " [Dependencies]\r\n"}},
+       true,
+       false,
        "cpack.inf"},
       {"an empty entry", {{"EMPTY", ""}, {"B", "b"}}, false, false, "empty"},
       {"a manifest as the last entry", {{"CPACK.INI", "[Component1]"}}, true, false, ""},
@@ -103,7 +113,8 @@ TEST_F(ManifestReader, BadLinesAreReportedWithTheLineAsDetail) {
   EXPECT_EQ(Status().install_code, 0u);  // cleared at the end
 
   ASSERT_EQ(platform_.shown.size(), 3u);
-  const char* details[] = {"Dependency:   Name=", "Dependency:   Colour=red ", "Dependency:   Default"};
+  const char* details[] = {"Dependency:   Name=", "Dependency:   Colour=red ",
+                           "Dependency:   Default"};
   for (size_t i = 0; i < 3; ++i) {
     EXPECT_EQ(platform_.shown[i].code, kCodeInvalidInstallFiles);
     EXPECT_EQ(platform_.shown[i].buttons, kButtonsExitOnly);
@@ -122,7 +133,8 @@ TEST_F(ManifestReader, DefaultFolderRule) {
     const char* expected;
   } cases[] = {
       {"copied", "Default = C:\\X\\  ", 0, "C:\\X\\"},
-      {"not over a folder from the command line", "Default=C:\\X\\", kStateFolderGiven, "D:\\Given"},
+      {"not over a folder from the command line", "Default=C:\\X\\", kStateFolderGiven,
+       "D:\\Given"},
       {"blanks only: present but empty", "Default=   ", 0, "D:\\Given"},
       {"absent", "Registry=Software\\X:Path", 0, "D:\\Given"},
       {"too long for a folder: refused", "Default=" + long_folder, 0, "D:\\Given"},
@@ -134,7 +146,8 @@ TEST_F(ManifestReader, DefaultFolderRule) {
     InstallRecord record;
     strcpy(record.destination, "D:\\Given");
     record.options |= c.options;
-    std::vector<uint8_t> archive = BuildArchive({{"CPACK.INF", "[Dependencies]\r\n" + c.text + "\r\n"}});
+    std::vector<uint8_t> archive =
+        BuildArchive({{"CPACK.INF", "[Dependencies]\r\n" + c.text + "\r\n"}});
     OpenArchive(archive, &record);
     EXPECT_TRUE(ReadDependencyManifest(&record));
     EXPECT_EQ(std::string(record.destination), c.expected ? c.expected : long_folder.substr(1));

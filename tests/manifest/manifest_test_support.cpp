@@ -19,8 +19,8 @@ void Field(std::string* out, const char* name, const char* value) {
 }
 
 const char* const kObsoleteFolders[] = {"chart", "grid", "speller", "viewer", "calendar"};
-const char* const kObsoleteNames[] = {"help.hlp", "help.cnt", "intro.bmp", "tips.hlp", "index.gid",
-                                      "sample.bmp"};
+const char* const kObsoleteNames[] = {"help.hlp", "help.cnt",  "intro.bmp",
+                                      "tips.hlp", "index.gid", "sample.bmp"};
 
 class VectorSink : public ByteSink {
  public:
@@ -125,7 +125,8 @@ std::string Render(const DependencyRecord& r) {
 std::vector<std::string> Texts(const StringList* list) {
   std::vector<std::string> texts;
   if (list == nullptr) return texts;
-  for (const StringList::Node* n = list->head(); n != nullptr; n = n->next) texts.push_back(n->text);
+  for (const StringList::Node* n = list->head(); n != nullptr; n = n->next)
+    texts.push_back(n->text);
   return texts;
 }
 

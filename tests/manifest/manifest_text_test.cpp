@@ -1,9 +1,10 @@
+#include "manifest/manifest_text.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "manifest/manifest_text.h"
 #include "tests/manifest/manifest_test_support.h"
 
 namespace kest {
@@ -13,16 +14,18 @@ using Strings = std::vector<std::string>;
 
 ComponentManifest ReadComponents(const std::string& text, CollectingEvents* events) {
   ComponentManifest m;
-  EXPECT_EQ(ParseComponentManifestText(text.data(), static_cast<uint32_t>(text.size()), *events, &m),
-            ManifestRead::kRead)
+  EXPECT_EQ(
+      ParseComponentManifestText(text.data(), static_cast<uint32_t>(text.size()), *events, &m),
+      ManifestRead::kRead)
       << text;
   return m;
 }
 
 DependencyManifest ReadDependencies(const std::string& text, CollectingEvents* events) {
   DependencyManifest m;
-  EXPECT_EQ(ParseDependencyManifestText(text.data(), static_cast<uint32_t>(text.size()), *events, &m),
-            ManifestRead::kRead)
+  EXPECT_EQ(
+      ParseDependencyManifestText(text.data(), static_cast<uint32_t>(text.size()), *events, &m),
+      ManifestRead::kRead)
       << text;
   return m;
 }
@@ -220,8 +223,8 @@ TEST(ManifestText, LinesCommentsAndSections) {
     Strings records;
   } cases[] = {
       {"line ends of every kind",
-       "[Component1]\rName=a\nProduct=b\r\n\r\n\n\vVersion=c\fCopyright=d\n\r", {
-           "header<[Component1]> name<a> product<b> version<c> copyright<d>"}},
+       "[Component1]\rName=a\nProduct=b\r\n\r\n\n\vVersion=c\fCopyright=d\n\r",
+       {"header<[Component1]> name<a> product<b> version<c> copyright<d>"}},
       {"comments: ';', '/', after a tab or blanks, ';' later is text",
        "[Component1]\r\n;Name=x\r\n\t;Name=y\r\n  /Name=z\r\n//Product=q\r\nName=a;b/c\r\n",
        {"header<[Component1]> name<a;b/c>"}},
@@ -231,9 +234,12 @@ TEST(ManifestText, LinesCommentsAndSections) {
       {"headers keep their whole line, indented or not",
        "[Component1]\r\n   [x] ; y  \r\n[\r\n",
        {"header<[Component1]>", "header<[x] ; y  >", "header<[>"}},
-      {"a NUL ends the text", std::string("[Component1]\r\nName=a\0\r\nProduct=b\r\n", 34),
+      {"a NUL ends the text",
+       std::string("[Component1]\r\nName=a\0\r\nProduct=b\r\n", 34),
        {"header<[Component1]> name<a>"}},
-      {"no line end after the last line", "[Component1]\r\nName=a", {"header<[Component1]> name<a>"}},
+      {"no line end after the last line",
+       "[Component1]\r\nName=a",
+       {"header<[Component1]> name<a>"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -255,21 +261,31 @@ TEST(ManifestText, ObsoleteFilesSections) {
   } cases[] = {
       {"entries kept whole from their first non-blank",
        "[Component1]\r\n[ObsoleteFiles]\r\n  a\\b.hlp  \r\nName=x\r\n\t c d=e \r\n;skipped\r\n",
-       {"header<[Component1]>"}, true, {"a\\b.hlp  ", "Name=x", "c d=e "}},
+       {"header<[Component1]>"},
+       true,
+       {"a\\b.hlp  ", "Name=x", "c d=e "}},
       {"a second section replaces the first",
        "[Component1]\r\n[ObsoleteFiles]\r\nold1\r\nold2\r\n[ObsoleteFiles]\r\nnew\r\n",
-       {"header<[Component1]>"}, true, {"new"}},
+       {"header<[Component1]>"},
+       true,
+       {"new"}},
       {"a component header ends the section",
        "[Component1]\r\n[ObsoleteFiles]\r\nf1\r\n[Component2]\r\nName=n\r\n",
-       {"header<[Component1]>", "header<[Component2]> name<n>"}, true, {"f1"}},
+       {"header<[Component1]>", "header<[Component2]> name<n>"},
+       true,
+       {"f1"}},
       {"an empty section gives an empty list",
-       "[Component1]\r\n[ObsoleteFiles]\r\n", {"header<[Component1]>"}, true, {}},
+       "[Component1]\r\n[ObsoleteFiles]\r\n",
+       {"header<[Component1]>"},
+       true,
+       {}},
       {"the section name compares exactly",
        "[Component1]\r\n[obsoletefiles]\r\nName=a\r\n[ObsoleteFiles] \r\nName=b\r\n"
        "[ObsoleteFiles]x\r\nName=c\r\n",
-       {"header<[Component1]>", "header<[obsoletefiles]> name<a>", "header<[ObsoleteFiles] > name<b>",
-        "header<[ObsoleteFiles]x> name<c>"},
-       false, {}},
+       {"header<[Component1]>", "header<[obsoletefiles]> name<a>",
+        "header<[ObsoleteFiles] > name<b>", "header<[ObsoleteFiles]x> name<c>"},
+       false,
+       {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -288,16 +304,18 @@ TEST(ManifestText, EveryDependencyHeaderStartsARecord) {
       "[Dependencies]\r\nDefault=C:\\A\\\r\n[Extra]\r\nFile1=x.dll\r\nVersion1=4.0\r\n"
       "Source=SETUP.EXE\r\nPlatform=WIN_95\r\n[Dependencies]\r\n",
       &events);
-  EXPECT_EQ(RenderAll(m.dependencies.get()),
-            (Strings{"header<[Dependencies]> default<C:\\A\\>",
-                     "header<[Extra]> source<SETUP.EXE> platform<WIN_95> file1<x.dll> version1<4.0>",
-                     "header<[Dependencies]>"}));
+  EXPECT_EQ(
+      RenderAll(m.dependencies.get()),
+      (Strings{"header<[Dependencies]> default<C:\\A\\>",
+               "header<[Extra]> source<SETUP.EXE> platform<WIN_95> file1<x.dll> version1<4.0>",
+               "header<[Dependencies]>"}));
   EXPECT_TRUE(m.has_dependencies);
 }
 
 TEST(ManifestText, OnlyHeadersAndCommentsSetNoFlag) {
   CollectingEvents events;
-  DependencyManifest m = ReadDependencies("[Dependencies]\r\n;Default=C:\\\r\nColour=red\r\n", &events);
+  DependencyManifest m =
+      ReadDependencies("[Dependencies]\r\n;Default=C:\\\r\nColour=red\r\n", &events);
   EXPECT_NE(m.dependencies, nullptr);
   EXPECT_FALSE(m.has_dependencies);
   EXPECT_EQ(events.rejections.size(), 1u);

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-
 #include <windows.h>
 
 #include <string>
@@ -43,11 +42,13 @@ class TestKey {
   std::vector<std::string> Enumerated() const {
     std::vector<std::string> names;
     HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kTestKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return names;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kTestKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+      return names;
     char name[256];
     for (DWORD i = 0;; ++i) {
       DWORD size = sizeof(name);
-      if (RegEnumKeyExA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+      if (RegEnumKeyExA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        break;
       names.push_back(name);
     }
     RegCloseKey(key);
@@ -57,16 +58,16 @@ class TestKey {
  private:
   static void Create(const std::string& path) {
     HKEY key;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                              &key, nullptr),
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &key, nullptr),
               ERROR_SUCCESS);
     RegCloseKey(key);
   }
 };
 
 std::string Text(const VersionParts& v) {
-  return std::to_string(v.part[0]) + "." + std::to_string(v.part[1]) + "." + std::to_string(v.part[2]) +
-         "." + std::to_string(v.part[3]);
+  return std::to_string(v.part[0]) + "." + std::to_string(v.part[1]) + "." +
+         std::to_string(v.part[2]) + "." + std::to_string(v.part[3]);
 }
 
 TEST(FindHighestVersionSubkey, HighestVersionFirstOfEqualsWins) {
@@ -125,8 +126,9 @@ TEST(FindHighestVersionSubkey, MissingKeyGivesItsStatus) {
   TestKey key({});
   VersionParts best{{9, 9, 9, 9}};
   char name[kPathChars] = "untouched";
-  EXPECT_EQ(FindHighestVersionSubkey(HKEY_CURRENT_USER, "Software\\KestInstTest\\Missing", &best, name),
-            ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(
+      FindHighestVersionSubkey(HKEY_CURRENT_USER, "Software\\KestInstTest\\Missing", &best, name),
+      ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(Text(best), "0.0.0.0");
   EXPECT_STREQ(name, "untouched");
 }

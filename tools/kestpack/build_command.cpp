@@ -10,6 +10,7 @@
 #include "tools/kestpack/entry_names.h"
 #include "tools/kestpack/host_files.h"
 #include "tools/kestpack/installer_image.h"
+#include "tools/kestpack/manifest_report.h"
 #include "tools/kestpack/pack_folder.h"
 #include "tools/kestpack/rsa_signer.h"
 #include "verify/md5.h"
@@ -108,7 +109,8 @@ int RunBuild(const std::vector<std::string>& args) {
   int status = kExitOk;
   if (!BeginCommand(kBuildCommand, args,
                     {"-o", "--stub", "--key", "--components", "--dependencies", "--method"},
-                    {"--archive-only"}, 1, "one FOLDER", &parsed, &status)) {
+                    {"--archive-only", "--keep-manifest-faults"}, 1, "one FOLDER", &parsed,
+                    &status)) {
     return status;
   }
   std::string error;
@@ -136,6 +138,10 @@ int RunBuild(const std::vector<std::string>& args) {
   if (!ManifestInput(parsed.Value("--components"), &inputs, &error) ||
       !ManifestInput(parsed.Value("--dependencies"), &inputs, &error)) {
     PrintError(error);
+    return kExitBadInput;
+  }
+  if (!ReportManifestFaults(parsed.Value("--components"), parsed.Value("--dependencies"),
+                            parsed.Has("--keep-manifest-faults"))) {
     return kExitBadInput;
   }
   std::vector<PackFile> files;
@@ -207,7 +213,8 @@ const Subcommand kBuildCommand = {
     "build",
     "usage: kestpack build -o OUT.exe --stub kestinst.exe --key PRIVATE_KEY\n"
     "                      --components CPACK.INI --dependencies CPACK.INF\n"
-    "                      [--method 0|1|2|3] [--archive-only] FOLDER\n"
+    "                      [--method 0|1|2|3] [--archive-only]\n"
+    "                      [--keep-manifest-faults] FOLDER\n"
     "\n"
     "Builds a signed installer: the stub's image up to the end of its last\n"
     "section, the package archive, and the signature trailer.\n"
@@ -220,6 +227,11 @@ const Subcommand kBuildCommand = {
     "  --method N         compression of FOLDER's files: 0 stored, 1 best (default),\n"
     "                     2, 3 fastest; an entry that does not shrink is stored\n"
     "  --archive-only     write the bare ARJ archive alone (--stub, --key not needed)\n"
+    "  --keep-manifest-faults  build even when a manifest has lines the installer\n"
+    "                     would report and skip (unknown key, no '=', empty value,\n"
+    "                     a path of 260 characters or more); they become warnings.\n"
+    "                     A file the installer will not take as the manifest it\n"
+    "                     is given as is only warned about\n"
     "\n"
     "FOLDER's files follow the manifests in the byte order of their relative\n"
     "paths ('/' between folders); those paths are the entry names, so top-level\n"

@@ -6,6 +6,7 @@
 #include "archive/reader_codes.h"
 #include "tools/kestpack/commands.h"
 #include "tools/kestpack/file_times.h"
+#include "tools/kestpack/manifest_report.h"
 #include "tools/kestpack/package_errors.h"
 #include "tools/kestpack/package_file.h"
 
@@ -55,7 +56,9 @@ int RunList(const std::vector<std::string>& args) {
          reader.GetArchiveLength() == 0 ? " (not recorded)" : "");
   printf("%-7s %10s %10s  %-19s %-23s %s\n", "method", "packed", "original", "version",
          "time", "name");
+  ManifestPicker manifests;
   do {
+    manifests.Offer(reader.GetEntryData(), reader.GetEntryPackedSize());
     const EntryHeader& e = reader.entry();
     uint16_t v[4];
     char version[24] = "-";
@@ -67,6 +70,7 @@ int RunList(const std::vector<std::string>& args) {
     PrintError(file.path + ": " + DescribeReaderError(reader.GetError()));
     return kExitBadInput;
   }
+  printf("%s", manifests.Describe().c_str());
   return kExitOk;
 }
 
@@ -80,8 +84,10 @@ const Subcommand kListCommand = {
     "or any ARJ archiver) as the installer's reader sees them: method, packed and\n"
     "original size, file version (- for none), file time (UTC from the entry's\n"
     "Qel1 extension, else the ARJ local time) and name (lower-cased, '\\'\n"
-    "between folders); and the archive's offset and length. The signature is\n"
-    "not checked (see kestpack verify).\n",
+    "between folders); and the archive's offset and length. Then the two\n"
+    "manifests as the installer reads them: their records with every field's\n"
+    "exact text, the obsolete files, and the lines the installer would skip.\n"
+    "The signature is not checked (see kestpack verify).\n",
     RunList};
 
 }  // namespace kest
