@@ -26,7 +26,7 @@ std::vector<PackFileSpec> SamplePackFiles() {
   Bytes dll;
   ReadFile(Fixture("versioned.dll"), &dll);
   const std::string ini = "[Component1]\r\nName=Morvane Development\r\nVersion=1.1\r\n";
-  const std::string inf = "[Dependency1]\r\nName=Runtime\r\n";
+  const std::string inf = "[Dependencies]\r\nDefault=C:\\Morvane Components\\\r\n";
   return {
       {"CPACK.INI", Bytes(ini.begin(), ini.end()), 854140757},
       {"CPACK.INF", Bytes(inf.begin(), inf.end()), 854140758},
