@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <set>
 
+#include "archive/archive_writer.h"
 #include "tests/kestpack/kestpack_test_support.h"
 #include "tools/kestpack/commands.h"
 #include "verify/signature_record.h"
@@ -61,6 +62,27 @@ TEST_F(KestpackPackage, ExtractWritesEveryEntryByteForByte) {
     Bytes got;
     ASSERT_TRUE(ReadFile(Path("out/" + name), &got)) << name;
     EXPECT_TRUE(got == f.data) << name;
+  }
+}
+
+TEST_F(KestpackPackage, ExtractRefusesNamesThatLeaveTheFolder) {
+  for (const char* name : {"../escape.txt", "sub/../../escape.txt", "/tmp/escape.txt", "c:x.txt",
+                           "NUL"}) {
+    MemorySink sink;
+    ArchiveWriter writer(sink);
+    const uint8_t data[] = {'x'};
+    EntryInfo info = {name, 0x22388269, 0, {0, 0, 0, 0}};
+    ASSERT_EQ(writer.Begin("EVIL.ARJ", 0x22388269), 0u);
+    ASSERT_EQ(writer.AddEntry(info, data, 1, 0), 0u) << name;
+    ASSERT_EQ(writer.Finish(), 0u);
+    WriteFile(Path("evil.arj"), sink.bytes);
+    std::string out;
+    EXPECT_EQ(Kestpack("extract " + Path("evil.arj") + " -C " + Path("in/deep"), &out), 1)
+        << name << "\n" << out;
+    EXPECT_NE(out.find("refused"), std::string::npos) << name << "\n" << out;
+    struct stat st;
+    EXPECT_NE(stat(Path("in/escape.txt").c_str(), &st), 0) << name;
+    EXPECT_NE(stat(Path("escape.txt").c_str(), &st), 0) << name;
   }
 }
 
