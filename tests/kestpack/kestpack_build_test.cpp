@@ -35,7 +35,7 @@ class KestpackBuild : public testing::Test {
   std::vector<std::string> ExpectedNames() const {
     std::vector<std::string> names = {"CPACK.INI", "CPACK.INF"};
     std::vector<std::string> rest;
-    for (const PackFileSpec& f : files_) {
+    for (const SampleFile& f : files_) {
       if (f.name.compare(0, 5, "pack/") == 0) rest.push_back(f.name.substr(5));
     }
     std::sort(rest.begin(), rest.end());
@@ -44,7 +44,7 @@ class KestpackBuild : public testing::Test {
   }
 
   TempDir dir_;
-  std::vector<PackFileSpec> files_;
+  std::vector<SampleFile> files_;
 };
 
 TEST_F(KestpackBuild, BareArchivesExtractByteIdenticallyWithArjAnd7z) {
@@ -71,7 +71,7 @@ TEST_F(KestpackBuild, BareArchivesExtractByteIdenticallyWithArjAnd7z) {
                                 ? "cd " + target + " && arj x -y " + archive
                                 : "7z x -y -o" + target + " " + archive;
       ASSERT_EQ(RunCommand(command, &out), 0) << out;
-      for (const PackFileSpec& f : files_) {
+      for (const SampleFile& f : files_) {
         std::string name = f.name.compare(0, 5, "pack/") == 0 ? f.name.substr(5) : f.name;
         Bytes got;
         ASSERT_TRUE(ReadFile(target + "/" + name, &got)) << tool << " " << name;
@@ -132,7 +132,7 @@ TEST_F(KestpackBuild, SameInputsGiveTheSameBytes) {
   // A second copy of the pack, written in the opposite order so that the
   // folders list their files differently, under another root and name.
   TempDir other;
-  std::vector<PackFileSpec> reversed(files_.rbegin(), files_.rend());
+  std::vector<SampleFile> reversed(files_.rbegin(), files_.rend());
   WritePack(other.path(), reversed);
   std::string out;
   ASSERT_EQ(Kestpack(BuildArgs(dir_.path(), Path("one.exe"), false), &out), 0) << out;

@@ -33,7 +33,7 @@ class KestpackPackage : public testing::Test {
   }
 
   TempDir dir_;
-  std::vector<PackFileSpec> files_;
+  std::vector<SampleFile> files_;
   Bytes installer_;
   InstallerParts parts_;
 };
@@ -56,7 +56,7 @@ TEST_F(KestpackPackage, ListShowsEntriesAsTheInstallerReadsThem) {
 TEST_F(KestpackPackage, ExtractWritesEveryEntryByteForByte) {
   std::string out;
   ASSERT_EQ(Kestpack("extract " + Path("setup.exe") + " -C " + Path("out"), &out), 0) << out;
-  for (const PackFileSpec& f : files_) {
+  for (const SampleFile& f : files_) {
     std::string name = f.name.compare(0, 5, "pack/") == 0 ? f.name.substr(5) : f.name;
     for (char& c : name) c = char(tolower(c));
     Bytes got;

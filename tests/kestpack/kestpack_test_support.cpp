@@ -22,7 +22,7 @@ void MakeParents(const std::string& path) {
 
 }  // namespace
 
-std::vector<PackFileSpec> SamplePackFiles() {
+std::vector<SampleFile> SamplePackFiles() {
   Bytes dll;
   ReadFile(Fixture("versioned.dll"), &dll);
   const std::string ini = "[Component1]\r\nName=Morvane Development\r\nVersion=1.1\r\n";
@@ -44,8 +44,8 @@ void SetMtime(const std::string& path, int64_t seconds) {
   utimensat(AT_FDCWD, path.c_str(), times, 0);
 }
 
-void WritePack(const std::string& root, const std::vector<PackFileSpec>& files) {
-  for (const PackFileSpec& f : files) {
+void WritePack(const std::string& root, const std::vector<SampleFile>& files) {
+  for (const SampleFile& f : files) {
     std::string path = root + "/" + f.name;
     MakeParents(path);
     WriteFile(path, f.data);

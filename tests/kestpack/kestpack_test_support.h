@@ -10,7 +10,7 @@
 namespace kest {
 namespace test {
 
-struct PackFileSpec {
+struct SampleFile {
   std::string name;  // relative path, '/' between folders
   Bytes data;
   int64_t mtime;     // seconds since 1970, UTC
@@ -18,11 +18,11 @@ struct PackFileSpec {
 
 // The sample pack: manifests and a folder with text, random data, an empty
 // file, nested folders, a folder token and a DLL with a version resource.
-std::vector<PackFileSpec> SamplePackFiles();
+std::vector<SampleFile> SamplePackFiles();
 
 // Writes the manifests (CPACK.INI, CPACK.INF) and the folder "pack" under
 // root, every file with its modification time.
-void WritePack(const std::string& root, const std::vector<PackFileSpec>& files);
+void WritePack(const std::string& root, const std::vector<SampleFile>& files);
 void SetMtime(const std::string& path, int64_t seconds);
 
 // Runs the kestpack binary with args (a shell-quoted string); returns its
