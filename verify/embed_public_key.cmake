@@ -6,8 +6,16 @@ if(NOT key_size EQUAL 126)
                       "126-byte DER SubjectPublicKeyInfo (RSA-768, exponent 65537)")
 endif()
 file(READ "${KEY}" key_hex HEX)
-string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," key_bytes "${key_hex}")
-string(REGEX REPLACE "((0x..,){12})" "\\1\n    " key_bytes "${key_bytes}")
+set(key_bytes "")
+foreach(i RANGE 0 125)
+  math(EXPR at "${i} * 2")
+  string(SUBSTRING "${key_hex}" ${at} 2 byte)
+  string(APPEND key_bytes "0x${byte},")
+  math(EXPR column "${i} % 12")
+  if(column EQUAL 11)
+    string(APPEND key_bytes "\n    ")
+  endif()
+endforeach()
 set(content "// Generated from ${KEY} by embed_public_key.cmake.
 #include \"verify/builtin_public_key.h\"
 
