@@ -8,6 +8,7 @@
 // kGuaranteedBits bits before the next Refill().
 #pragma once
 #include <cstdint>
+#include <cstring>
 
 namespace kest {
 
@@ -20,9 +21,7 @@ class BitReader {
   void Refill() {
     if (count_ >= kGuaranteedBits) return;
     if (end_ - next_ >= 8) {
-      uint64_t word = 0;
-      for (int k = 0; k < 8; ++k) word = word << 8 | next_[k];
-      bits_ |= word >> count_;
+      bits_ |= LoadBigEndian64(next_) >> count_;
       // Whole bytes that fitted; the part of the next byte ORed in above
       // is ORed again, at the same place, by the next refill.
       int taken = (63 - count_) >> 3;
@@ -44,15 +43,23 @@ class BitReader {
     bits_ <<= n;
     count_ -= n;
   }
-  // Takes and returns the next n bits (0 to 16).
+  // Takes and returns the next n bits (0 to 16), without a branch.
   uint32_t Get(int n) {
-    if (n == 0) return 0;
-    uint32_t value = Peek(n);
+    const uint32_t value = static_cast<uint32_t>(bits_ >> (63 - n) >> 1);
     Skip(n);
     return value;
   }
 
  private:
+  static uint64_t LoadBigEndian64(const uint8_t* p) {
+    uint64_t word;
+    memcpy(&word, p, 8);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    word = __builtin_bswap64(word);
+#endif
+    return word;
+  }
+
   const uint8_t* next_;  // first byte not yet counted in count_
   const uint8_t* end_;
   uint64_t bits_ = 0;

@@ -4,8 +4,8 @@
 //
 // The object keeps its register and its start value, so it can be reset
 // and fed in pieces: feeding a buffer whole or split anywhere gives the same
-// value. The tables are built when the object is made (8 KiB; the first
-// is the classic byte table, the others let Update take 8 bytes a step).
+// value. The tables are built when the object is made (16 KiB: the first
+// is the classic byte table, the others let Update take 16 bytes a step).
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -30,7 +30,7 @@ class Crc32 {
   uint32_t Advance(uint32_t reg, const void* data, size_t size) const;
 
  private:
-  uint32_t table_[8][256];
+  uint32_t table_[16][256];
   uint32_t start_ = kStart;
   uint32_t register_ = kStart;
 };

@@ -14,12 +14,16 @@ namespace {
 
 constexpr int kCharSymbols = 510;     // 256 literals, then lengths 3..256
 constexpr int kCharCountBits = 9;
-constexpr int kPreTreeSymbols = 19;
-constexpr int kPositionSymbols = 17;  // distance classes 0..16
 constexpr int kSmallCountBits = 5;
 constexpr int kPreTreeZeroRunAfter = 3;  // a 2-bit run of zero lengths follows the third
 constexpr int kNoZeroRun = -1;
 constexpr int kMatchBias = 253;       // match length = symbol - 253
+
+// Distance class p: the distance is kDistanceBase[p] plus the next
+// kDistanceBits[p] bits (2^(p-1) + 1 and p - 1 for p > 0).
+constexpr uint32_t kDistanceBase[17] = {1,    2,    3,    5,    9,     17,    33,    65,   129,
+                                        257,  513,  1025, 2049, 4097, 8193, 16385, 32769};
+constexpr int kDistanceBits[17] = {0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
 
 class Decoder {
  public:
@@ -30,36 +34,40 @@ class Decoder {
   uint32_t Run(uint32_t original_size);
 
  private:
-  uint32_t ReadSmallLengths(int n, int zero_run_after);
+  template <class Table>
+  uint32_t ReadSmallLengths(Table* table, int zero_run_after);
   uint32_t ReadCharLengths();
   uint32_t ReadBlockHead();
-  uint32_t CopyMatch(uint32_t length, uint32_t distance);
+  uint32_t WrappingCopy(uint32_t* r, uint32_t from, uint32_t length);
   uint32_t Flush(uint32_t size);
 
+  // The stream position between blocks; Run() keeps its own copy while
+  // decoding symbols, so that it can live in registers (the window's
+  // byte stores could otherwise alias it).
   BitReader bits_;
   const Crc32& crc_;
   uint32_t& reg_;
   ByteSink& out_;
-  uint8_t* window_;
-  uint32_t r_ = 0;  // write position in the window
+  uint8_t* const window_;
   CharTable chars_;
-  SmallTable small_;  // the pre-tree while reading a block head, then positions
-  SmallTable positions_;
+  PreTreeTable pre_tree_;
+  PositionTable positions_;
 };
 
 // Pre-tree or position lengths: a 5-bit count c, then c lengths of 3 bits
 // each where 7 continues in unary (7 + the number of 1 bits before a 0).
 // c = 0: a 5-bit symbol follows; the code is that one symbol of no bits.
-uint32_t Decoder::ReadSmallLengths(int n, int zero_run_after) {
-  SmallTable& table = n == kPreTreeSymbols ? small_ : positions_;
+template <class Table>
+uint32_t Decoder::ReadSmallLengths(Table* table, int zero_run_after) {
+  const int n = Table::kAlphabet;
   bits_.Refill();
   const int count = static_cast<int>(bits_.Get(kSmallCountBits));
   if (count == 0) {
-    table.SetSingle(static_cast<int>(bits_.Get(kSmallCountBits)), n);
+    table->SetSingle(bits_.Get(kSmallCountBits));
     return 0;
   }
   if (count > n) return kReaderBadTable;
-  uint8_t* lengths = table.lengths();
+  uint8_t* lengths = table->lengths();
   int i = 0;
   while (i < count) {
     bits_.Refill();
@@ -78,7 +86,7 @@ uint32_t Decoder::ReadSmallLengths(int n, int zero_run_after) {
     }
   }
   while (i < n) lengths[i++] = 0;
-  return table.Build(n) ? 0 : kReaderBadTable;
+  return table->Build() ? 0 : kReaderBadTable;
 }
 
 // Character/length lengths: a 9-bit count c, then c lengths coded with the
@@ -88,7 +96,7 @@ uint32_t Decoder::ReadCharLengths() {
   bits_.Refill();
   const int count = static_cast<int>(bits_.Get(kCharCountBits));
   if (count == 0) {
-    chars_.SetSingle(static_cast<int>(bits_.Get(kCharCountBits)), kCharSymbols);
+    chars_.SetSingle(bits_.Get(kCharCountBits));
     return 0;
   }
   if (count > kCharSymbols) return kReaderBadTable;
@@ -96,7 +104,7 @@ uint32_t Decoder::ReadCharLengths() {
   int i = 0;
   while (i < count) {
     bits_.Refill();
-    const int p = small_.Decode(bits_);
+    const int p = pre_tree_.Decode(bits_);
     if (p < 0) return kReaderBadTable;
     if (p > 2) {
       lengths[i++] = static_cast<uint8_t>(p - 2);
@@ -109,13 +117,13 @@ uint32_t Decoder::ReadCharLengths() {
     i += run;
   }
   memset(lengths + i, 0, kCharSymbols - i);
-  return chars_.Build(kCharSymbols) ? 0 : kReaderBadTable;
+  return chars_.Build() ? 0 : kReaderBadTable;
 }
 
 uint32_t Decoder::ReadBlockHead() {
-  uint32_t error = ReadSmallLengths(kPreTreeSymbols, kPreTreeZeroRunAfter);
+  uint32_t error = ReadSmallLengths(&pre_tree_, kPreTreeZeroRunAfter);
   if (error == 0) error = ReadCharLengths();
-  if (error == 0) error = ReadSmallLengths(kPositionSymbols, kNoZeroRun);
+  if (error == 0) error = ReadSmallLengths(&positions_, kNoZeroRun);
   return error;
 }
 
@@ -127,89 +135,127 @@ uint32_t Decoder::Flush(uint32_t size) {
                                                                     : kCodeWriteFailed;
 }
 
-// Copies length bytes from distance bytes back, one byte after another (so
-// an overlapping copy repeats the recent bytes), wrapping both positions at
-// the window's end and writing the window out whenever it fills.
-uint32_t Decoder::CopyMatch(uint32_t length, uint32_t distance) {
-  // A distance up to one window reaches around the ring; further back than
-  // the write position plus a window is outside it.
-  int32_t from = static_cast<int32_t>(r_) - static_cast<int32_t>(distance);
-  if (from < 0) from += kWindowSize;
-  if (from < 0) return kReaderBadTable;
-  uint32_t i = static_cast<uint32_t>(from);
-
-  if (r_ + length <= kWindowSize && i + length <= kWindowSize) {
-    uint8_t* to = window_ + r_;
-    const uint8_t* src = window_ + i;
-    if (i < r_ && r_ - i < length) {
-      // Overlapping: the source runs into bytes this copy writes.
-      if (distance == 1) {
-        memset(to, src[0], length);
-      } else if (distance >= 8) {
-        uint32_t k = 0;
-        for (; k + 8 <= length; k += 8) memcpy(to + k, src + k, 8);
-        for (; k < length; ++k) to[k] = src[k];
-      } else {
-        for (uint32_t k = 0; k < length; ++k) to[k] = src[k];
-      }
-    } else {
-      memmove(to, src, length);
-    }
-    r_ += length;
-    if (r_ == kWindowSize) {
-      r_ = 0;
-      return Flush(kWindowSize);
-    }
-    return 0;
-  }
+// A match whose source or target reaches the window's end: one byte after
+// another, both positions wrapping, the window written out whenever it
+// fills.
+uint32_t Decoder::WrappingCopy(uint32_t* r, uint32_t from, uint32_t length) {
+  uint32_t to = *r;
   for (; length > 0; --length) {
-    window_[r_++] = window_[i++];
-    if (r_ == kWindowSize) {
-      r_ = 0;
-      uint32_t error = Flush(kWindowSize);
+    window_[to++] = window_[from++];
+    if (to == kWindowSize) {
+      to = 0;
+      const uint32_t error = Flush(kWindowSize);
       if (error != 0) return error;
     }
-    if (i == kWindowSize) i = 0;
+    if (from == kWindowSize) from = 0;
   }
+  *r = to;
   return 0;
 }
 
+inline void Copy16(uint8_t* to, const uint8_t* from) { memcpy(to, from, 16); }
+inline void Copy8(uint8_t* to, const uint8_t* from) { memcpy(to, from, 8); }
+
 uint32_t Decoder::Run(uint32_t original_size) {
+  uint8_t* const window = window_;
+  BitReader bits = bits_;
+  uint32_t r = 0;             // write position in the window
   uint64_t out_count = 0;     // bytes decoded, whole matches counted
   uint32_t block_left = 0;    // symbols left in the current block
   while (out_count < original_size) {
     if (block_left == 0) {
+      bits_ = bits;
       bits_.Refill();
       block_left = bits_.Get(16);
       if (block_left == 0) block_left = 65536;
       const uint32_t error = ReadBlockHead();
       if (error != 0) return error;
+      bits = bits_;
     }
-    --block_left;
-    bits_.Refill();
-    const int c = chars_.Decode(bits_);
+    // Literals, as many as the block, the window and the entry allow
+    // before one of them needs attention.
+    uint64_t room = original_size - out_count;
+    uint32_t limit = kWindowSize - r;
+    if (block_left < limit) limit = block_left;
+    if (room < limit) limit = static_cast<uint32_t>(room);
+    uint8_t* const first = window + r;
+    uint8_t* to = first;
+    uint8_t* const stop = first + limit;
+    int c;
+    do {
+      bits.Refill();
+      c = chars_.Decode(bits);
+      if (static_cast<unsigned>(c) > 255) break;  // a match, or no code
+      *to++ = static_cast<uint8_t>(c);
+    } while (to != stop);
+    const uint32_t literals = static_cast<uint32_t>(to - first);
+    r += literals;
+    out_count += literals;
+    block_left -= literals;
+    if (r == kWindowSize) {
+      r = 0;
+      const uint32_t error = Flush(kWindowSize);
+      if (error != 0) return error;
+    }
+    if (static_cast<unsigned>(c) <= 255) continue;  // stopped at the limit
     if (c < 0) return kReaderBadTable;
-    if (c < 256) {
-      window_[r_++] = static_cast<uint8_t>(c);
-      ++out_count;
-      if (r_ == kWindowSize) {
-        r_ = 0;
-        const uint32_t error = Flush(kWindowSize);
-        if (error != 0) return error;
-      }
-      continue;
-    }
+    --block_left;
+
     const uint32_t length = static_cast<uint32_t>(c - kMatchBias);
     out_count += length;
-    const int p = positions_.Decode(bits_);
+    const int p = positions_.Decode(bits);
     if (p < 0) return kReaderBadTable;
     // Class 0 is distance 1; class p > 0 is 2^(p-1) + (p-1 more bits), plus 1.
-    uint32_t distance = static_cast<uint32_t>(p);
-    if (p > 0) distance = (1u << (p - 1)) + bits_.Get(p - 1);
-    const uint32_t error = CopyMatch(length, distance + 1);
-    if (error != 0) return error;
+    const uint32_t distance = kDistanceBase[p] + bits.Get(kDistanceBits[p]);
+    // Up to a whole window back reaches around the ring; further back than
+    // the write position plus a window is outside it.
+    int32_t from = static_cast<int32_t>(r) - static_cast<int32_t>(distance);
+    if (from < 0) from += kWindowSize;
+    if (from < 0) return kReaderBadTable;
+    const uint32_t i = static_cast<uint32_t>(from);
+
+    if (r + length > kWindowSize || i + length > kWindowSize) {
+      const uint32_t error = WrappingCopy(&r, i, length);
+      if (error != 0) return error;
+      continue;
+    }
+    // Neither end wraps. The copy runs forward byte after byte in meaning:
+    // a source that overlaps the target repeats the recent bytes.
+    uint8_t* target = window + r;
+    const uint8_t* src = window + i;
+    if (i < r && distance >= 16 && r + length + 16 <= kWindowSize) {
+      // 16 bytes a step, every byte read already final when read. The last
+      // step may run up to 15 bytes past the match: those bytes are history
+      // a later match may still read, so they are put back.
+      uint8_t after[16];
+      Copy16(after, target + length);
+      uint32_t k = 0;
+      do {
+        Copy16(target + k, src + k);
+        k += 16;
+      } while (k < length);
+      Copy16(target + length, after);
+    } else if (i < r && distance >= 8) {
+      uint32_t k = 0;
+      for (; k + 8 <= length; k += 8) Copy8(target + k, src + k);
+      for (; k < length; ++k) target[k] = src[k];
+    } else if (i < r) {
+      if (distance == 1) {
+        memset(target, src[0], length);
+      } else {
+        for (uint32_t k = 0; k < length; ++k) target[k] = src[k];
+      }
+    } else {
+      memmove(target, src, length);  // a source ahead of the target (a long way back)
+    }
+    r += length;
+    if (r == kWindowSize) {
+      r = 0;
+      const uint32_t error = Flush(kWindowSize);
+      if (error != 0) return error;
+    }
   }
-  return r_ > 0 ? Flush(r_) : 0;
+  return r > 0 ? Flush(r) : 0;
 }
 
 }  // namespace

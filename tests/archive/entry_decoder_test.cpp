@@ -155,6 +155,8 @@ TEST(EntryDecoder, MatchesAcrossTheWindow) {
       {"distance of a whole window", with(Literals(26629), {Match(100, 26624)})},
       {"write wraps during an overlap", with(Literals(26620), {Match(256, 2)})},
       {"ends exactly on the window", with(Literals(26621), {Match(3, 5)})},
+      {"the oldest bytes just past a match stay history",
+       with(Literals(26624 + 2000), {Match(20, 1000), Match(10, 26624 - 5)})},
   };
   for (const Case& c : cases) ExpectDecodes(c.tokens, c.what);
 }
