@@ -1,7 +1,8 @@
 #include "core/install_log.h"
 
-#include <cstdio>
 #include <cstring>
+
+#include "core/format_text.h"
 
 namespace kest {
 namespace {
@@ -22,7 +23,7 @@ int Clamp(int value, int low, int high) {
 void FormatLogTimestamp(const LogTime& t, char (&out)[kLogTimestampChars]) {
   int hour = Clamp(t.hour, 0, 23);
   int hour12 = hour % 12 == 0 ? 12 : hour % 12;
-  snprintf(out, sizeof(out), "%s %s %02d %02d:%02d:%02d %s:", kWeekdays[Clamp(t.weekday, 0, 6)],
+  FormatText(out, sizeof(out), "%s %s %02d %02d:%02d:%02d %s:", kWeekdays[Clamp(t.weekday, 0, 6)],
            kMonths[Clamp(t.month, 1, 12) - 1], Clamp(t.day, 0, 99), hour12,
            Clamp(t.minute, 0, 59), Clamp(t.second, 0, 59), hour < 12 ? "AM" : "PM");
 }
@@ -61,9 +62,7 @@ void InstallLog::LogLine(const char* text) {
   FormatLogTimestamp(backend_->Now(), stamp);
   // "<stamp> <text>\n"; an over-long text is cut so that the line still
   // ends with its line feed.
-  int length = snprintf(line_, sizeof(line_) - 1, "%s %s", stamp, text);
-  size_t used = length < 0 ? 0 : static_cast<size_t>(length);
-  if (used > sizeof(line_) - 2) used = sizeof(line_) - 2;
+  size_t used = FormatText(line_, sizeof(line_) - 1, "%s %s", stamp, text);
   line_[used++] = '\n';
   line_[used] = '\0';
   Write(line_, used);
@@ -81,11 +80,8 @@ void InstallLog::ReopenFile() {
 void InstallLog::WriteBanner(const char* what) {
   char stamp[kLogTimestampChars];
   FormatLogTimestamp(backend_->Now(), stamp);
-  int length = snprintf(line_, sizeof(line_), "\n%s Logging %s (\"%s\").\n\n", stamp, what,
-                        backend_->ProgramPath());
-  if (length < 0) return;
-  size_t used = static_cast<size_t>(length);
-  if (used >= sizeof(line_)) used = sizeof(line_) - 1;
+  size_t used = FormatText(line_, sizeof(line_), "\n%s Logging %s (\"%s\").\n\n", stamp, what,
+                           backend_->ProgramPath());
   Write(line_, used);
 }
 

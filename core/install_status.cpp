@@ -1,10 +1,10 @@
 #include "core/install_status.h"
 
 #include <cstdarg>
-#include <cstdio>
 #include <cstring>
 
 #include "core/error_table.h"
+#include "core/format_text.h"
 #include "core/install_codes.h"
 #include "core/install_record.h"
 
@@ -119,7 +119,7 @@ void LogFormat(const char* format, ...) {
   char line[kTextBytes];
   va_list args;
   va_start(args, format);
-  vsnprintf(line, sizeof(line), format, args);
+  FormatTextV(line, sizeof(line), format, args);
   va_end(args);
   LogLine(line);
 }
