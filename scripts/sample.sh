@@ -13,15 +13,16 @@ rm -rf "$out"
 mkdir -p "$out/pack"
 cp -R "$root/samples/morvane/files/." "$out/pack/"
 cp "$root/build/win32/samples/morvgrid.dll" "$out/pack/"
+cp "$root/samples/morvane/CPACK.INI" "$root/samples/morvane/CPACK.INF" "$out/"
 # Reproducible input times: every file dated from the last commit.
 stamp="$(git -C "$root" log -1 --format=%cI 2>/dev/null || echo 2026-01-01T00:00:00Z)"
-find "$out/pack" -exec touch -d "$stamp" {} +
+find "$out" -exec touch -d "$stamp" {} +
 
 "$kestpack" build -o "$out/MorvaneSetup.exe" \
   --stub "$root/build/win32/kestinst.exe" \
   --key "$root/tests/keys/test-signing-key.pem" \
-  --components "$root/samples/morvane/CPACK.INI" \
-  --dependencies "$root/samples/morvane/CPACK.INF" \
+  --components "$out/CPACK.INI" \
+  --dependencies "$out/CPACK.INF" \
   "$out/pack"
 "$kestpack" list "$out/MorvaneSetup.exe"
 "$kestpack" verify "$out/MorvaneSetup.exe" --public-key "$root/tests/keys/test-signing-key.der"

@@ -42,3 +42,28 @@ TEST(Startup, ExitCodes) {
 
 }  // namespace
 }  // namespace kest
+
+namespace kest {
+namespace {
+
+// A complete signed package: the rights check passes on every Windows
+// family under Wine (whose token carries the Administrators group), the
+// package opens and verifies, and a silent run ends with 0.
+TEST(Startup, SignedPackageRunsSilentlyOnEveryFamily) {
+  const std::string installer = test::SampleInstallerPath();
+  if (installer.empty() || !test::FileExists(installer)) {
+    GTEST_SKIP() << "no signed sample installer; scripts/sample.sh builds it";
+  }
+  for (const char* version : {"win95", "win98", "nt351", "nt40", "winxp", "win10"}) {
+    SCOPED_TRACE(version);
+    test::ScopedWindowsVersion scoped("MorvaneSetup.exe", version);
+    test::ProcessResult result = test::RunProcess("\"" + installer + "\" /U0");
+    ASSERT_TRUE(result.started);
+    EXPECT_TRUE(result.finished);
+    EXPECT_EQ(result.exit_code, 0u);
+    EXPECT_EQ(test::RunProcess("\"" + installer + "\" /U0 /Q").exit_code, 0x8040F007u);
+  }
+}
+
+}  // namespace
+}  // namespace kest

@@ -1,5 +1,6 @@
 #include "tests/support/win32_test_support.h"
 
+#include <cstdlib>
 #include <vector>
 
 namespace kest::test {
@@ -85,6 +86,14 @@ void RemoveTree(const std::string& path) {
     FindClose(find);
   }
   RemoveDirectoryA(path.c_str());
+}
+
+std::string SampleInstallerPath() {
+  if (const char* path = getenv("KEST_SIGNED_PACKAGE")) return path;
+  if (const char* build = getenv("KEST_BUILD")) {
+    return WindowsPath(std::string(build) + "/sample/MorvaneSetup.exe");
+  }
+  return "";
 }
 
 bool ReadWholeFile(const std::string& path, std::string* contents) {

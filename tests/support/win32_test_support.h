@@ -51,6 +51,11 @@ class ScratchFolder {
   std::string path_;
 };
 
+// The signed sample installer that scripts/sample.sh builds with kestpack:
+// KEST_SIGNED_PACKAGE when set, else $KEST_BUILD/sample/MorvaneSetup.exe;
+// empty when neither is set.
+std::string SampleInstallerPath();
+
 bool ReadWholeFile(const std::string& path, std::string* contents);
 bool WriteWholeFile(const std::string& path, const std::string& contents);
 bool FileExists(const std::string& path);
