@@ -8,6 +8,7 @@
 #include <iterator>
 #include <string>
 
+#include "archive/memory_source.h"
 #include "openssl_test_keys.h"
 #include "verify/builtin_public_key.h"
 #include "verify/signature_record.h"
@@ -17,38 +18,17 @@ namespace {
 
 using kest_test::Bytes;
 
-// Bytes in memory as a file; records the size of every read asked for.
-class VectorSource : public ByteSource {
+// Bytes in memory as a file (not owned); records the size of every read
+// asked for, and can be told to fail reads.
+class VectorSource : public MemorySource {
  public:
-  explicit VectorSource(Bytes data) : data_(std::move(data)) {}
+  explicit VectorSource(const Bytes& data) : MemorySource(data.data(), uint32_t(data.size())) {}
   uint32_t Read(void* buffer, uint32_t size, uint32_t* read) override {
     reads.push_back(size);
-    if (fail_reads) return 5;  // ERROR_ACCESS_DENIED
-    uint32_t n = position_ < data_.size() ? uint32_t(data_.size() - position_) : 0;
-    if (n > size) n = size;
-    memcpy(buffer, data_.data() + position_, n);
-    position_ += n;
-    *read = n;
-    return 0;
-  }
-  uint32_t Tell(uint32_t* position) override {
-    *position = uint32_t(position_);
-    return 0;
-  }
-  uint32_t Seek(uint32_t position) override {
-    position_ = position;
-    return 0;
-  }
-  uint32_t Size(uint32_t* size) override {
-    *size = uint32_t(data_.size());
-    return 0;
+    return fail_reads ? 5 /* ERROR_ACCESS_DENIED */ : MemorySource::Read(buffer, size, read);
   }
   std::vector<uint32_t> reads;
   bool fail_reads = false;
-
- private:
-  Bytes data_;
-  size_t position_ = 0;
 };
 
 Bytes TrailerFor(const Bytes& signature, size_t extra) {
