@@ -1,0 +1,156 @@
+// The reader on the Windows side, under Wine: an archive made by Debian's
+// arj (make_win32_inputs.sh, run before this test) read through a Win32
+// file handle and extracted through Win32 files, with its time set.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+#include "archive/crc32.h"
+#include "archive/package_reader.h"
+#include "archive/win32_file_source.h"
+#include "archive/win32_output_files.h"
+#include "tests/support/win32_test_support.h"
+
+namespace kest {
+namespace {
+
+// 17 January 1997, 04:20:30 local time.
+constexpr uint32_t kExampleTime = 0x2231228F;
+
+std::string Input(const char* name) {
+  return test::WindowsPath(std::string(KEST_ARCHIVE_INPUTS) + "/" + name);
+}
+
+uint32_t Le(const std::string& s, size_t at, int bytes) {
+  uint32_t v = 0;
+  for (int k = bytes - 1; k >= 0; --k) v = v << 8 | static_cast<uint8_t>(s[at + k]);
+  return v;
+}
+
+void PutLe32(std::string* s, size_t at, uint32_t v) {
+  for (int k = 0; k < 4; ++k) (*s)[at + k] = static_cast<char>(v >> (8 * k));
+}
+
+// Gives the archive's first entry the MS-DOS time `time` and a header CRC
+// to match.
+bool SetFirstEntryTime(std::string* archive, uint32_t time) {
+  size_t at = 4 + Le(*archive, 2, 2) + 4;  // past the main header and its CRC
+  for (uint32_t ext; (ext = Le(*archive, at, 2)) != 0;) at += 2 + ext + 4;
+  at += 2;
+  if (Le(*archive, at, 2) != 0xEA60) return false;
+  const uint32_t basic = Le(*archive, at + 2, 2);
+  PutLe32(archive, at + 12, time);
+  PutLe32(archive, at + 4 + basic, Crc32Of(archive->data() + at + 4, basic));
+  return true;
+}
+
+std::unique_ptr<ByteSource> OpenSource(const std::string& path) {
+  Win32File file;
+  if (OpenFileForReading(path.c_str(), FILE_FLAG_RANDOM_ACCESS, &file) != 0) return nullptr;
+  return std::unique_ptr<ByteSource>(new Win32FileSource(std::move(file)));
+}
+
+uint64_t Ticks(const FILETIME& t) { return uint64_t(t.dwHighDateTime) << 32 | t.dwLowDateTime; }
+
+TEST(Win32Reader, ExtractsAMultiMegabyteEntryWithItsTime) {
+  std::string archive, original;
+  ASSERT_TRUE(test::ReadWholeFile(Input("big.arj"), &archive)) << Input("big.arj");
+  ASSERT_TRUE(test::ReadWholeFile(Input("big.bin"), &original));
+  ASSERT_GT(original.size(), 2000000u);
+  ASSERT_TRUE(SetFirstEntryTime(&archive, kExampleTime));
+  test::ScratchFolder scratch;
+  const std::string path = scratch.File("timed.arj");
+  ASSERT_TRUE(test::WriteWholeFile(path, archive));
+
+  Win32FileSystem files;
+  std::unique_ptr<ByteSource> source = OpenSource(path);
+  ASSERT_NE(source, nullptr);
+  BareArchiveReader reader(source.release(), true, files);
+  ASSERT_TRUE(reader.Open()) << std::hex << reader.GetError();
+  EXPECT_STREQ(reader.GetEntryName(), "big.bin");
+  EXPECT_EQ(reader.entry().method, 1);
+  const std::string out = scratch.File("big.bin");
+  ASSERT_TRUE(reader.SetEntryName(out.c_str()));
+  ASSERT_TRUE(reader.ExtractEntry()) << std::hex << reader.GetError();
+  EXPECT_FALSE(reader.NextEntry());
+  EXPECT_EQ(reader.GetError(), 0x4019u);
+
+  // Last access and last write: the DOS time as local time, in UTC (read
+  // before the contents, which would touch the access time).
+  Win32File check(CreateFileA(out.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(check.valid());
+  FILETIME accessed, modified;
+  ASSERT_TRUE(GetFileTime(check.get(), nullptr, &accessed, &modified));
+  check.Close();
+  FILETIME local, expected;
+  ASSERT_TRUE(DosDateTimeToFileTime(HIWORD(kExampleTime), LOWORD(kExampleTime), &local));
+  ASSERT_TRUE(LocalFileTimeToFileTime(&local, &expected));
+  EXPECT_EQ(Ticks(modified), Ticks(expected));
+  EXPECT_EQ(Ticks(accessed), Ticks(expected));
+  FILETIME back;
+  WORD date = 0, time = 0;
+  ASSERT_TRUE(FileTimeToLocalFileTime(&modified, &back));
+  ASSERT_TRUE(FileTimeToDosDateTime(&back, &date, &time));
+  EXPECT_EQ(uint32_t(date) << 16 | time, kExampleTime);
+
+  std::string written;
+  ASSERT_TRUE(test::ReadWholeFile(out, &written));
+  EXPECT_TRUE(written == original);
+}
+
+TEST(Win32Reader, OutputsThatCannotBeCreated) {
+  test::ScratchFolder scratch;
+  std::string archive;
+  ASSERT_TRUE(test::ReadWholeFile(Input("big.arj"), &archive));
+  const std::string path = scratch.File("big.arj");
+  ASSERT_TRUE(test::WriteWholeFile(path, archive));
+  const std::string busy = scratch.File("busy.bin");
+  Win32File holder(CreateFileA(busy.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  ASSERT_TRUE(holder.valid());
+
+  struct Case {
+    std::string output;
+    uint32_t code;
+  };
+  const Case cases[] = {
+      {scratch.File("missing\\big.bin"), ERROR_PATH_NOT_FOUND},
+      {busy, ERROR_SHARING_VIOLATION},
+  };
+  for (const Case& c : cases) {
+    Win32FileSystem files;
+    BareArchiveReader reader(OpenSource(path).release(), true, files);
+    ASSERT_TRUE(reader.Open());
+    reader.SetEntryName(c.output.c_str());
+    EXPECT_FALSE(reader.ExtractEntry()) << c.output;
+    EXPECT_EQ(reader.GetError(), c.code) << c.output;
+    EXPECT_TRUE(reader.IsUsable());
+  }
+  EXPECT_FALSE(test::FileExists(scratch.File("missing\\big.bin")));
+}
+
+TEST(Win32Reader, FileSourcePositionsAndSize) {
+  test::ScratchFolder scratch;
+  const std::string path = scratch.File("ten.bin");
+  ASSERT_TRUE(test::WriteWholeFile(path, "0123456789"));
+  std::unique_ptr<ByteSource> source = OpenSource(path);
+  ASSERT_NE(source, nullptr);
+  uint32_t size = 0, at = 99, got = 0;
+  char buffer[16] = {};
+  EXPECT_EQ(source->Size(&size), 0u);
+  EXPECT_EQ(size, 10u);
+  EXPECT_EQ(source->Seek(7), 0u);
+  EXPECT_EQ(source->Tell(&at), 0u);
+  EXPECT_EQ(at, 7u);
+  EXPECT_EQ(source->Read(buffer, sizeof(buffer), &got), 0u);
+  EXPECT_EQ(got, 3u);  // the end of the file: a short read, not an error
+  EXPECT_STREQ(buffer, "789");
+  Win32File missing;
+  EXPECT_EQ(OpenFileForReading(scratch.File("none").c_str(), 0, &missing),
+            uint32_t(ERROR_FILE_NOT_FOUND));
+  EXPECT_FALSE(missing.valid());
+}
+
+}  // namespace
+}  // namespace kest
