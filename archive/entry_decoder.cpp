@@ -220,10 +220,13 @@ uint32_t Decoder::Run(uint32_t original_size) {
       continue;
     }
     // Neither end wraps. The copy runs forward byte after byte in meaning:
-    // a source that overlaps the target repeats the recent bytes.
+    // a source that overlaps the target repeats the recent bytes. How far
+    // back the source is in the window (gap) is the distance, or, for a
+    // distance of more than a window, the distance less a window.
     uint8_t* target = window + r;
     const uint8_t* src = window + i;
-    if (i < r && distance >= 16 && r + length + 16 <= kWindowSize) {
+    const uint32_t gap = r - i;  // meaningful when i < r
+    if (i < r && gap >= 16 && r + length + 16 <= kWindowSize) {
       // 16 bytes a step, every byte read already final when read. The last
       // step may run up to 15 bytes past the match: those bytes are history
       // a later match may still read, so they are put back.
@@ -235,12 +238,12 @@ uint32_t Decoder::Run(uint32_t original_size) {
         k += 16;
       } while (k < length);
       Copy16(target + length, after);
-    } else if (i < r && distance >= 8) {
+    } else if (i < r && gap >= 8) {
       uint32_t k = 0;
       for (; k + 8 <= length; k += 8) Copy8(target + k, src + k);
       for (; k < length; ++k) target[k] = src[k];
     } else if (i < r) {
-      if (distance == 1) {
+      if (gap == 1) {
         memset(target, src[0], length);
       } else {
         for (uint32_t k = 0; k < length; ++k) target[k] = src[k];

@@ -43,7 +43,8 @@ Token Lit(uint8_t byte) { return {byte, 0, 0}; }
 Token Match(uint32_t length, uint32_t distance) { return {0, length, distance}; }
 
 // What the tokens mean: bytes before the first one read as zero (the
-// decoder's window starts cleared).
+// decoder's window starts cleared), and the window holds the last 26624
+// bytes, so a distance of more than that counts a window less.
 Bytes Expand(const std::vector<Token>& tokens) {
   Bytes out;
   for (const Token& t : tokens) {
@@ -51,8 +52,8 @@ Bytes Expand(const std::vector<Token>& tokens) {
       out.push_back(t.literal);
       continue;
     }
-    for (uint32_t k = 0; k < t.length; ++k)
-      out.push_back(out.size() >= t.distance ? out[out.size() - t.distance] : 0);
+    const uint32_t d = t.distance > kWindowSize ? t.distance - kWindowSize : t.distance;
+    for (uint32_t k = 0; k < t.length; ++k) out.push_back(out.size() >= d ? out[out.size() - d] : 0);
   }
   return out;
 }
@@ -155,6 +156,8 @@ TEST(EntryDecoder, MatchesAcrossTheWindow) {
       {"distance of a whole window", with(Literals(26629), {Match(100, 26624)})},
       {"write wraps during an overlap", with(Literals(26620), {Match(256, 2)})},
       {"ends exactly on the window", with(Literals(26621), {Match(3, 5)})},
+      {"a distance of more than a window reaches the recent bytes",
+       with(Literals(26624 + 100), {Match(40, 26624 + 1), Match(30, 26624 + 20), Match(9, 26624 + 9)})},
       {"the oldest bytes just past a match stay history",
        with(Literals(26624 + 2000), {Match(20, 1000), Match(10, 26624 - 5)})},
   };
