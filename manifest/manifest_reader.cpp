@@ -6,16 +6,16 @@
 #include "core/install_status.h"
 #include "core/text_limits.h"
 #include "manifest/manifest_text.h"
+#include "resources/string_ids.h"
 
 namespace kest {
 namespace {
 
-constexpr uint32_t kLabelDependency = 79;  // "Dependency:", for both manifests
-
 class ReportingEvents : public ManifestEvents {
  public:
   void KeyLineRejected(uint32_t, const char* line, KeyLineFault) override {
-    ReportError(kCodeInvalidInstallFiles, kButtonsExitOnly, line, kLabelDependency);
+    // The same label for both manifests.
+    ReportError(kCodeInvalidInstallFiles, kButtonsExitOnly, line, IDS_LABEL_DEPENDENCY);
   }
   bool RetryAllocation() override {
     if (ReportError(kCodeOutOfMemory, kButtonsRetry, nullptr, 0) != kChoiceRetry) return false;
