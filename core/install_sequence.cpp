@@ -7,12 +7,12 @@
 #include "core/install_codes.h"
 #include "core/install_record.h"
 #include "core/install_status.h"
+#include "resources/string_ids.h"
 #include "verify/open_package.h"
 
 namespace kest {
 namespace {
 
-constexpr uint32_t kLabelCommand = 73;  // "Command:"
 constexpr DWORD kPlatformNt = VER_PLATFORM_WIN32_NT;
 
 const char* g_command_line = "";
@@ -52,7 +52,7 @@ bool ReadCommandLine(InstallRecord& record) {
   char text[kTextBytes];
   CopyText(text, sizeof(text), g_command_line);
   if (ParseCommandLine(text, &record.options, record.destination, record.context_text) != 0) {
-    ReportError(kCodeBadCommandLine, kButtonsExitOnly, g_command_line, kLabelCommand);
+    ReportError(kCodeBadCommandLine, kButtonsExitOnly, g_command_line, IDS_LABEL_COMMAND);
     return false;
   }
   Status().ui_level = record.options & kOptionUiLevelMask;

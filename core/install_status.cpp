@@ -7,15 +7,13 @@
 #include "core/format_text.h"
 #include "core/install_codes.h"
 #include "core/install_record.h"
+#include "resources/resource_ids.h"
+#include "resources/string_ids.h"
 
 namespace kest {
 namespace {
 
-constexpr uint32_t kLabelError = 77;      // "Error:"
-constexpr uint32_t kLabelFile = 72;       // "File:"
 constexpr uint32_t kLabelChars = 30;      // labels are loaded into 30 bytes
-constexpr uint32_t kErrorDialog = 118;    // with a detail line
-constexpr uint32_t kErrorDialogNoDetail = 119;
 constexpr uint32_t kEndOfArchive = 0x4019;
 constexpr char kLabelGap[] = "   ";       // between a label and its text
 
@@ -54,7 +52,7 @@ void SetError(uint32_t code, uint32_t buttons, const char* detail, uint32_t labe
   s.change_drive_id = row.change_drive_id;
   s.try_again_id = row.try_again_id;
   s.first_button_id = row.first_button_id;
-  s.dialog_id = kErrorDialog;
+  s.dialog_id = IDD_ERROR_DETAIL;
 
   if (IsDefaultRow(row)) {
     // A code the table does not know: let the system say what it means.
@@ -63,7 +61,7 @@ void SetError(uint32_t code, uint32_t buttons, const char* detail, uint32_t labe
       return;
     }
     char label[kLabelChars] = {};
-    s.platform->LoadText(kLabelError, label, sizeof(label));
+    s.platform->LoadText(IDS_LABEL_ERROR, label, sizeof(label));
     if (s.detail_text[0] != '\0') AppendText(s.detail_text, sizeof(s.detail_text), "\n");
     AppendText(s.detail_text, sizeof(s.detail_text), label);
     AppendText(s.detail_text, sizeof(s.detail_text), kLabelGap);
@@ -75,7 +73,7 @@ uint32_t ShowError() {
   InstallStatus& s = Status();
   uint32_t choice = kChoiceNone;
   if (s.ui_level == kUiLevelFull) {
-    if (s.detail_text[0] == '\0') s.dialog_id = kErrorDialogNoDetail;
+    if (s.detail_text[0] == '\0') s.dialog_id = IDD_ERROR;
     choice = s.platform->ShowErrorDialog(s);
   }
 
@@ -109,7 +107,7 @@ void ResetStatus() {
 bool ReportReaderError(uint32_t error_word, const char* detail, uint32_t buttons) {
   uint32_t code = IsInstallCode(error_word) ? error_word : MapSystemError(error_word);
   if (code == 0 || code == kEndOfArchive) return false;
-  uint32_t label = detail != nullptr ? kLabelFile : 0;
+  uint32_t label = detail != nullptr ? IDS_LABEL_FILE : 0;
   return ReportError(code, buttons, detail, label) == kChoiceRetry;
 }
 

@@ -1,14 +1,14 @@
 #include "core/main_window.h"
 
 #include "core/install_sequence.h"
+#include "resources/resource_ids.h"
+#include "resources/string_ids.h"
 
 namespace kest {
 namespace {
 
 constexpr char kMainClass[] = "KestInst";
 constexpr char kDialogClass[] = "KestInstDlg";
-constexpr UINT kIconInstaller = 1500;
-constexpr UINT kStringMainCaption = 12;  // "Morvane Components Install"
 constexpr int kCaptionChars = 50;        // 49 characters and the terminator
 
 HCURSOR g_arrow = nullptr;
@@ -37,7 +37,7 @@ bool RegisterOneClass(HINSTANCE instance, const char* name, WNDPROC procedure, i
   wc.lpfnWndProc = procedure;
   wc.cbWndExtra = extra_bytes;
   wc.hInstance = instance;
-  wc.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(kIconInstaller));
+  wc.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_INSTALLER));
   wc.hCursor = g_arrow;
   wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
   wc.lpszClassName = name;
@@ -55,7 +55,7 @@ bool RegisterWindowClasses(HINSTANCE instance) {
 
 bool CreateMainWindow(HINSTANCE instance) {
   char caption[kCaptionChars] = {};
-  LoadStringA(instance, kStringMainCaption, caption, sizeof(caption));
+  LoadStringA(instance, IDS_INSTALL_CAPTION, caption, sizeof(caption));
   HWND window = CreateWindowA(kMainClass, caption, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, 0,
                               CW_USEDEFAULT, 0, nullptr, nullptr, instance, nullptr);
   if (window == nullptr) return false;

@@ -3,10 +3,12 @@
 #pragma once
 #include <windows.h>
 
+#include "resources/resource_ids.h"
+
 namespace kest {
 
 // The start command posted to the main window once it exists.
-constexpr UINT kStartCommand = 1527;
+constexpr UINT kStartCommand = IDM_START_INSTALL;
 
 // Registers KestInst (the main window) and KestInstDlg (the class named by
 // the wizard pages, which gives them the installer's icon). Loads the arrow

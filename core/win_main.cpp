@@ -8,10 +8,9 @@
 #include "core/main_window.h"
 #include "core/win32_log_backend.h"
 #include "core/win32_status_platform.h"
+#include "resources/resource_ids.h"
 
 namespace {
-
-constexpr UINT kWelcomeBitmap = 1010;
 
 // The welcome picture, loaded at entry and deleted at exit.
 class Bitmap {
@@ -31,7 +30,7 @@ class Bitmap {
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int) {
   kest::SetInstallerCommandLine(command_line);
-  Bitmap welcome(LoadBitmapA(instance, MAKEINTRESOURCEA(kWelcomeBitmap)));
+  Bitmap welcome(LoadBitmapA(instance, MAKEINTRESOURCEA(IDB_WELCOME)));
 
   kest::Win32StatusPlatform platform(instance);
   kest::Win32LogBackend log_backend;
