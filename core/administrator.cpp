@@ -27,8 +27,7 @@ struct SecurityApi {
   FreeSidFn free_sid;
 };
 
-// advapi32 stays loaded for the life of the process (it is already mapped
-// by the time the installer runs; LoadLibrary only counts a reference).
+// advapi32 stays loaded for the rest of the process; the check runs once.
 bool LoadSecurityApi(SecurityApi* api) {
   HMODULE advapi = LoadLibraryA("advapi32.dll");
   if (advapi == nullptr) return false;
