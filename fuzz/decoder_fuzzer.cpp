@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes to the entry decoder as packed data: the first
-// two and a half bytes give the original size (20 bits, up to 1 MiB), the
-// rest is the stream. Every corrupt stream must end in a code,
+// 18 bits give the original size (up to 256 KiB, ten windows), the rest
+// of the first three bytes is ignored and the rest is the stream. Every corrupt stream must end in a code,
 // never in a read or write outside the decoder's arrays or window; and
 // what reaches the sink must hold together: whole windows, then one
 // shorter chunk, no more than one match past the original size, and a CRC
@@ -44,7 +44,7 @@ class CheckingSink : public kest::ByteSink {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 3 || size > (1u << 20)) return 0;
-  const uint32_t original = data[0] | data[1] << 8 | (data[2] & 0x0F) << 16;
+  const uint32_t original = data[0] | data[1] << 8 | (data[2] & 0x03) << 16;
   // A private copy, exactly as long as the stream, so that any read past
   // its end is seen.
   std::vector<uint8_t> packed(data + 3, data + size);

@@ -1,7 +1,7 @@
 #!/bin/bash
 # Seeds for fuzz_decoder: the packed data of every compressed entry of the
-# archive seeds, each behind its original size in the 20-bit form the
-# target reads (2.5 bytes, little-endian).
+# archive seeds, each behind its original size in the 18-bit form the
+# target reads (in three bytes, little-endian).
 #   fuzz/seeds/decoder.sh OUT_FOLDER
 set -euo pipefail
 out="$1"
@@ -41,7 +41,7 @@ for name in sorted(os.listdir(src)):
     data = open(os.path.join(src, name), 'rb').read()
     for n, (fixed, f, data_at) in enumerate(headers(data)):
         method, packed, original = f[5], *struct.unpack_from('<II', f, 12)
-        if method in (1, 2, 3) and original < (1 << 20):
+        if method in (1, 2, 3) and original < (1 << 18):
             size = struct.pack('<I', original)[:3]
             with open(os.path.join(dst, '%s-%d' % (name, n)), 'wb') as seed:
                 seed.write(size + data[data_at:data_at + packed])
