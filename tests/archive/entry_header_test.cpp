@@ -30,9 +30,9 @@ ReadResult Read(const Bytes& bytes) {
   return r;
 }
 
-// The first two headers of a delivered package, field by field, with the
+// The first two headers of a shipped package, field by field, with the
 // header CRCs it stores.
-TEST(EntryHeader, ReadsTheDeliveredPackagesHeaders) {
+TEST(EntryHeader, ReadsTheShippedPackagesHeaders) {
   TestHeader main;
   main.archiver_version = 4;
   main.minimum_version = 1;
