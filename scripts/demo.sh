@@ -15,6 +15,12 @@ scripts/with-wine.sh bash -c '
   target="$WINEPREFIX/drive_c/Morvane Components"
   wine build/win32/tests/support/exitcode.exe \
     "build\\sample\\MorvaneSetup.exe" /U0 /L "\"c:\\Morvane Components\""
+  echo
+  echo "The same package with one byte of its archive changed is refused (0x8040F001):"
+  cp build/sample/MorvaneSetup.exe build/sample/Tampered.exe
+  size=$(stat -c %s build/sample/Tampered.exe)
+  printf "\\xff" | dd of=build/sample/Tampered.exe bs=1 seek=$((size - 200)) conv=notrunc status=none
+  wine build/win32/tests/support/exitcode.exe "build\\sample\\Tampered.exe" /U0
   if [ -d "$target" ]; then
     echo "Installed into c:\\Morvane Components:"
     (cd "$target" && find . -type f | sort)
