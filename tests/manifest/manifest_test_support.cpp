@@ -5,6 +5,7 @@
 #include "archive/archive_writer.h"
 #include "archive/memory_source.h"
 #include "archive/package_reader.h"
+#include "archive/vector_sink.h"
 
 namespace kest {
 namespace {
@@ -21,19 +22,6 @@ void Field(std::string* out, const char* name, const char* value) {
 const char* const kObsoleteFolders[] = {"chart", "grid", "speller", "viewer", "calendar"};
 const char* const kObsoleteNames[] = {"help.hlp", "help.cnt",  "intro.bmp",
                                       "tips.hlp", "index.gid", "sample.bmp"};
-
-class VectorSink : public ByteSink {
- public:
-  explicit VectorSink(std::vector<uint8_t>* bytes) : bytes_(bytes) {}
-  uint32_t Write(const void* data, uint32_t size) override {
-    const uint8_t* p = static_cast<const uint8_t*>(data);
-    bytes_->insert(bytes_->end(), p, p + size);
-    return 0;
-  }
-
- private:
-  std::vector<uint8_t>* bytes_;
-};
 
 // The manifest tests extract nothing; any attempt fails.
 class NoFiles : public OutputFileSystem {

@@ -9,6 +9,7 @@
 #include "archive/memory_source.h"
 #include "archive/posix_output_files.h"
 #include "archive/reader_codes.h"
+#include "archive/vector_sink.h"
 #include "core/install_codes.h"
 #include "openssl_test_keys.h"
 #include "verify/signature_record.h"
@@ -17,16 +18,6 @@ namespace kest {
 namespace {
 
 using kest_test::Bytes;
-
-class VectorSink : public ByteSink {
- public:
-  uint32_t Write(const void* data, uint32_t size) override {
-    bytes.insert(bytes.end(), static_cast<const uint8_t*>(data),
-                 static_cast<const uint8_t*>(data) + size);
-    return 0;
-  }
-  Bytes bytes;
-};
 
 // A package file: 3000 bytes of image, the archive, the signature record
 // and ten more bytes.
@@ -40,14 +31,15 @@ struct Package {
 Package MakePackage(const kest_test::OpenSslKey& signer) {
   Package p;
   for (uint32_t i = 0; i < p.archive_offset; ++i) p.file.push_back(uint8_t(i * 7));
-  VectorSink archive;
-  ArchiveWriter writer(archive);
+  Bytes archive;
+  VectorSink archive_sink(&archive);
+  ArchiveWriter writer(archive_sink);
   const std::string manifest = "[Component1]\r\nName=Test\r\n";
   Bytes data(50000);
   for (size_t i = 0; i < data.size(); ++i) data[i] = uint8_t("kestinst"[i % 8] + i / 1000);
   EntryInfo info = {"CPACK.INI", 0x22388269, 0x01BC0A3C4155F880, {0, 0, 0, 0}};
   EXPECT_EQ(writer.Begin("CPACK.ARJ", 0x22388269), 0u);
-  p.main_header_end = p.archive_offset + uint32_t(archive.bytes.size());
+  p.main_header_end = p.archive_offset + uint32_t(archive.size());
   EXPECT_EQ(writer.AddEntry(info, reinterpret_cast<const uint8_t*>(manifest.data()),
                             uint32_t(manifest.size()), 0),
             0u);
@@ -55,8 +47,8 @@ Package MakePackage(const kest_test::OpenSslKey& signer) {
   EXPECT_EQ(writer.AddEntry(info, data.data(), uint32_t(data.size()), 1), 0u);
   EXPECT_EQ(writer.Finish(), 0u);
   p.archive_length = writer.length();
-  EXPECT_EQ(SetArchiveLength(archive.bytes.data(), p.archive_length, p.archive_length), 0u);
-  p.file.insert(p.file.end(), archive.bytes.begin(), archive.bytes.end());
+  EXPECT_EQ(SetArchiveLength(archive.data(), p.archive_length, p.archive_length), 0u);
+  p.file.insert(p.file.end(), archive.begin(), archive.end());
 
   Bytes signature = signer.SignMd5(p.file);
   uint8_t sig[kSignatureBytes], record[kSignatureRecordBytes];

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "archive/archive_writer.h"
+#include "archive/vector_sink.h"
 #include "core/install_codes.h"
 #include "tools/kestpack/file_times.h"
 #include "tools/kestpack/host_files.h"
@@ -10,19 +11,6 @@
 
 namespace kest {
 namespace {
-
-class VectorSink : public ByteSink {
- public:
-  explicit VectorSink(std::vector<uint8_t>* bytes) : bytes_(bytes) {}
-  uint32_t Write(const void* data, uint32_t size) override {
-    const uint8_t* p = static_cast<const uint8_t*>(data);
-    bytes_->insert(bytes_->end(), p, p + size);
-    return 0;
-  }
-
- private:
-  std::vector<uint8_t>* bytes_;
-};
 
 std::string WriterError(uint32_t code) {
   char text[64];
