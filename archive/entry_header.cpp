@@ -173,7 +173,12 @@ bool EntryHeader::CopyTo(EntryHeader* copy) const {
 uint32_t ReadEntryHeader(ByteSource& source, Crc32& crc, EntryHeader* header) {
   *header = EntryHeader();
   uint32_t error = ReadHeader(source, crc, header);
-  if (error != 0) header->id = 0;
+  if (error != 0) {
+    // A rejected header keeps none of its text: its name and comment may
+    // not even be terminated inside the block.
+    *header = EntryHeader();
+    header->id = 0;
+  }
   return error;
 }
 

@@ -49,8 +49,10 @@ void InstallLog::SetLogging(const char* folder, uint32_t options) {
       WriteBanner("Started");
     }
   } else if (logging_on_ && path_[0] != '\0') {
-    WriteBanner("Stopped");
-    if (backend_ != nullptr) backend_->Close();
+    if (backend_ != nullptr) {
+      WriteBanner("Stopped");
+      backend_->Close();
+    }
     logging_on_ = false;
   }
 }

@@ -1,5 +1,7 @@
 #include "core/install_sequence.h"
 
+#include <cstring>
+#include <memory>
 #include <new>
 
 #include "core/administrator.h"
@@ -49,9 +51,17 @@ bool CheckRights() {
 
 bool ReadCommandLine(InstallRecord& record) {
   // The parser cuts its text apart; the report shows the line as received.
-  char text[kTextBytes];
-  CopyText(text, sizeof(text), g_command_line);
-  if (ParseCommandLine(text, &record.options, record.destination, record.context_text) != 0) {
+  // Windows NT allows command lines far longer than any fixed buffer, and a
+  // cut one could lose its closing quote, so the copy has the line's size.
+  const size_t size = strlen(g_command_line) + 1;
+  std::unique_ptr<char[]> text(new (std::nothrow) char[size]);
+  while (!text) {
+    if (ReportError(kCodeOutOfMemory, kButtonsRetry, nullptr, 0) != kChoiceRetry) return false;
+    ResetStatus();
+    text.reset(new (std::nothrow) char[size]);
+  }
+  memcpy(text.get(), g_command_line, size);
+  if (ParseCommandLine(text.get(), &record.options, record.destination, record.context_text) != 0) {
     ReportError(kCodeBadCommandLine, kButtonsExitOnly, g_command_line, IDS_LABEL_COMMAND);
     return false;
   }

@@ -63,6 +63,14 @@ TEST(Startup, SignedPackageRunsSilentlyOnEveryFamily) {
     EXPECT_EQ(result.exit_code, 0u);
     EXPECT_EQ(test::RunProcess("\"" + installer + "\" /U0 /Q").exit_code, 0x8040F007u);
   }
+
+  // A command line of several kilobytes is read whole: its quoted folder
+  // at the very end is still closed.
+  std::string many_switches;
+  for (int i = 0; i < 1000; ++i) many_switches += "/R ";
+  test::ProcessResult result =
+      test::RunProcess("\"" + installer + "\" /U0 " + many_switches + "\"c:\\long line\"");
+  EXPECT_EQ(result.exit_code, 0u);
 }
 
 }  // namespace

@@ -47,6 +47,9 @@ int RunExtract(const std::vector<std::string>& args) {
   MemorySource source = file.ArchiveSource();
   PosixFileSystem output;
   BareArchiveReader reader(&source, false, output);
+  // No entry of a file this size can hold more packed bytes than the file:
+  // a forged size is refused instead of allocated.
+  reader.set_packed_size_limit(static_cast<uint32_t>(file.bytes.size()));
   if (!reader.Open()) {
     PrintError(file.path + ": " + DescribeReaderError(reader.GetError()));
     return kExitBadInput;

@@ -47,6 +47,9 @@ int RunList(const std::vector<std::string>& args) {
   MemorySource source = file.ArchiveSource();
   PosixFileSystem no_output;
   BareArchiveReader reader(&source, false, no_output);
+  // No entry of a file this size can hold more packed bytes than the file:
+  // a forged size is refused instead of allocated.
+  reader.set_packed_size_limit(static_cast<uint32_t>(file.bytes.size()));
   if (!reader.Open()) {
     PrintError(file.path + ": " + DescribeReaderError(reader.GetError()));
     return kExitBadInput;

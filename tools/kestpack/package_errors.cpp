@@ -25,7 +25,7 @@ std::string DescribeReaderError(uint32_t word) {
   };
   static const Known kKnown[] = {
       {kCodeDamagedPackage, "the package signature check failed"},
-      {kCodeOutOfMemory, "out of memory"},
+      {kCodeOutOfMemory, "out of memory, or an entry claims more bytes than the file holds"},
       {kCodeDiskFull, "disk full"},
       {kCodeWriteFailed, "write error"},
       {kReaderReadError, "read error"},

@@ -47,6 +47,9 @@ int RunVerify(const std::vector<std::string>& args) {
   PosixFileSystem no_output;
   PathFileAccess files(file.path);
   SignedPackageReader reader(&source, false, no_output, files, own_key ? &key : nullptr);
+  // No entry of a file this size can hold more packed bytes than the file:
+  // a forged size is refused instead of allocated.
+  reader.set_packed_size_limit(static_cast<uint32_t>(file.bytes.size()));
   if (!reader.Open()) {
     std::string reason = reader.verdict() != SignatureVerdict::kPass
                              ? DescribeVerdict(reader.verdict())
