@@ -11,14 +11,13 @@
 #include "core/install_codes.h"
 #include "core/install_status.h"
 #include "core/text_limits.h"
+#include "resources/string_ids.h"
 #include "verify/archive_offset_slot.h"
 #include "verify/signed_package_reader.h"
 #include "verify/win32_package_file_access.h"
 
 namespace kest {
 namespace {
-
-constexpr uint32_t kLabelFile = 72;  // "File:"
 
 // The slot, in initialised data. volatile: its value is read at run time,
 // never folded from this initialiser; used: kept even if nothing seemed to
@@ -48,7 +47,7 @@ std::unique_ptr<PackageReader> OpenPackage() {
     code = GetLastError();
   }
   if (code != 0) {
-    ReportError(MapSystemError(code), kButtonsExitOnly, path, kLabelFile);
+    ReportError(MapSystemError(code), kButtonsExitOnly, path, IDS_LABEL_FILE);
     return nullptr;
   }
 
