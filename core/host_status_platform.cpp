@@ -1,6 +1,7 @@
 #include "core/host_status_platform.h"
 
 #include "core/text_limits.h"
+#include "resources/string_table.h"
 
 namespace kest {
 
@@ -16,12 +17,12 @@ RecordingStatusPlatform::~RecordingStatusPlatform() {
 }
 
 bool RecordingStatusPlatform::LoadText(uint32_t id, char* buffer, uint32_t size) {
-  auto it = strings.find(id);
-  if (it == strings.end() || it->second.empty()) {
+  const char* text = FindString(id);
+  if (text == nullptr) {
     buffer[0] = '\0';
     return false;
   }
-  CopyText(buffer, size, it->second.c_str());
+  CopyText(buffer, size, text);
   return true;
 }
 

@@ -1,7 +1,7 @@
 // Host stand-ins for the installer's platform, used by the host tests and
-// by kestpack: a status platform that records every dialog it is asked to
-// show and answers with scripted choices, and a log kept in memory with a
-// settable clock.
+// by kestpack: a status platform that loads the installer's own string
+// table, records every dialog it is asked to show and answers with scripted
+// choices, and a log kept in memory with a settable clock.
 #pragma once
 #include <cstdint>
 #include <deque>
@@ -33,7 +33,6 @@ class RecordingStatusPlatform : public StatusPlatform {
   bool SystemMessage(uint32_t code, char* buffer, uint32_t size) override;
   uint32_t ShowErrorDialog(InstallStatus& status) override;
 
-  std::map<uint32_t, std::string> strings;          // id -> text
   std::map<uint32_t, std::string> system_messages;  // code -> text
   std::deque<uint32_t> choices;                     // answers, in order; 0 when empty
   std::vector<Shown> shown;                         // every dialog shown

@@ -56,8 +56,7 @@ bool ReadCommandLine(InstallRecord& record) {
   const size_t size = strlen(g_command_line) + 1;
   std::unique_ptr<char[]> text(new (std::nothrow) char[size]);
   while (!text) {
-    if (ReportError(kCodeOutOfMemory, kButtonsRetry, nullptr, 0) != kChoiceRetry) return false;
-    ResetStatus();
+    if (!RetryAfterOutOfMemory()) return false;
     text.reset(new (std::nothrow) char[size]);
   }
   memcpy(text.get(), g_command_line, size);
@@ -79,8 +78,7 @@ void RunInstallSequence(HWND main_window) {
 
   InstallRecord* record = nullptr;
   while ((record = new (std::nothrow) InstallRecord) == nullptr) {
-    if (ReportError(kCodeOutOfMemory, kButtonsRetry, nullptr, 0) != kChoiceRetry) break;
-    ResetStatus();
+    if (!RetryAfterOutOfMemory()) break;
   }
   if (record != nullptr) {
     record->instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(main_window, GWLP_HINSTANCE));

@@ -104,6 +104,12 @@ void ResetStatus() {
   s.detail_text[0] = '\0';
 }
 
+bool RetryAfterOutOfMemory() {
+  if (ReportError(kCodeOutOfMemory, kButtonsRetry, nullptr, 0) != kChoiceRetry) return false;
+  ResetStatus();
+  return true;
+}
+
 bool ReportReaderError(uint32_t error_word, const char* detail, uint32_t buttons) {
   uint32_t code = IsInstallCode(error_word) ? error_word : MapSystemError(error_word);
   if (code == 0 || code == kEndOfArchive) return false;

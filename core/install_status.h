@@ -61,6 +61,10 @@ uint32_t ShowError();
 uint32_t ReportError(uint32_t code, uint32_t buttons, const char* detail, uint32_t label_id);
 // Forgets the pending code, texts and choice; keeps UI level and log.
 void ResetStatus();
+// After a failed allocation: reports out of memory with Try Again allowed.
+// Returns true when the user chose Try Again (the report is then reset and
+// the caller allocates again); false to give up, the code left pending.
+bool RetryAfterOutOfMemory();
 // Reports a package reader's error word: an install code as it is, anything
 // else through MapSystemError. 0 and the end-of-archive value 0x4019 are not
 // reported. Returns true when the user chose Try Again.

@@ -17,11 +17,7 @@ class ReportingEvents : public ManifestEvents {
     // The same label for both manifests.
     ReportError(kCodeInvalidInstallFiles, kButtonsExitOnly, line, IDS_LABEL_DEPENDENCY);
   }
-  bool RetryAllocation() override {
-    if (ReportError(kCodeOutOfMemory, kButtonsRetry, nullptr, 0) != kChoiceRetry) return false;
-    ResetStatus();
-    return true;
-  }
+  bool RetryAllocation() override { return RetryAfterOutOfMemory(); }
 };
 
 const char* EntryText(PackageReader& reader) {

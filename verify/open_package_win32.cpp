@@ -60,8 +60,7 @@ std::unique_ptr<PackageReader> OpenPackage() {
                        SignedPackageReader(source.get(), true, g_output_files, g_package_files));
     }
     if (reader) break;
-    if (ReportError(kCodeOutOfMemory, kButtonsRetry, nullptr, 0) != kChoiceRetry) return nullptr;
-    ResetStatus();
+    if (!RetryAfterOutOfMemory()) return nullptr;
   }
   source.release();  // the reader owns it now
   if (!reader->Open()) {

@@ -4,6 +4,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -130,6 +131,23 @@ uint32_t MemorySink::Write(const void* data, uint32_t size) {
 TempDir::TempDir() {
   char pattern[] = "/tmp/kest-archive-test-XXXXXX";
   if (mkdtemp(pattern) != nullptr) path_ = pattern;
+}
+
+ScopedTimeZone::ScopedTimeZone(const char* zone) {
+  const char* old = getenv("TZ");
+  had_ = old != nullptr;
+  if (had_) old_ = old;
+  setenv("TZ", zone, 1);
+  tzset();
+}
+
+ScopedTimeZone::~ScopedTimeZone() {
+  if (had_) {
+    setenv("TZ", old_.c_str(), 1);
+  } else {
+    unsetenv("TZ");
+  }
+  tzset();
 }
 
 TempDir::~TempDir() {

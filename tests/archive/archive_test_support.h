@@ -35,6 +35,19 @@ class MemorySink : public ByteSink {
   uint32_t fail_code = 28;  // ENOSPC-like
 };
 
+// Sets TZ (and tzset) while it lives, then restores the old value.
+class ScopedTimeZone {
+ public:
+  explicit ScopedTimeZone(const char* zone);
+  ~ScopedTimeZone();
+  ScopedTimeZone(const ScopedTimeZone&) = delete;
+  ScopedTimeZone& operator=(const ScopedTimeZone&) = delete;
+
+ private:
+  bool had_;
+  std::string old_;
+};
+
 // A fresh folder under /tmp, removed with its contents when destroyed.
 class TempDir {
  public:

@@ -22,6 +22,7 @@ namespace {
 
 using test::Bytes;
 using test::InputKind;
+using test::ScopedTimeZone;
 using test::TempDir;
 
 struct Archived {
@@ -138,27 +139,6 @@ TEST(ArjArchives, Method4IsRefusedAndLeavesNoFile) {
   struct stat st;
   EXPECT_NE(stat(out.c_str(), &st), 0);
 }
-
-// Restores TZ when it goes.
-class ScopedTimeZone {
- public:
-  explicit ScopedTimeZone(const char* zone) {
-    const char* old = getenv("TZ");
-    had_ = old != nullptr;
-    if (had_) old_ = old;
-    setenv("TZ", zone, 1);
-    tzset();
-  }
-  ~ScopedTimeZone() {
-    if (had_) setenv("TZ", old_.c_str(), 1);
-    else unsetenv("TZ");
-    tzset();
-  }
-
- private:
-  bool had_;
-  std::string old_;
-};
 
 TEST(PosixFileSystem, SetsTheDosTimeAsLocalTime) {
   struct Case {

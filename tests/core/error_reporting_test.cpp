@@ -55,9 +55,6 @@ TEST(ErrorTable, SystemErrorMap) {
 class ReportTest : public testing::Test {
  protected:
   ReportTest() {
-    platform_.strings = {{72, "File:"}, {73, "Command:"}, {75, "Path:"}, {77, "Error:"},
-                         {21, "Out of Memory"}, {59, "Operating system error"},
-                         {23, "Invalid Folder Name"}};
     platform_.system_messages = {{5, "Access denied."}};
     Status().log.SetBackend(&log_);
     Status().log.SetLogging("c:\\dest", kOptionLog);
@@ -126,6 +123,16 @@ TEST_F(ReportTest, ResetForgetsTheCode) {
   EXPECT_STREQ(Status().detail_text, "");
   EXPECT_EQ(Status().ui_level, 3u);
   EXPECT_TRUE(Status().log.logging_on());
+}
+
+TEST_F(ReportTest, OutOfMemoryRetryProtocol) {
+  platform_.choices = {4, 1};
+  EXPECT_TRUE(RetryAfterOutOfMemory());   // Try Again: reset, allocate again
+  EXPECT_EQ(Status().install_code, 0u);
+  EXPECT_FALSE(RetryAfterOutOfMemory());  // Exit Install: the code stays pending
+  EXPECT_EQ(Status().install_code, kCodeOutOfMemory);
+  ASSERT_EQ(platform_.shown.size(), 2u);
+  EXPECT_EQ(platform_.shown[0].buttons, kButtonsRetry);
 }
 
 TEST_F(ReportTest, ReaderErrors) {

@@ -2,31 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <string>
+#include "tests/archive/archive_test_support.h"
 
 namespace kest {
 namespace {
 
-// Sets TZ for one test and restores it.
-class ScopedTimeZone {
- public:
-  explicit ScopedTimeZone(const char* tz) {
-    const char* old = getenv("TZ");
-    had_ = old != nullptr;
-    if (had_) old_ = old;
-    setenv("TZ", tz, 1);
-    tzset();
-  }
-  ~ScopedTimeZone() {
-    if (had_) setenv("TZ", old_.c_str(), 1); else unsetenv("TZ");
-    tzset();
-  }
-
- private:
-  bool had_;
-  std::string old_;
-};
+using test::ScopedTimeZone;
 
 TEST(FileTimes, TheSameMomentOnBothClocks) {
   // 24 January 1997, 21:19:17 UTC, seen from a zone five hours west: the

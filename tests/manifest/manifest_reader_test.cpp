@@ -20,8 +20,6 @@ using Entries = std::vector<std::pair<std::string, std::string>>;
 
 class ManifestReader : public testing::Test {
  protected:
-  ManifestReader() { platform_.strings = {{79, "Dependency:"}}; }
-
   void Open(const Entries& entries) {
     archive_ = BuildArchive(entries);
     OpenArchive(archive_, &record_);

@@ -6,7 +6,6 @@
 // exit code is the verdict.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 
 #include "tests/support/win32_test_support.h"
@@ -15,14 +14,6 @@
 
 namespace kest {
 namespace {
-
-std::string SignedPackagePath() {
-  if (const char* path = getenv("KEST_SIGNED_PACKAGE")) return path;
-  if (const char* build = getenv("KEST_BUILD")) {
-    return test::WindowsPath(std::string(build) + "/sample/MorvaneSetup.exe");
-  }
-  return "";
-}
 
 uint32_t Le32(const std::string& s, size_t at) {
   return uint8_t(s[at]) | uint8_t(s[at + 1]) << 8 | uint8_t(s[at + 2]) << 16 |
@@ -37,7 +28,7 @@ struct Variant {
 
 TEST(SignatureScenario, ChangedPackagesAreRefusedWithTheRightCode) {
   std::string package;
-  const std::string path = SignedPackagePath();
+  const std::string path = test::SampleInstallerPath();
   if (path.empty() || !test::ReadWholeFile(path, &package)) {
     GTEST_SKIP() << "no signed package (" << path << "); run scripts/sample.sh or set "
                  << "KEST_SIGNED_PACKAGE";
