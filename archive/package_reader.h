@@ -22,7 +22,7 @@
 #include "archive/crc32.h"
 #include "archive/entry_header.h"
 #include "archive/output_file.h"
-#include "core/byte_io.h"
+#include "base/byte_io.h"
 
 namespace kest {
 
@@ -122,9 +122,5 @@ class BareArchiveReader : public PackageReader {
   using PackageReader::PackageReader;
   bool ReadTrailer(ByteSource&) override { return true; }
 };
-
-// Reports the reader's error word through the error dialog (0 and the end
-// of archive are not reported). True when the user chose Try Again.
-bool ReportReaderError(const PackageReader& reader, const char* detail, uint32_t buttons);
 
 }  // namespace kest
