@@ -5,9 +5,10 @@
 //
 // Every operation returns true/false and records why in the error word: a
 // code is ORed in and never cleared while the reader lives. A code above
-// 0x8040F000 clears the archive-usable flag (the reader is finished); any
-// other code (the codes of reader_codes.h and system error codes) clears
-// only the entry-ok flag.
+// kCodeDiskFull (every install code but that one) clears the archive-usable
+// flag (the reader is finished); any other code (the codes of
+// reader_codes.h, system error codes, a full disk) clears only the entry-ok
+// flag.
 //
 // Subclassing: ReadTrailer is called once by Open(), after the main header
 // has been read (GetArchiveLength() is set) and before the first entry is

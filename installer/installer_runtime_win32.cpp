@@ -11,6 +11,8 @@
 #include <cstddef>
 #include <new>
 
+#include "base/install_codes.h"
+
 namespace {
 
 void* Allocate(std::size_t size) {
@@ -28,7 +30,7 @@ void Release(void* block) {
 // than returning a null pointer that the caller does not check.
 void* operator new(std::size_t size) {
   void* block = Allocate(size);
-  if (block == nullptr) ExitProcess(0x8040F008);
+  if (block == nullptr) ExitProcess(kest::kCodeOutOfMemory);
   return block;
 }
 void* operator new[](std::size_t size) { return operator new(size); }
@@ -43,7 +45,7 @@ void operator delete(void* block, const std::nothrow_t&) noexcept { Release(bloc
 void operator delete[](void* block, const std::nothrow_t&) noexcept { Release(block); }
 
 // A pure virtual function called through a half-built or destroyed object.
-extern "C" void __cxa_pure_virtual() { ExitProcess(0x8040FFFF); }
+extern "C" void __cxa_pure_virtual() { ExitProcess(kest::kCodeSystemError); }
 
 namespace std {
 // Referenced by `new (std::nothrow)`; the library's definition would drag in

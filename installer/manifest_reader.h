@@ -5,10 +5,10 @@
 // that is not taken stays current and is installed like any other file.
 //
 // Faults are reported through ReportError:
-//   a key line that cannot be used   0x8040F00A, exit-only, detail: the line
+//   a key line that cannot be used   kCodeInvalidInstallFiles, exit-only, detail: the line
 //                                    under the label "Dependency:"; the line
 //                                    is skipped, reading goes on
-//   an allocation fails              0x8040F008, retry allowed; Try Again
+//   an allocation fails              kCodeOutOfMemory, retry allowed; Try Again
 //                                    repeats it, any other choice abandons the
 //                                    manifest: nothing is stored, the reader
 //                                    is not moved, the code stays pending
