@@ -7,7 +7,7 @@
 #include "archive/bit_reader.h"
 #include "archive/huffman_table.h"
 #include "archive/reader_codes.h"
-#include "core/install_codes.h"
+#include "base/install_codes.h"
 
 namespace kest {
 namespace {

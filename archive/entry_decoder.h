@@ -17,7 +17,7 @@
 #include <cstdint>
 
 #include "archive/crc32.h"
-#include "core/byte_io.h"
+#include "base/byte_io.h"
 
 namespace kest {
 

@@ -4,7 +4,7 @@
 #include <new>
 
 #include "archive/reader_codes.h"
-#include "core/install_codes.h"
+#include "base/install_codes.h"
 
 namespace kest {
 namespace {

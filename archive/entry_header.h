@@ -32,7 +32,7 @@
 #include <memory>
 
 #include "archive/crc32.h"
-#include "core/byte_io.h"
+#include "base/byte_io.h"
 
 namespace kest {
 

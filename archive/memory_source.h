@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "core/byte_io.h"
+#include "base/byte_io.h"
 
 namespace kest {
 

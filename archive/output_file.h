@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "core/byte_io.h"
+#include "base/byte_io.h"
 
 namespace kest {
 

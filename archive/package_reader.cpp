@@ -4,8 +4,7 @@
 #include <new>
 
 #include "archive/reader_codes.h"
-#include "core/install_codes.h"
-#include "core/install_status.h"
+#include "base/install_codes.h"
 
 namespace kest {
 
@@ -120,9 +119,5 @@ bool PackageReader::GetEntryVersion(uint16_t version[4]) const {
 }
 
 uint64_t PackageReader::GetEntryFileTime() const { return has_entry_ ? entry_.file_time : 0; }
-
-bool ReportReaderError(const PackageReader& reader, const char* detail, uint32_t buttons) {
-  return ReportReaderError(reader.GetError(), detail, buttons);
-}
 
 }  // namespace kest

@@ -5,9 +5,10 @@
 //
 // Every operation returns true/false and records why in the error word: a
 // code is ORed in and never cleared while the reader lives. A code above
-// 0x8040F000 clears the archive-usable flag (the reader is finished); any
-// other code (the codes of reader_codes.h and system error codes) clears
-// only the entry-ok flag.
+// kCodeDiskFull (every install code but that one) clears the archive-usable
+// flag (the reader is finished); any other code (the codes of
+// reader_codes.h, system error codes, a full disk) clears only the entry-ok
+// flag.
 //
 // Subclassing: ReadTrailer is called once by Open(), after the main header
 // has been read (GetArchiveLength() is set) and before the first entry is
@@ -22,7 +23,7 @@
 #include "archive/crc32.h"
 #include "archive/entry_header.h"
 #include "archive/output_file.h"
-#include "core/byte_io.h"
+#include "base/byte_io.h"
 
 namespace kest {
 
@@ -122,9 +123,5 @@ class BareArchiveReader : public PackageReader {
   using PackageReader::PackageReader;
   bool ReadTrailer(ByteSource&) override { return true; }
 };
-
-// Reports the reader's error word through the error dialog (0 and the end
-// of archive are not reported). True when the user chose Try Again.
-bool ReportReaderError(const PackageReader& reader, const char* detail, uint32_t buttons);
 
 }  // namespace kest

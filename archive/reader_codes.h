@@ -1,6 +1,6 @@
 // The package reader's own failure codes. They are combined by bitwise OR
 // into the reader's error word next to system error codes (from the file
-// functions) and install codes (core/install_codes.h). They are not install
+// functions) and install codes (base/install_codes.h). They are not install
 // codes: the error dialog shows them with its operating-system-error row.
 #pragma once
 #include <cstdint>

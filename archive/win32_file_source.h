@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "archive/win32_file.h"
-#include "core/byte_io.h"
+#include "base/byte_io.h"
 
 namespace kest {
 

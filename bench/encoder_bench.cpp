@@ -24,7 +24,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/archive_writer.h"
+#include "packaging/archive_writer.h"
 
 namespace {
 

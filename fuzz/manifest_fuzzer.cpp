@@ -9,7 +9,7 @@
 #include <cstring>
 #include <string>
 
-#include "core/text_limits.h"
+#include "base/text_limits.h"
 #include "manifest/manifest_text.h"
 #include "manifest/version_text.h"
 

@@ -1,6 +1,6 @@
 #include "manifest/blanks.h"
 
-#include "core/ansi_chars.h"
+#include "base/ansi_chars.h"
 
 namespace kest {
 

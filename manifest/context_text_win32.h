@@ -3,7 +3,7 @@
 #pragma once
 #include <cstddef>
 
-#include "core/text_limits.h"
+#include "base/text_limits.h"
 
 namespace kest {
 

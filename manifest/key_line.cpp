@@ -3,8 +3,8 @@
 #include <cstddef>
 #include <cstring>
 
-#include "core/ansi_chars.h"
-#include "core/text_limits.h"
+#include "base/ansi_chars.h"
+#include "base/text_limits.h"
 #include "manifest/blanks.h"
 #include "manifest/text_compare.h"
 

@@ -2,7 +2,7 @@
 // manifest's working copy (which must outlive the records); nullptr means
 // the key was never given, which is not the same as an empty value.
 // Records are linked in file order through next; a list is freed with
-// ComponentListDeleter / DependencyListDeleter (core/install_record.h).
+// ComponentListDeleter / DependencyListDeleter.
 #pragma once
 
 namespace kest {
@@ -38,5 +38,9 @@ struct DependencyRecord {
   char* platform = nullptr;               // Platform
   RequiredFile required[kRequiredFiles];  // File1/Version1 .. File4/Version4
 };
+
+// Releases a list of records linked through their next fields.
+struct ComponentListDeleter { void operator()(ComponentRecord* first) const; };
+struct DependencyListDeleter { void operator()(DependencyRecord* first) const; };
 
 }  // namespace kest

@@ -22,7 +22,6 @@
 #include <cstdint>
 #include <memory>
 
-#include "core/install_record.h"
 #include "manifest/key_line.h"
 #include "manifest/manifest_records.h"
 #include "manifest/string_list.h"

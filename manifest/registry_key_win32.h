@@ -3,7 +3,7 @@
 #pragma once
 #include <windows.h>
 
-#include "core/system_api_win32.h"
+#include "base/system_api_win32.h"
 
 namespace kest {
 

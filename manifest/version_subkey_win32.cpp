@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "core/text_limits.h"
+#include "base/text_limits.h"
 #include "manifest/registry_key_win32.h"
 
 namespace kest {

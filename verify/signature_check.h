@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "core/byte_io.h"
+#include "base/byte_io.h"
 #include "verify/package_file_access.h"
 #include "verify/rsa_public_key.h"
 

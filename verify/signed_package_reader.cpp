@@ -4,8 +4,8 @@
 
 #include "archive/entry_header.h"
 #include "archive/reader_codes.h"
-#include "core/install_codes.h"
-#include "core/text_limits.h"
+#include "base/install_codes.h"
+#include "base/text_limits.h"
 #include "verify/memory_hooks.h"
 
 namespace kest {

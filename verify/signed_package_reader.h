@@ -1,11 +1,11 @@
 // The installer's package reader: a PackageReader over the installer's own
 // file whose trailer step checks the package signature. Any failure leaves
 // the reader unusable with its code in the error word:
-//   system error code  the position, path, size, seek or read failed
-//   0x401E             the trailer could not be read whole (the file ends
-//                      before archive start + archive length)
-//   0x8040F008         no memory for the trailer
-//   0x8040F001         the signature check failed
+//   system error code    the position, path, size, seek or read failed
+//   0x401E               the trailer could not be read whole (the file ends
+//                        before archive start + archive length)
+//   kCodeOutOfMemory     no memory for the trailer
+//   kCodeDamagedPackage  the signature check failed
 #pragma once
 #include <cstdint>
 #include <memory>

@@ -10,9 +10,9 @@
 #include <cstring>
 #include <memory>
 
-#include "archive/bit_writer.h"
-#include "archive/block_coder.h"
-#include "archive/header_builder.h"
+#include "packaging/bit_writer.h"
+#include "packaging/block_coder.h"
+#include "packaging/header_builder.h"
 
 namespace kest {
 namespace test {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "core/byte_io.h"
+#include "base/byte_io.h"
 
 namespace kest {
 namespace test {

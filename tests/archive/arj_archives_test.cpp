@@ -12,8 +12,8 @@
 #include "archive/package_reader.h"
 #include "archive/posix_output_files.h"
 #include "archive/reader_codes.h"
-#include "core/host_status_platform.h"
-#include "core/install_codes.h"
+#include "base/host_status_platform.h"
+#include "base/install_codes.h"
 #include "tests/archive/archive_test_support.h"
 #include "tests/archive/reader_test_support.h"
 
@@ -190,7 +190,7 @@ TEST(ReportReaderError, ReportsTheReadersErrorWordButNotTheEnd) {
   test::MemoryFileSystem files;
   BareArchiveReader bad(new MemorySource(only_end.data(), 4), true, files);
   bad.Open();
-  EXPECT_FALSE(ReportReaderError(bad, "c:\\setup.exe", kButtonsExitOnly));
+  EXPECT_FALSE(ReportReaderError(bad.GetError(), "c:\\setup.exe", kButtonsExitOnly));
   ASSERT_EQ(platform.shown.size(), 1u);
   EXPECT_EQ(platform.shown[0].code, kReaderBadHeader);
 
@@ -199,7 +199,7 @@ TEST(ReportReaderError, ReportsTheReadersErrorWordButNotTheEnd) {
                           true, files);
   ASSERT_TRUE(ended.Open());
   EXPECT_FALSE(ended.NextEntry());
-  EXPECT_FALSE(ReportReaderError(ended, nullptr, kButtonsRetry));
+  EXPECT_FALSE(ReportReaderError(ended.GetError(), nullptr, kButtonsRetry));
   EXPECT_EQ(platform.shown.size(), 1u);
 }
 

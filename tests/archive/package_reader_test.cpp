@@ -6,7 +6,7 @@
 
 #include "archive/memory_source.h"
 #include "archive/reader_codes.h"
-#include "core/install_codes.h"
+#include "base/install_codes.h"
 #include "tests/archive/reader_test_support.h"
 
 namespace kest {

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "archive/bit_writer.h"
+#include "packaging/bit_writer.h"
 #include "archive/output_file.h"
-#include "core/byte_io.h"
+#include "base/byte_io.h"
 
 namespace kest {
 namespace test {

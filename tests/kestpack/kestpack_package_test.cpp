@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <set>
 
-#include "archive/archive_writer.h"
+#include "packaging/archive_writer.h"
 #include "tests/kestpack/kestpack_test_support.h"
 #include "tools/kestpack/commands.h"
 #include "verify/signature_record.h"

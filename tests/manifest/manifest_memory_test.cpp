@@ -4,11 +4,11 @@
 #include <vector>
 
 #include "archive/package_reader.h"
-#include "core/host_status_platform.h"
-#include "core/install_codes.h"
-#include "core/install_record.h"
-#include "core/install_status.h"
-#include "manifest/manifest_reader.h"
+#include "base/host_status_platform.h"
+#include "base/install_codes.h"
+#include "installer/install_record.h"
+#include "base/install_status.h"
+#include "installer/manifest_reader.h"
 #include "manifest/manifest_text.h"
 #include "manifest/string_list.h"
 #include "tests/manifest/failing_allocation.h"

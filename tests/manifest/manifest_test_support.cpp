@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "archive/archive_writer.h"
+#include "packaging/archive_writer.h"
 #include "archive/memory_source.h"
 #include "archive/package_reader.h"
-#include "archive/vector_sink.h"
+#include "packaging/vector_sink.h"
 
 namespace kest {
 namespace {

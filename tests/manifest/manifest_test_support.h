@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/install_record.h"
+#include "installer/install_record.h"
 #include "manifest/manifest_records.h"
 #include "manifest/manifest_text.h"
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "core/text_limits.h"
+#include "base/text_limits.h"
 #include "manifest/version_subkey_win32.h"
 
 namespace kest {

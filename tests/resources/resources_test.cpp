@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "core/error_table.h"
-#include "core/install_codes.h"
-#include "core/text_limits.h"
+#include "base/error_table.h"
+#include "base/install_codes.h"
+#include "base/text_limits.h"
 #include "resources/resource_ids.h"
 #include "resources/string_table.h"
 

@@ -5,12 +5,12 @@
 #include <cstring>
 #include <string>
 
-#include "archive/archive_writer.h"
+#include "packaging/archive_writer.h"
 #include "archive/memory_source.h"
 #include "archive/posix_output_files.h"
 #include "archive/reader_codes.h"
-#include "archive/vector_sink.h"
-#include "core/install_codes.h"
+#include "packaging/vector_sink.h"
+#include "base/install_codes.h"
 #include "openssl_test_keys.h"
 #include "verify/signature_record.h"
 

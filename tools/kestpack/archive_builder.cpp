@@ -2,9 +2,9 @@
 
 #include <cstdio>
 
-#include "archive/archive_writer.h"
-#include "archive/vector_sink.h"
-#include "core/install_codes.h"
+#include "packaging/archive_writer.h"
+#include "packaging/vector_sink.h"
+#include "base/install_codes.h"
 #include "tools/kestpack/file_times.h"
 #include "tools/kestpack/host_files.h"
 #include "tools/kestpack/pe_image.h"

@@ -1,6 +1,6 @@
 #include "tools/kestpack/entry_names.h"
 
-#include "archive/archive_writer.h"
+#include "packaging/archive_writer.h"
 
 namespace kest {
 namespace {

@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "core/text_limits.h"
+#include "base/text_limits.h"
 
 namespace kest {
 

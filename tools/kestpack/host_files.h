@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "core/byte_io.h"
+#include "base/byte_io.h"
 #include "tools/kestpack/rsa_signer.h"
 #include "verify/package_file_access.h"
 

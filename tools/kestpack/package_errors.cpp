@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "archive/reader_codes.h"
-#include "core/install_codes.h"
+#include "base/install_codes.h"
 
 namespace kest {
 namespace {

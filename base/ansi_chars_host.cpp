@@ -1,0 +1,11 @@
+#include "base/ansi_chars.h"
+
+namespace kest {
+
+char* NextAnsiChar(const char* p) { return const_cast<char*>(*p ? p + 1 : p); }
+
+char* PrevAnsiChar(const char* start, const char* p) {
+  return const_cast<char*>(p > start ? p - 1 : start);
+}
+
+}  // namespace kest

@@ -1,0 +1,11 @@
+#include <windows.h>
+
+#include "base/ansi_chars.h"
+
+namespace kest {
+
+char* NextAnsiChar(const char* p) { return CharNextA(p); }
+
+char* PrevAnsiChar(const char* start, const char* p) { return CharPrevA(start, p); }
+
+}  // namespace kest

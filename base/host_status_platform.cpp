@@ -1,0 +1,58 @@
+#include "base/host_status_platform.h"
+
+#include "base/text_limits.h"
+#include "resources/string_table.h"
+
+namespace kest {
+
+RecordingStatusPlatform::RecordingStatusPlatform() {
+  InstallStatus& s = Status();
+  ResetStatus();
+  s.ui_level = 3;
+  s.platform = this;
+}
+
+RecordingStatusPlatform::~RecordingStatusPlatform() {
+  if (Status().platform == this) Status().platform = nullptr;
+}
+
+bool RecordingStatusPlatform::LoadText(uint32_t id, char* buffer, uint32_t size) {
+  const char* text = FindString(id);
+  if (text == nullptr) {
+    buffer[0] = '\0';
+    return false;
+  }
+  CopyText(buffer, size, text);
+  return true;
+}
+
+bool RecordingStatusPlatform::SystemMessage(uint32_t code, char* buffer, uint32_t size) {
+  auto it = system_messages.find(code);
+  if (it == system_messages.end()) return false;
+  CopyText(buffer, size, it->second.c_str());
+  return true;
+}
+
+uint32_t RecordingStatusPlatform::ShowErrorDialog(InstallStatus& status) {
+  shown.push_back({status.install_code, status.button_set, status.dialog_id, status.detail_text});
+  uint32_t choice = 0;
+  if (!choices.empty()) {
+    choice = choices.front();
+    choices.pop_front();
+  }
+  status.user_choice = choice;
+  return choice;
+}
+
+bool MemoryLogBackend::Open(const char* path) {
+  if (fail_open) return false;
+  current = path;
+  open_ = true;
+  return true;
+}
+
+void MemoryLogBackend::Write(const char* data, size_t size) {
+  if (open_) files[current].append(data, size);
+}
+
+}  // namespace kest

@@ -1,0 +1,25 @@
+// The install log's file on Windows: opened without sharing, with
+// write-through so that every line is on the disk when LogLine returns.
+#pragma once
+#include <windows.h>
+
+#include "base/install_log.h"
+
+namespace kest {
+
+class Win32LogBackend : public LogBackend {
+ public:
+  ~Win32LogBackend() override { Close(); }
+  bool Open(const char* path) override;
+  bool IsOpen() const override { return file_ != INVALID_HANDLE_VALUE; }
+  void Write(const char* data, size_t size) override;
+  void Close() override;
+  LogTime Now() override;
+  const char* ProgramPath() override;
+
+ private:
+  HANDLE file_ = INVALID_HANDLE_VALUE;
+  char program_path_[MAX_PATH] = {};
+};
+
+}  // namespace kest

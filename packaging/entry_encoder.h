@@ -1,0 +1,56 @@
+// Packs one entry's bytes with compression method 1, 2 or 3. All three
+// write the same stream format (blocks of static Huffman codes over LZ77
+// literals and matches) and differ only in how hard they search:
+//   1  best compression: lazy matching, long chains
+//   2  lazy matching, shorter chains
+//   3  fastest: greedy matching, short chains
+// The output depends only on the input and the method.
+#pragma once
+#include <cstdint>
+
+#include "packaging/bit_writer.h"
+#include "packaging/lz_parser.h"
+
+namespace kest {
+
+constexpr uint32_t kMethodStored = 0;
+constexpr uint32_t kMethodBest = 1;
+constexpr uint32_t kMethodFastest = 3;
+
+enum class EncodeResult {
+  kPacked,      // packed() holds the whole stream
+  kNotSmaller,  // the stream reached the size limit; store the entry instead
+  kNoMemory,
+  kBadMethod,   // method outside 1..3
+};
+
+// Reusable across entries: the chains and buffers are allocated once.
+class EntryEncoder : private BlockSink {
+ public:
+  EntryEncoder() = default;
+
+  // Packs data[0..size) with method. When the packed stream would need
+  // limit bytes or more, stops early with kNotSmaller (pass size to learn
+  // whether packing pays; the default never stops).
+  EncodeResult Encode(const uint8_t* data, uint32_t size, uint32_t method,
+                      uint32_t limit = 0xFFFFFFFF);
+
+  // The packed stream of the last kPacked result; valid until the next
+  // Encode.
+  const uint8_t* packed() const { return out_ ? out_->data() : nullptr; }
+  uint32_t packed_size() const { return out_ ? static_cast<uint32_t>(out_->size()) : 0; }
+
+  ~EntryEncoder();
+  EntryEncoder(const EntryEncoder&) = delete;
+  EntryEncoder& operator=(const EntryEncoder&) = delete;
+
+ private:
+  bool TakeBlock(const TokenBlock& block) override;
+
+  LzParser parser_;
+  BitWriter* out_ = nullptr;
+  uint32_t limit_ = 0;
+  uint32_t min_block_ = 0;
+};
+
+}  // namespace kest

@@ -1,0 +1,68 @@
+// Turns input bytes into literals and matches (LZ77 over the decoder's
+// 26624-byte window) with hash chains, and hands them over in batches of
+// at most kMaxBlockSymbols tokens.
+//
+// Every position with three bytes ahead is entered in a chain of earlier
+// positions with the same three-byte hash; a search walks that chain, newest
+// first, for at most ParseLevel::max_chain candidates within kMaxDistance.
+#pragma once
+#include <cstdint>
+
+#include "packaging/token_block.h"
+
+namespace kest {
+
+struct ParseLevel {
+  uint32_t max_chain;     // candidates examined per search
+  uint32_t good_length;   // a previous match this long quarters the next search
+  uint32_t nice_length;   // a match this long ends the search
+  uint32_t max_lazy;      // lazy only: a match this long is taken at once
+  uint32_t far_three;     // a 3-byte match further back than this is not worth it
+  bool lazy;              // defer a match by one byte when the next one is longer
+  uint32_t block_symbols; // tokens per batch (1..kMaxBlockSymbols)
+};
+
+// Receives each full batch of tokens (and the last, partial one); returning
+// false stops the parse.
+class BlockSink {
+ public:
+  virtual ~BlockSink() = default;
+  virtual bool TakeBlock(const TokenBlock& block) = 0;
+};
+
+class LzParser {
+ public:
+  LzParser() = default;
+  ~LzParser();
+  LzParser(const LzParser&) = delete;
+  LzParser& operator=(const LzParser&) = delete;
+
+  // Allocates the chains and the block; false when memory is short.
+  bool Init();
+
+  // Parses data[0..size) and hands every batch to sink. Returns false when the sink stopped it. Needs Init.
+  bool Parse(const uint8_t* data, uint32_t size, const ParseLevel& level, BlockSink& sink);
+
+ private:
+  static constexpr uint32_t kHashBits = 16;
+  static constexpr uint32_t kChainSize = 32768;  // a power of two above kMaxDistance
+  static constexpr uint32_t kNone = 0xFFFFFFFF;
+
+  void Insert(uint32_t pos);
+  uint32_t LongestMatch(uint32_t pos, uint32_t floor, uint32_t* distance) const;
+  bool ParseGreedy();
+  bool ParseLazy();
+  bool AddLiteral(uint32_t pos);
+  bool AddMatch(uint32_t length, uint32_t distance);
+  bool Flush();
+
+  uint32_t* head_ = nullptr;   // per hash: newest position, or kNone
+  uint32_t* prev_ = nullptr;   // per position mod kChainSize: the older one
+  TokenBlock* block_ = nullptr;
+  const uint8_t* data_ = nullptr;
+  uint32_t size_ = 0;
+  ParseLevel level_ = {};
+  BlockSink* sink_ = nullptr;
+};
+
+}  // namespace kest

@@ -1,0 +1,2 @@
+// The installer's reader reaching into the packaging side.
+#include "packaging/archive_writer.h"

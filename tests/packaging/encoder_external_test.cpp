@@ -1,0 +1,121 @@
+// Archives from our writer and encoder, checked by Debian's arj and 7z used
+// as black boxes: every entry must test clean and extract to the original
+// bytes under its own path.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "packaging/archive_writer.h"
+#include "tests/archive/archive_test_support.h"
+
+namespace kest {
+namespace {
+
+using test::Bytes;
+using test::InputKind;
+
+struct Entry {
+  std::string path;  // as extracted, "/" between parts
+  Bytes data;
+};
+
+constexpr InputKind kKinds[] = {InputKind::kRandom, InputKind::kText, InputKind::kRuns,
+                                InputKind::kPhrases, InputKind::kPeriodic,
+                                InputKind::kFibonacci};
+constexpr uint32_t kSizes[] = {0, 1, 2, 3, 26623, 26624, 26625, 65536, 65537, 200000};
+constexpr uint32_t kLargeSize = 3 << 20;
+
+std::vector<Entry> Inputs() {
+  std::vector<Entry> entries;
+  for (InputKind kind : kKinds) {
+    for (uint32_t size : kSizes) {
+      entries.push_back({std::string("Data/") + test::KindName(kind) + "/" +
+                             std::to_string(size) + ".bin",
+                         test::MakeInput(kind, size, size)});
+    }
+  }
+  for (InputKind kind : {InputKind::kText, InputKind::kPhrases, InputKind::kRandom}) {
+    entries.push_back({std::string("Large/") + test::KindName(kind) + ".bin",
+                       test::MakeInput(kind, kLargeSize, 7)});
+  }
+  return entries;
+}
+
+// Builds the archive with every input, half of the names given with "\".
+Bytes BuildArchive(const std::vector<Entry>& entries, uint32_t method) {
+  test::MemorySink sink;
+  ArchiveWriter writer(sink);
+  EXPECT_EQ(0u, writer.Begin("TEST.ARJ", 0x22388502));
+  for (size_t i = 0; i < entries.size(); ++i) {
+    std::string name = entries[i].path;
+    if (i % 2 == 1) {
+      for (char& c : name) c = c == '/' ? '\\' : c;
+    }
+    EntryInfo info = {name.c_str(), 0x22388269, 0x01BC0A3C4155F880ull, {1, 2, 3, 4}};
+    EXPECT_EQ(0u, writer.AddEntry(info, entries[i].data.data(),
+                                  static_cast<uint32_t>(entries[i].data.size()), method));
+  }
+  EXPECT_EQ(0u, writer.Finish());
+  ArchiveLengthPatch patch = writer.LengthPatch();
+  std::copy(patch.bytes, patch.bytes + 8, sink.bytes.begin() + patch.offset);
+  return sink.bytes;
+}
+
+void ExpectExtracted(const std::vector<Entry>& entries, const std::string& folder) {
+  for (const Entry& e : entries) {
+    Bytes got;
+    ASSERT_TRUE(test::ReadFile(folder + "/" + e.path, &got)) << e.path;
+    EXPECT_TRUE(got == e.data) << e.path << ": " << got.size() << " bytes, expected "
+                               << e.data.size();
+  }
+}
+
+class ExternalArchiverTest : public ::testing::TestWithParam<uint32_t> {};
+
+TEST_P(ExternalArchiverTest, ArjAndSevenZipExtractEveryEntry) {
+  static const std::vector<Entry> entries = Inputs();
+  const uint32_t method = GetParam();
+  test::TempDir dir;
+  ASSERT_FALSE(dir.path().empty());
+  std::string archive = dir.path() + "/test.arj";
+  test::WriteFile(archive, BuildArchive(entries, method));
+  std::string output;
+
+  EXPECT_EQ(0, test::RunCommand("arj t -y -i " + archive, &output)) << output;
+  EXPECT_EQ(0, test::RunCommand("cd " + dir.path() + " && mkdir arj && arj x -y -i test.arj arj/",
+                                &output))
+      << output;
+  ExpectExtracted(entries, dir.path() + "/arj");
+
+  EXPECT_EQ(0, test::RunCommand("7z t " + archive, &output)) << output;
+  EXPECT_EQ(0, test::RunCommand("7z x -y -o" + dir.path() + "/7z " + archive, &output)) << output;
+  ExpectExtracted(entries, dir.path() + "/7z");
+}
+
+// A block whose code had to be cut to 16 bits: both archivers must accept
+// the limited tables.
+TEST(LimitedCodeTest, ArjAndSevenZipExtract) {
+  Bytes original;
+  Bytes packed = test::DeepCodeStream(&original);
+  test::TempDir dir;
+  ASSERT_FALSE(dir.path().empty());
+  test::WriteFile(dir.path() + "/deep.arj", test::SingleEntryArchive("deep.bin", 1, packed, original));
+  std::string output;
+  EXPECT_EQ(0, test::RunCommand("cd " + dir.path() + " && mkdir arj && arj x -y -i deep.arj arj/",
+                                &output))
+      << output;
+  EXPECT_EQ(0, test::RunCommand("7z x -y -o" + dir.path() + "/7z " + dir.path() + "/deep.arj",
+                                &output))
+      << output;
+  ExpectExtracted({{"deep.bin", original}}, dir.path() + "/arj");
+  ExpectExtracted({{"deep.bin", original}}, dir.path() + "/7z");
+}
+
+INSTANTIATE_TEST_SUITE_P(Methods, ExternalArchiverTest, ::testing::Values(1u, 2u, 3u, 0u),
+                         [](const ::testing::TestParamInfo<uint32_t>& info) {
+                           return "Method" + std::to_string(info.param);
+                         });
+
+}  // namespace
+}  // namespace kest
