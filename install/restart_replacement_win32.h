@@ -1,0 +1,42 @@
+// Putting a new copy of a file in place: at once, or at the next restart
+// when the file is in use.
+//
+// A replacement is always written in full beside its target first, under a
+// temporary name in the target's own folder, and checked; only then does it
+// take the target's place, in one step, so that a failure on the way (a
+// full disk, a corrupt entry, a crash) leaves the old file as it was.
+//
+//   family        at once (ReplaceFileNow)          at the next restart
+//   Windows NT    move with replace-existing        pending move, replace-existing
+//                                                   and delay-until-reboot (5)
+//   Windows 95    delete the target, then rename    "rename" section of WININIT.INI
+//                 the replacement to its name       in the Windows folder:
+//                                                   <short target>=<short replacement>
+//
+// The restart performs the queued moves in the order they were queued.
+#pragma once
+#include <cstdint>
+
+namespace kest {
+
+// Queues the move of replacement (an existing file) over target (an
+// existing file) for the next restart, on the family the system reports.
+// Returns true when it was queued, with the status reset. Otherwise reports
+// exit-only, "File:" replacement, and returns false:
+//   kCodeRestartCopyFailed  the version query, a short path or the
+//                           pending move failed
+//   kCodeSystemError        the platform is neither family
+// On the Windows 95 family the profile writer's own result is not looked
+// at: the short paths proved both files there, and the system gives no
+// reason when the write fails.
+bool QueueReplaceAtRestart(const char* replacement, const char* target);
+
+// Moves replacement over target now. platform: kPlatformWindows95 deletes
+// the target first (that family has no replacing move; a target already
+// gone is no failure), any other value uses the replacing move. Returns 0,
+// or the system's error number when the target could not be replaced (in
+// use, access denied); the replacement file is then still there. On the
+// Windows 95 family the target may already be deleted at that point.
+uint32_t ReplaceFileNow(const char* replacement, const char* target, uint32_t platform);
+
+}  // namespace kest
