@@ -16,8 +16,7 @@ class FolderSystemWin32 : public FolderSystem {
   // A folder longer than the system's temporary-name call accepts
   // (kPathChars - 14 characters) fails with 206 (name too long) before the
   // call is made.
-  uint32_t CreateTempFile(const char* folder, const char* prefix,
-                          char (&out)[kPathChars]) override;
+  uint32_t CreateTempFile(const char* folder, const char* prefix, char (&out)[kPathChars]) override;
   uint32_t RemoveFile(const char* path) override;
 };
 

@@ -80,7 +80,8 @@ const char* TargetResolver::Kept(KeptFolder& folder,
 }
 
 bool TargetResolver::ScribaUsable() {
-  if (scriba_state_ == 0) scriba_state_ = scriba_[0] != '\0' && IsFolderWritable(folders_, scriba_) ? 1 : 2;
+  if (scriba_state_ == 0)
+    scriba_state_ = scriba_[0] != '\0' && IsFolderWritable(folders_, scriba_) ? 1 : 2;
   return scriba_state_ == 1;
 }
 
@@ -88,50 +89,49 @@ uint32_t TargetResolver::ResolveTargetPath(const char* name, char (&out)[kPathCh
                                            const char* base_folder, bool* began_with_token) {
   PathBuilder path(out);
   const char* missing = nullptr;  // the folder the system did not give
-  char current[kPathChars];
-  // The base: the caller's folder, else the current directory.
-  auto base = [&]() -> const char* {
-    if (base_folder != nullptr && base_folder[0] != '\0') return base_folder;
-    if (folders_.GetCurrentFolder(current) && current[0] != '\0') return current;
-    missing = "current directory";
-    return nullptr;
-  };
-
+  const bool scriba = BeginsWith(name, kScribaToken, kScribaTokenChars);
   bool token = true;
   if (BeginsWith(name, kSystemToken, kSystemTokenChars)) {
-    const char* folder = Kept(system_, &FolderSystem::GetSystemFolder);
-    if (folder == nullptr) missing = "Windows system folder";
-    else {
+    if (const char* folder = Kept(system_, &FolderSystem::GetSystemFolder)) {
       path.Append(folder);
       path.AppendRest(name + kSystemTokenChars);
+    } else {
+      missing = "Windows system folder";
     }
   } else if (BeginsWith(name, kWindowsToken, kWindowsTokenChars)) {
-    const char* folder = Kept(windows_, &FolderSystem::GetWindowsFolder);
-    if (folder == nullptr) missing = "Windows folder";
-    else {
+    if (const char* folder = Kept(windows_, &FolderSystem::GetWindowsFolder)) {
       path.Append(folder);
       path.AppendRest(name + kWindowsTokenChars);
+    } else {
+      missing = "Windows folder";
     }
-  } else if (BeginsWith(name, kScribaToken, kScribaTokenChars)) {
+  } else if (scriba && ScribaUsable()) {
     const char* rest = name + kScribaTokenChars;
-    if (ScribaUsable()) {
-      path.Append(scriba_);
-      path.AppendSeparator();
-      // The separator after the token is there already; only a "\" is
-      // skipped, so a bare token never reads past its name.
-      path.Append(*rest == '\\' ? rest + 1 : rest);
-    } else if (const char* folder = base()) {
-      path.Append(folder);
-      path.AppendSeparator();
-      path.Append("include");
-      path.Append(rest);
-    }
+    path.Append(scriba_);
+    path.AppendSeparator();
+    // The folder ends in its separator already; only a "\" is skipped, so
+    // a bare token never reads past its name.
+    path.Append(*rest == '\\' ? rest + 1 : rest);
   } else {
-    token = false;
-    if (const char* folder = base()) {
-      path.Append(folder);
+    // Below the base: a plain name whole, a host product's file in the
+    // "include" folder.
+    token = scriba;
+    char current[kPathChars];
+    const char* base = base_folder;
+    if (base == nullptr || base[0] == '\0') {
+      base = folders_.GetCurrentFolder(current) && current[0] != '\0' ? current : nullptr;
+    }
+    if (base != nullptr) {
+      path.Append(base);
       path.AppendSeparator();
-      path.Append(name);
+      if (scriba) {
+        path.Append("include");
+        path.Append(name + kScribaTokenChars);
+      } else {
+        path.Append(name);
+      }
+    } else {
+      missing = "current directory";
     }
   }
   if (began_with_token != nullptr) *began_with_token = token;

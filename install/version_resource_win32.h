@@ -50,7 +50,7 @@ class VersionResource {
 
   unsigned char* data_ = nullptr;  // owned, capacity_ bytes
   DWORD capacity_ = 0;
-  bool loaded_ = false;            // data_ holds the block of the last Load
+  bool loaded_ = false;  // data_ holds the block of the last Load
 };
 
 }  // namespace kest

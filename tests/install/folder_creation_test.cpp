@@ -131,8 +131,7 @@ TEST(CreateFoldersFor, AFolderThatCannotBeRecordedIsRemovedAgain) {
   EXPECT_EQ(Texts(created), Strings{"c:\\a\\"});
   EXPECT_EQ(machine.removed_folders, Strings{"c:\\a\\bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb\\"});
   EXPECT_EQ(CreateFoldersFor(machine, path, &created), kSuccess);
-  EXPECT_EQ(Texts(created),
-            (Strings{"c:\\a\\", "c:\\a\\bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb\\"}));
+  EXPECT_EQ(Texts(created), (Strings{"c:\\a\\", "c:\\a\\bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb\\"}));
 }
 
 TEST(IsFolderWritable, ReadOnlyAttributeOrAFailedTemporaryFile) {
@@ -144,7 +143,8 @@ TEST(IsFolderWritable, ReadOnlyAttributeOrAFailedTemporaryFile) {
   EXPECT_TRUE(IsFolderWritable(machine, "d:\\rw"));
   EXPECT_TRUE(IsFolderWritable(machine, "d:\\no-attributes"));
   EXPECT_FALSE(IsFolderWritable(machine, "d:\\full"));
-  EXPECT_EQ(machine.temp_calls, (Strings{"d:\\rw|test", "d:\\no-attributes|test", "d:\\full|test"}));
+  EXPECT_EQ(machine.temp_calls,
+            (Strings{"d:\\rw|test", "d:\\no-attributes|test", "d:\\full|test"}));
   EXPECT_TRUE(machine.files.empty());
 }
 

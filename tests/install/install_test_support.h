@@ -24,8 +24,7 @@ class FakeFolderSystem : public FolderSystem {
   bool GetAttributes(const char* path, uint32_t* attributes) override;
   uint32_t CreateFolder(const char* path) override;
   uint32_t RemoveFolder(const char* path) override;
-  uint32_t CreateTempFile(const char* folder, const char* prefix,
-                          char (&out)[kPathChars]) override;
+  uint32_t CreateTempFile(const char* folder, const char* prefix, char (&out)[kPathChars]) override;
   uint32_t RemoveFile(const char* path) override;
 
   // Empty: the system gives none.
@@ -39,8 +38,8 @@ class FakeFolderSystem : public FolderSystem {
 
   std::vector<std::string> create_calls;  // every CreateFolder, in order
   std::vector<std::string> removed_folders;
-  std::vector<std::string> temp_calls;    // folder "|" prefix of every CreateTempFile
-  std::set<std::string> files;            // temporary files not deleted
+  std::vector<std::string> temp_calls;  // folder "|" prefix of every CreateTempFile
+  std::set<std::string> files;          // temporary files not deleted
   int system_queries = 0;
   int windows_queries = 0;
   int current_queries = 0;

@@ -2,9 +2,8 @@
 // temporary files on disk, version resources of libraries built by the
 // test build (test_library.rc), file times set with SetFileTime, and a file
 // held open with no sharing by another process (hold_file.exe).
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <algorithm>
 #include <cstring>
@@ -123,8 +122,8 @@ TEST(VersionResource, ReadsTheFixedFileVersionAndTheFirstTranslationsStrings) {
   // No version resource, no file, not an image: nothing loaded.
   ScratchFolder scratch;
   ASSERT_TRUE(test::WriteWholeFile(scratch.File("text.dll"), "not an image"));
-  for (std::string path : {BuildFile(kPlainLibrary), scratch.File("missing.dll"),
-                           scratch.File("text.dll")}) {
+  for (std::string path :
+       {BuildFile(kPlainLibrary), scratch.File("missing.dll"), scratch.File("text.dll")}) {
     SCOPED_TRACE(path);
     EXPECT_FALSE(moved.Load(path.c_str()));
     EXPECT_FALSE(moved.FixedFileVersion(words));
@@ -203,9 +202,9 @@ TEST(ShouldReplaceWin32, VersionResourcesOfRealLibraries) {
   };
   DiskFileFactsWin32 disk;
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.stored_name << " " << c.version[0] << "." << c.version[1]
-                                    << "." << c.version[2] << "." << c.version[3] << " over "
-                                    << c.target);
+    SCOPED_TRACE(testing::Message()
+                 << c.stored_name << " " << c.version[0] << "." << c.version[1] << "."
+                 << c.version[2] << "." << c.version[3] << " over " << c.target);
     EntryOnTarget entry(c.stored_name, c.version, 0x01D0000000000000, c.target);
     LogCapture log;
     EXPECT_EQ(ShouldReplace(entry.reader, entry.package_name.c_str(), disk), c.replace);
@@ -252,8 +251,8 @@ class FileHolder {
     const std::string ready_name = "kest-hold-ready-" + id, quit_name = "kest-hold-quit-" + id;
     ready_ = CreateEventA(nullptr, TRUE, FALSE, ready_name.c_str());
     quit_ = CreateEventA(nullptr, TRUE, FALSE, quit_name.c_str());
-    std::string command = "\"" + BuildFile("hold_file.exe") + "\" \"" + path + "\" " +
-                          ready_name + " " + quit_name;
+    std::string command =
+        "\"" + BuildFile("hold_file.exe") + "\" \"" + path + "\" " + ready_name + " " + quit_name;
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     if (ready_ == nullptr || quit_ == nullptr ||
@@ -311,11 +310,10 @@ TEST(ShouldReplaceWin32, AFileHeldOpenByAnotherProcessIsReplaced) {
   LogCapture log;
   EXPECT_TRUE(ShouldReplace(timed.reader, timed.package_name.c_str(), disk));
   EXPECT_TRUE(ShouldReplace(versioned.reader, versioned.package_name.c_str(), disk));
-  EXPECT_EQ(log.Lines(),
-            (Strings{"Date/time compare for \"" + target +
-                         "\" indicates archive is not older than disk version",
-                     "Version compare for \"" + target +
-                         "\" indicates archive is not older than disk version"}));
+  EXPECT_EQ(log.Lines(), (Strings{"Date/time compare for \"" + target +
+                                      "\" indicates archive is not older than disk version",
+                                  "Version compare for \"" + target +
+                                      "\" indicates archive is not older than disk version"}));
 }
 
 // Restores the current directory when it goes.
@@ -417,7 +415,8 @@ TEST(LongPathsWin32, NeverOverflow) {
   const std::string guard(sizeof(g.guard), 'g');
   for (size_t length : {259u, 260u, 261u, 400u}) {
     SCOPED_TRACE(length);
-    const std::string base = scratch.path() + "\\" + std::string(length - scratch.path().size() - 7, 'f');
+    const std::string base =
+        scratch.path() + "\\" + std::string(length - scratch.path().size() - 7, 'f');
     const std::string path = base + "\\x.dll";
     ASSERT_EQ(path.size(), length);
     memset(&g, 'g', sizeof(g));
@@ -451,8 +450,8 @@ TEST(MakeTempNameBesideWin32, AnEmptyFileBesideTheTarget) {
     char out[kPathChars];
     ASSERT_TRUE(MakeTempNameBeside(folders, scratch.File(name).c_str(), out));
     const std::string made = Lower(out);
-    const std::string prefix = Lower(scratch.File(std::string(name).substr(0, std::min<size_t>(
-                                                    3, std::string(name).find('.')))));
+    const std::string prefix = Lower(scratch.File(
+        std::string(name).substr(0, std::min<size_t>(3, std::string(name).find('.')))));
     EXPECT_EQ(made.compare(0, prefix.size(), prefix), 0) << made;
     EXPECT_EQ(made.substr(made.size() - 4), ".tmp");
     std::string contents = "not empty";

@@ -51,8 +51,8 @@ TEST(FileVersion, PartsCompareAsNumbersFromMajorToRevision) {
 TEST(ReplaceDecision, SystemFolderEntriesByTheirExactSpelling) {
   for (const char* name : {"_winsys\\x.dll", "_WINSYS\\X.DLL", "_winsys", "_winsysx.dll"})
     EXPECT_TRUE(IsSystemFolderEntry(name)) << name;
-  for (const char* name : {"_WinSys\\x.dll", "_winSYS\\x.dll", "_winsy", "_win\\x.dll",
-                           "runtime\\_winsys\\x.dll", ""})
+  for (const char* name :
+       {"_WinSys\\x.dll", "_winSYS\\x.dll", "_winsy", "_win\\x.dll", "runtime\\_winsys\\x.dll", ""})
     EXPECT_FALSE(IsSystemFolderEntry(name)) << name;
 }
 
@@ -166,8 +166,10 @@ TEST(ReplaceDecision, RulesNeverMix) {
       {"runtime\\x.dll", V(1, 0, 0, 0), 100, V(0, 9, 0, 0), 200, true},
       {"runtime\\x.dll", FileVersion(), 100, V(9, 0, 0, 0), 50, true},
       {"runtime\\x.dll", FileVersion(), 100, V(0, 1, 0, 0), 150, false},
-      {"runtime\\x.dll", FileVersion(), 0x8000000000000000, FileVersion(), 0x7FFFFFFFFFFFFFFF, true},
-      {"_winsys\\x.dll", FileVersion(), 0x7FFFFFFFFFFFFFFF, FileVersion(), 0x8000000000000000, false},
+      {"runtime\\x.dll", FileVersion(), 0x8000000000000000, FileVersion(), 0x7FFFFFFFFFFFFFFF,
+       true},
+      {"_winsys\\x.dll", FileVersion(), 0x7FFFFFFFFFFFFFFF, FileVersion(), 0x8000000000000000,
+       false},
       {"_WINSYS\\x.dll", V(1, 0, 0, 0), 0, V(1, 0, 0, 0), 0, false},
       {"_WinSys\\x.dll", V(1, 0, 0, 0), 0, V(1, 0, 0, 0), 0, true},
   };

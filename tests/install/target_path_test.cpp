@@ -113,7 +113,8 @@ TEST(ResolveTargetPath, MissingSystemFoldersFailTheEntry) {
        "Target path for \"_win\\x.ini\" unknown: the system gives no Windows folder"},
       {"runtime\\x.dll", nullptr,
        "Target path for \"runtime\\x.dll\" unknown: the system gives no current directory"},
-      {"_scriba\\x.h", "", "Target path for \"_scriba\\x.h\" unknown: the system gives no current directory"},
+      {"_scriba\\x.h", "",
+       "Target path for \"_scriba\\x.h\" unknown: the system gives no current directory"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
