@@ -16,14 +16,9 @@ namespace kest {
 namespace {
 
 using test::FakeFolderSystem;
+using test::ListTexts;
 using test::LogCapture;
 using Strings = std::vector<std::string>;
-
-Strings Texts(const StringList& list) {
-  Strings texts;
-  for (const StringList::Node* n = list.head(); n != nullptr; n = n->next) texts.push_back(n->text);
-  return texts;
-}
 
 TEST(CreateFoldersFor, CreatesTheMissingChainInOrderAndTestsWriting) {
   struct Case {
@@ -59,7 +54,7 @@ TEST(CreateFoldersFor, CreatesTheMissingChainInOrderAndTestsWriting) {
     StringList created;
     EXPECT_EQ(CreateFoldersFor(machine, c.path, &created), kSuccess);
     EXPECT_EQ(machine.create_calls, c.attempts);
-    EXPECT_EQ(Texts(created), c.recorded);
+    EXPECT_EQ(ListTexts(created), c.recorded);
     EXPECT_EQ(machine.temp_calls, Strings{std::string(c.tested) + "|test"});
     EXPECT_TRUE(machine.files.empty()) << "the write test left a file";
   }
@@ -94,7 +89,7 @@ TEST(CreateFoldersFor, FailuresStopTheChainAndKeepTheRecord) {
     StringList created;
     EXPECT_EQ(CreateFoldersFor(machine, "c:\\a\\b\\c\\x.dll", &created), c.result);
     EXPECT_EQ(machine.create_calls, c.attempts);
-    EXPECT_EQ(Texts(created).front(), "c:\\a\\");
+    EXPECT_EQ(ListTexts(created).front(), "c:\\a\\");
     EXPECT_EQ(machine.temp_calls.size(), c.create_error == 0 ? 1u : 0u);
   }
 }
@@ -128,10 +123,10 @@ TEST(CreateFoldersFor, AFolderThatCannotBeRecordedIsRemovedAgain) {
   FailAllocations(second, 1);
   EXPECT_EQ(CreateFoldersFor(machine, path, &created), kCodeOutOfMemory);
   StopFailingAllocations();
-  EXPECT_EQ(Texts(created), Strings{"c:\\a\\"});
+  EXPECT_EQ(ListTexts(created), Strings{"c:\\a\\"});
   EXPECT_EQ(machine.removed_folders, Strings{"c:\\a\\bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb\\"});
   EXPECT_EQ(CreateFoldersFor(machine, path, &created), kSuccess);
-  EXPECT_EQ(Texts(created), (Strings{"c:\\a\\", "c:\\a\\bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb\\"}));
+  EXPECT_EQ(ListTexts(created), (Strings{"c:\\a\\", "c:\\a\\bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb\\"}));
 }
 
 TEST(IsFolderWritable, ReadOnlyAttributeOrAFailedTemporaryFile) {

@@ -2,9 +2,11 @@
 
 #include <cstdio>
 
+#include "archive/memory_source.h"
 #include "base/install_log.h"
 #include "base/install_status.h"
 #include "base/text_limits.h"
+#include "manifest/string_list.h"
 
 namespace kest {
 namespace test {
@@ -71,6 +73,37 @@ uint32_t FakeFolderSystem::CreateTempFile(const char* folder, const char* prefix
 }
 
 uint32_t FakeFolderSystem::RemoveFile(const char* path) { return files.erase(path) == 1 ? 0 : 2; }
+
+namespace {
+
+Bytes OneEntryArchive(const char* stored_name, const FileVersion& version, uint64_t time) {
+  TestEntry entry = StoredEntry(stored_name, {1, 2, 3});
+  entry.header.extensions = {
+      Qel1(version.part[0], version.part[1], version.part[2], version.part[3], time, 0)};
+  return BuildArchive({entry});
+}
+
+}  // namespace
+
+FileVersion V(uint16_t a, uint16_t b, uint16_t c, uint16_t d) {
+  const uint16_t words[4] = {a, b, c, d};
+  return MakeFileVersion(words);
+}
+
+EntryOnTarget::EntryOnTarget(const char* stored_name, const FileVersion& version, uint64_t time,
+                             const std::string& target)
+    : bytes(OneEntryArchive(stored_name, version, time)),
+      reader(new MemorySource(bytes.data(), static_cast<uint32_t>(bytes.size())), true, files) {
+  reader.Open();
+  package_name = reader.GetEntryName();
+  reader.SetEntryName(target.c_str());
+}
+
+std::vector<std::string> ListTexts(const StringList& list) {
+  std::vector<std::string> texts;
+  for (const StringList::Node* n = list.head(); n != nullptr; n = n->next) texts.push_back(n->text);
+  return texts;
+}
 
 LogCapture::LogCapture() {
   Status().log.SetBackend(&backend_);

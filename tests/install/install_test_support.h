@@ -8,10 +8,16 @@
 #include <string>
 #include <vector>
 
+#include "archive/package_reader.h"
 #include "base/host_status_platform.h"
+#include "install/file_version.h"
 #include "install/folder_system.h"
+#include "tests/archive/reader_test_support.h"
 
 namespace kest {
+
+class StringList;
+
 namespace test {
 
 // Folders are known by their path with a trailing backslash, compared
@@ -47,6 +53,24 @@ class FakeFolderSystem : public FolderSystem {
  private:
   int next_temp_ = 0x1A2B;
 };
+
+// a.b.c.d, known.
+FileVersion V(uint16_t a, uint16_t b, uint16_t c, uint16_t d);
+
+// A package of one entry (stored_name as an archiver stores it, with the
+// version and file time of its extension header) whose reader stands on the
+// entry with its output name set to target, as the copy does it.
+struct EntryOnTarget {
+  EntryOnTarget(const char* stored_name, const FileVersion& version, uint64_t time,
+                const std::string& target);
+  Bytes bytes;
+  MemoryFileSystem files;
+  BareArchiveReader reader;
+  std::string package_name;  // the entry's name before the output name was set
+};
+
+// The texts of a StringList, in order.
+std::vector<std::string> ListTexts(const StringList& list);
 
 // Collects the lines written to the process's install log while it lives,
 // with a recording status platform for the reports.

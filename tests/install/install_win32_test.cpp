@@ -10,8 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "archive/memory_source.h"
-#include "archive/package_reader.h"
 #include "base/install_codes.h"
 #include "install/disk_file_facts_win32.h"
 #include "install/folder_creation.h"
@@ -20,15 +18,17 @@
 #include "install/target_path.h"
 #include "install/version_resource_win32.h"
 #include "manifest/string_list.h"
-#include "tests/archive/reader_test_support.h"
 #include "tests/install/install_test_support.h"
 #include "tests/support/win32_test_support.h"
 
 namespace kest {
 namespace {
 
+using test::EntryOnTarget;
+using test::ListTexts;
 using test::LogCapture;
 using test::ScratchFolder;
+using test::V;
 using Strings = std::vector<std::string>;
 
 // The folder of this test program, where the build puts the test libraries
@@ -70,12 +70,6 @@ Strings FolderContents(const std::string& folder) {
   } while (FindNextFileA(find, &data));
   FindClose(find);
   return names;
-}
-
-Strings Texts(const StringList& list) {
-  Strings texts;
-  for (const StringList::Node* n = list.head(); n != nullptr; n = n->next) texts.push_back(n->text);
-  return texts;
 }
 
 bool SetWriteTime(const std::string& path, uint64_t time) {
@@ -155,29 +149,6 @@ TEST(DiskFileFactsWin32, VersionsAndWriteTimesOfFilesOnDisk) {
   EXPECT_FALSE(disk.GetLastWriteTime(scratch.File("missing.dll").c_str(), &read));
 }
 
-// A package entry with its output name set to a target, as the copy does.
-struct EntryOnTarget {
-  EntryOnTarget(const char* stored_name, const uint16_t (&version)[4], uint64_t time,
-                const std::string& target)
-      : bytes([&] {
-          test::TestEntry entry = test::StoredEntry(stored_name, {1, 2, 3});
-          entry.header.extensions = {
-              test::Qel1(version[0], version[1], version[2], version[3], time, 0)};
-          return test::BuildArchive({entry});
-        }()),
-        reader(new MemorySource(bytes.data(), static_cast<uint32_t>(bytes.size())), true, files) {
-    reader.Open();
-    package_name = reader.GetEntryName();
-    reader.SetEntryName(target.c_str());
-  }
-  test::Bytes bytes;
-  test::MemoryFileSystem files;
-  BareArchiveReader reader;
-  std::string package_name;
-};
-
-const uint16_t kNoVersion[4] = {0, 0, 0, 0};
-
 TEST(ShouldReplaceWin32, VersionResourcesOfRealLibraries) {
   ScratchFolder scratch;
   const std::string old_copy = scratch.File("old.dll");
@@ -188,23 +159,23 @@ TEST(ShouldReplaceWin32, VersionResourcesOfRealLibraries) {
   ASSERT_TRUE(SetWriteTime(old_copy, 0x01F0000000000000));
   struct Case {
     const char* stored_name;
-    uint16_t version[4];
+    FileVersion version;
     std::string target;
     bool replace;
   } cases[] = {
-      {"X.DLL", {1, 10, 0, 0}, old_copy, true},
-      {"_WINSYS/X.DLL", {1, 10, 0, 0}, old_copy, true},
-      {"X.DLL", {1, 9, 65535, 65535}, old_copy, true},
-      {"_WINSYS/X.DLL", {1, 9, 65535, 65535}, old_copy, false},
-      {"X.DLL", {1, 9, 0, 0}, old_copy, false},
-      {"X.DLL", {0, 0, 0, 1}, plain_copy, true},
-      {"_WINSYS/X.DLL", {0, 0, 0, 1}, scratch.File("missing.dll"), true},
+      {"X.DLL", V(1, 10, 0, 0), old_copy, true},
+      {"_WINSYS/X.DLL", V(1, 10, 0, 0), old_copy, true},
+      {"X.DLL", V(1, 9, 65535, 65535), old_copy, true},
+      {"_WINSYS/X.DLL", V(1, 9, 65535, 65535), old_copy, false},
+      {"X.DLL", V(1, 9, 0, 0), old_copy, false},
+      {"X.DLL", V(0, 0, 0, 1), plain_copy, true},
+      {"_WINSYS/X.DLL", V(0, 0, 0, 1), scratch.File("missing.dll"), true},
   };
   DiskFileFactsWin32 disk;
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message()
-                 << c.stored_name << " " << c.version[0] << "." << c.version[1] << "."
-                 << c.version[2] << "." << c.version[3] << " over " << c.target);
+                 << c.stored_name << " " << c.version.part[0] << "." << c.version.part[1] << "."
+                 << c.version.part[2] << "." << c.version.part[3] << " over " << c.target);
     EntryOnTarget entry(c.stored_name, c.version, 0x01D0000000000000, c.target);
     LogCapture log;
     EXPECT_EQ(ShouldReplace(entry.reader, entry.package_name.c_str(), disk), c.replace);
@@ -234,7 +205,7 @@ TEST(ShouldReplaceWin32, FileTimesWhenTheEntryCarriesNoVersion) {
   DiskFileFactsWin32 disk;
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.stored_name << " " << std::hex << c.entry_time);
-    EntryOnTarget entry(c.stored_name, kNoVersion, c.entry_time, target);
+    EntryOnTarget entry(c.stored_name, FileVersion(), c.entry_time, target);
     LogCapture log;
     EXPECT_EQ(ShouldReplace(entry.reader, entry.package_name.c_str(), disk), c.replace);
     EXPECT_EQ(log.Lines(), Strings{"Date/time compare for \"" + target + "\" indicates archive " +
@@ -295,17 +266,17 @@ TEST(ShouldReplaceWin32, AFileHeldOpenByAnotherProcessIsReplaced) {
   ASSERT_TRUE(CopyFileA(BuildFile(kNewLibrary).c_str(), target.c_str(), FALSE));
   ASSERT_TRUE(SetWriteTime(target, 0x01F0000000000000));
   DiskFileFactsWin32 disk;
-  const uint16_t older[4] = {1, 0, 0, 0};
+  const FileVersion older = V(1, 0, 0, 0);
   {
     // Before it is held, both rules keep the newer disk file.
-    EntryOnTarget timed("X.DLL", kNoVersion, 0x01D0000000000000, target);
+    EntryOnTarget timed("X.DLL", FileVersion(), 0x01D0000000000000, target);
     EntryOnTarget versioned("X.DLL", older, 0x01D0000000000000, target);
     EXPECT_FALSE(ShouldReplace(timed.reader, timed.package_name.c_str(), disk));
     EXPECT_FALSE(ShouldReplace(versioned.reader, versioned.package_name.c_str(), disk));
   }
   FileHolder holder(target);
   ASSERT_TRUE(holder.holding());
-  EntryOnTarget timed("X.DLL", kNoVersion, 0x01D0000000000000, target);
+  EntryOnTarget timed("X.DLL", FileVersion(), 0x01D0000000000000, target);
   EntryOnTarget versioned("X.DLL", older, 0x01D0000000000000, target);
   LogCapture log;
   EXPECT_TRUE(ShouldReplace(timed.reader, timed.package_name.c_str(), disk));
@@ -382,7 +353,7 @@ TEST(CreateFoldersForWin32, ChainsBelowATemporaryRoot) {
   FolderSystemWin32 folders;
   StringList created;
   ASSERT_EQ(CreateFoldersFor(folders, (a + "\\b\\c\\file.dll").c_str(), &created), kSuccess);
-  EXPECT_EQ(Texts(created), (Strings{a + "\\b\\", a + "\\b\\c\\"}));
+  EXPECT_EQ(ListTexts(created), (Strings{a + "\\b\\", a + "\\b\\c\\"}));
   EXPECT_TRUE(IsFolder(a + "\\b\\c"));
   EXPECT_TRUE(FolderContents(a + "\\b\\c").empty()) << "the write test left a file";
 
@@ -390,7 +361,7 @@ TEST(CreateFoldersForWin32, ChainsBelowATemporaryRoot) {
   // the folder itself.
   ASSERT_EQ(CreateFoldersFor(folders, (a + "\\b\\c\\other.dll").c_str(), &created), kSuccess);
   ASSERT_EQ(CreateFoldersFor(folders, (a + "\\d\\").c_str(), &created), kSuccess);
-  EXPECT_EQ(Texts(created), (Strings{a + "\\b\\", a + "\\b\\c\\", a + "\\d\\"}));
+  EXPECT_EQ(ListTexts(created), (Strings{a + "\\b\\", a + "\\b\\c\\", a + "\\d\\"}));
   EXPECT_TRUE(IsFolder(a + "\\d"));
 
   // A file standing where a folder should be; a name the system refuses.
@@ -433,7 +404,7 @@ TEST(LongPathsWin32, NeverOverflow) {
     StringList created;
     EXPECT_NE(CreateFoldersFor(folders, path.c_str(), &created), kSuccess);
     if (length >= kPathChars) EXPECT_EQ(created.count(), 0u);
-    for (const std::string& folder : Texts(created)) EXPECT_TRUE(IsFolder(folder)) << folder;
+    for (const std::string& folder : ListTexts(created)) EXPECT_TRUE(IsFolder(folder)) << folder;
     memset(&g, 'g', sizeof(g));
     EXPECT_FALSE(MakeTempNameBeside(folders, path.c_str(), g.out));
     EXPECT_STREQ(g.out, "");

@@ -5,21 +5,15 @@
 #include <string>
 #include <vector>
 
-#include "archive/memory_source.h"
-#include "archive/package_reader.h"
 #include "install/file_version.h"
-#include "tests/archive/reader_test_support.h"
 #include "tests/install/install_test_support.h"
 
 namespace kest {
 namespace {
 
+using test::EntryOnTarget;
 using test::LogCapture;
-
-FileVersion V(uint16_t a, uint16_t b, uint16_t c, uint16_t d) {
-  const uint16_t words[4] = {a, b, c, d};
-  return MakeFileVersion(words);
-}
+using test::V;
 
 TEST(FileVersion, PartsCompareAsNumbersFromMajorToRevision) {
   struct Case {
@@ -74,26 +68,6 @@ struct FakeDisk : DiskFileFacts {
   FileVersion version;  // from its resource; 0.0.0.0 when it has none
   uint64_t write_time = 0;
   std::vector<std::string> asked;
-};
-
-// One entry, its output name set to its target path as the copy does.
-struct EntryOnTarget {
-  EntryOnTarget(const char* stored_name, FileVersion version, uint64_t time, const char* target)
-      : bytes([&] {
-          test::TestEntry entry = test::StoredEntry(stored_name, {1, 2, 3});
-          entry.header.extensions = {test::Qel1(version.part[0], version.part[1], version.part[2],
-                                                version.part[3], time, 0)};
-          return test::BuildArchive({entry});
-        }()),
-        reader(new MemorySource(bytes.data(), static_cast<uint32_t>(bytes.size())), true, files) {
-    reader.Open();
-    package_name = reader.GetEntryName();
-    reader.SetEntryName(target);
-  }
-  test::Bytes bytes;
-  test::MemoryFileSystem files;
-  BareArchiveReader reader;
-  std::string package_name;
 };
 
 enum class Disk { kMissing, kOlder, kEqual, kNewer, kUnreadable };
