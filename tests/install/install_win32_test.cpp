@@ -25,20 +25,14 @@ namespace kest {
 namespace {
 
 using test::EntryOnTarget;
+using test::FileHolder;
 using test::ListTexts;
 using test::LogCapture;
 using test::ScratchFolder;
 using test::V;
 using Strings = std::vector<std::string>;
 
-// The folder of this test program, where the build puts the test libraries
-// and hold_file.exe.
-std::string BuildFile(const char* name) {
-  char path[MAX_PATH];
-  DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string folder(path, n);
-  return folder.substr(0, folder.rfind('\\') + 1) + name;
-}
+std::string BuildFile(const char* name) { return test::BesideTestProgram(name); }
 
 // The test libraries: file versions 1.9.65535.65535 and 1.10.0.0 (the
 // latter with OLESelfRegister in its first translation), 1.10.0.0 with it
@@ -212,50 +206,6 @@ TEST(ShouldReplaceWin32, FileTimesWhenTheEntryCarriesNoVersion) {
                                    (c.replace ? "is not" : "is") + " older than disk version"});
   }
 }
-
-// hold_file.exe, started by the test and stopped by it through the
-// process it created.
-class FileHolder {
- public:
-  explicit FileHolder(const std::string& path) {
-    const std::string id = std::to_string(GetCurrentProcessId());
-    const std::string ready_name = "kest-hold-ready-" + id, quit_name = "kest-hold-quit-" + id;
-    ready_ = CreateEventA(nullptr, TRUE, FALSE, ready_name.c_str());
-    quit_ = CreateEventA(nullptr, TRUE, FALSE, quit_name.c_str());
-    std::string command =
-        "\"" + BuildFile("hold_file.exe") + "\" \"" + path + "\" " + ready_name + " " + quit_name;
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    if (ready_ == nullptr || quit_ == nullptr ||
-        !CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process_))
-      return;
-    HANDLE waits[2] = {ready_, process_.hProcess};
-    holding_ = WaitForMultipleObjects(2, waits, FALSE, 60000) == WAIT_OBJECT_0;
-  }
-  ~FileHolder() {
-    if (process_.hProcess != nullptr) {
-      SetEvent(quit_);
-      if (WaitForSingleObject(process_.hProcess, 30000) != WAIT_OBJECT_0) {
-        TerminateProcess(process_.hProcess, 1);
-        WaitForSingleObject(process_.hProcess, 5000);
-      }
-      CloseHandle(process_.hThread);
-      CloseHandle(process_.hProcess);
-    }
-    if (ready_ != nullptr) CloseHandle(ready_);
-    if (quit_ != nullptr) CloseHandle(quit_);
-  }
-  FileHolder(const FileHolder&) = delete;
-  FileHolder& operator=(const FileHolder&) = delete;
-  bool holding() const { return holding_; }
-
- private:
-  HANDLE ready_ = nullptr;
-  HANDLE quit_ = nullptr;
-  PROCESS_INFORMATION process_ = {};
-  bool holding_ = false;
-};
 
 // A disk file another program holds open with no sharing cannot be judged:
 // the answer is replace, under either rule, and the copy meets it as a

@@ -88,6 +88,44 @@ void RemoveTree(const std::string& path) {
   RemoveDirectoryA(path.c_str());
 }
 
+FileHolder::FileHolder(const std::string& path) {
+  const std::string id = std::to_string(GetCurrentProcessId());
+  const std::string ready_name = "kest-hold-ready-" + id, quit_name = "kest-hold-quit-" + id;
+  ready_ = CreateEventA(nullptr, TRUE, FALSE, ready_name.c_str());
+  quit_ = CreateEventA(nullptr, TRUE, FALSE, quit_name.c_str());
+  std::string command = "\"" + BesideTestProgram("hold_file.exe") + "\" \"" + path + "\" " +
+                        ready_name + " " + quit_name;
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof(startup);
+  if (ready_ == nullptr || quit_ == nullptr ||
+      !CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &process_))
+    return;
+  HANDLE waits[2] = {ready_, process_.hProcess};
+  holding_ = WaitForMultipleObjects(2, waits, FALSE, 60000) == WAIT_OBJECT_0;
+}
+
+FileHolder::~FileHolder() {
+  if (process_.hProcess != nullptr) {
+    SetEvent(quit_);
+    if (WaitForSingleObject(process_.hProcess, 30000) != WAIT_OBJECT_0) {
+      TerminateProcess(process_.hProcess, 1);
+      WaitForSingleObject(process_.hProcess, 5000);
+    }
+    CloseHandle(process_.hThread);
+    CloseHandle(process_.hProcess);
+  }
+  if (ready_ != nullptr) CloseHandle(ready_);
+  if (quit_ != nullptr) CloseHandle(quit_);
+}
+
+std::string BesideTestProgram(const std::string& name) {
+  char path[MAX_PATH];
+  const DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+  const std::string program(path, n);
+  return program.substr(0, program.rfind('\\') + 1) + name;
+}
+
 std::string SampleInstallerPath() {
   if (const char* path = getenv("KEST_SIGNED_PACKAGE")) return path;
   return WindowsPath(KEST_BINARY_DIR "/sample/MorvaneSetup.exe");

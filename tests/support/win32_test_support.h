@@ -51,6 +51,29 @@ class ScratchFolder {
   std::string path_;
 };
 
+// A file held open for reading and writing with no sharing by another
+// process: hold_file.exe beside the running test program, started by the
+// object and stopped by it, through the process it created, when it goes.
+class FileHolder {
+ public:
+  explicit FileHolder(const std::string& path);
+  ~FileHolder();
+  FileHolder(const FileHolder&) = delete;
+  FileHolder& operator=(const FileHolder&) = delete;
+  // True once the helper has the file open.
+  bool holding() const { return holding_; }
+
+ private:
+  HANDLE ready_ = nullptr;
+  HANDLE quit_ = nullptr;
+  PROCESS_INFORMATION process_ = {};
+  bool holding_ = false;
+};
+
+// A file beside the running test program (the build puts test libraries and
+// helper programs there).
+std::string BesideTestProgram(const std::string& name);
+
 // The signed sample installer that scripts/sample.sh builds with kestpack
 // from this build's installer: KEST_SIGNED_PACKAGE when set, else
 // sample/MorvaneSetup.exe in this build's folder (build/win32 or build/win64).

@@ -1,0 +1,233 @@
+// Replacement of a file in use: queued for the next restart on each family
+// of Windows, then carried out by a real restart of the Wine prefix, and
+// the replacing move made at once. The queue runs in copy_probe.exe, which
+// sees the Windows version chosen for it; the restart is `wineboot -r`,
+// which performs the prefix's WININIT.INI renames and pending moves, as
+// Windows does while it starts.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "base/install_codes.h"
+#include "base/platform_win32.h"
+#include "install/file_state_win32.h"
+#include "install/restart_replacement_win32.h"
+#include "tests/support/win32_test_support.h"
+
+namespace kest {
+namespace {
+
+using test::FileExists;
+using test::FileHolder;
+using test::ReadWholeFile;
+using test::ScratchFolder;
+using test::WriteWholeFile;
+using Strings = std::vector<std::string>;
+
+constexpr char kSessionManager[] = "System\\CurrentControlSet\\Control\\Session Manager";
+constexpr char kPendingMoves[] = "PendingFileRenameOperations";
+
+std::string WindowsFile(const char* name) {
+  char folder[MAX_PATH];
+  GetWindowsDirectoryA(folder, MAX_PATH);
+  return std::string(folder) + "\\" + name;
+}
+
+std::string ShortPath(const std::string& path) {
+  char out[MAX_PATH];
+  const DWORD n = GetShortPathNameA(path.c_str(), out, MAX_PATH);
+  return n != 0 && n < MAX_PATH ? out : "";
+}
+
+// The texts of the pending-move value; empty when there is none.
+Strings PendingMoves() {
+  Strings texts;
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+    return texts;
+  DWORD type = 0, size = 0;
+  std::vector<char> data;
+  if (RegQueryValueExA(key, kPendingMoves, nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
+    data.resize(size + 2);
+    RegQueryValueExA(key, kPendingMoves, nullptr, &type, reinterpret_cast<BYTE*>(data.data()),
+                     &size);
+  }
+  RegCloseKey(key);
+  for (size_t at = 0; at < data.size() && data[at] != '\0';) {
+    texts.emplace_back(&data[at]);
+    at += texts.back().size() + 1;
+  }
+  return texts;
+}
+
+// What a restart would act on, removed: WININIT.INI, the copy the restart
+// keeps of it, and the pending moves.
+void ForgetQueuedReplacements() {
+  DeleteFileA(WindowsFile("WININIT.INI").c_str());
+  DeleteFileA(WindowsFile("wininit.bak").c_str());
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+    RegDeleteValueA(key, kPendingMoves);
+    RegCloseKey(key);
+  }
+}
+
+std::string Contents(const std::string& path) {
+  std::string text;
+  return ReadWholeFile(path, &text) ? text : "<missing>";
+}
+
+// copy_probe.exe queue REPLACEMENT TARGET under the given Windows version.
+DWORD QueueInProbe(const char* version, const std::string& replacement, const std::string& target) {
+  test::ScopedWindowsVersion seen("copy_probe.exe", version);
+  test::ProcessResult run = test::RunProcess("\"" + test::BesideTestProgram("copy_probe.exe") +
+                                             "\" queue \"" + replacement + "\" \"" + target + "\"");
+  EXPECT_TRUE(run.finished);
+  return run.exit_code;
+}
+
+// A folder and file with long names, so that the short forms differ, and a
+// replacement made beside the target the way the copy makes it.
+struct LongNames {
+  LongNames() {
+    folder = scratch.File("Long Folder Name");
+    CreateDirectoryA(folder.c_str(), nullptr);
+    target = folder + "\\long target name.dll";
+    char temp[MAX_PATH];
+    GetTempFileNameA(folder.c_str(), "lon", 0, temp);
+    replacement = temp;
+    WriteWholeFile(target, "old copy");
+    WriteWholeFile(replacement, "new copy");
+  }
+  ScratchFolder scratch;
+  std::string folder, target, replacement;
+};
+
+class ReplaceAtRestart : public ::testing::Test {
+ protected:
+  void SetUp() override { ForgetQueuedReplacements(); }
+  void TearDown() override { ForgetQueuedReplacements(); }
+};
+
+TEST_F(ReplaceAtRestart, QueuedOnEachFamilyAndCarriedOutByTheRestart) {
+  struct Family {
+    const char* version;
+    bool wininit;  // the Windows 95 family's WININIT.INI, else a pending move
+  };
+  for (const Family f : {Family{"win95", true}, Family{"win98", true}, Family{"nt351", false},
+                         Family{"nt40", false}, Family{"win10", false}}) {
+    SCOPED_TRACE(f.version);
+    LongNames files;
+    const std::string short_target = ShortPath(files.target);
+    const std::string short_replacement = ShortPath(files.replacement);
+    ASSERT_NE(short_target, files.target) << "the names must have short forms of their own";
+
+    EXPECT_EQ(QueueInProbe(f.version, files.replacement, files.target), 0u);
+    std::string wininit;
+    if (f.wininit) {
+      ASSERT_TRUE(ReadWholeFile(WindowsFile("WININIT.INI"), &wininit));
+      EXPECT_EQ(wininit, "[rename]\r\n" + short_target + "=" + short_replacement + "\r\n");
+      EXPECT_EQ(PendingMoves(), Strings{});
+    } else {
+      EXPECT_FALSE(FileExists(WindowsFile("WININIT.INI")));
+      // Each move is "\??\" source, then destination with "!" for
+      // replace-existing.
+      EXPECT_EQ(PendingMoves(), (Strings{"\\??\\" + files.replacement, "!\\??\\" + files.target}));
+    }
+    // Nothing moves before the restart.
+    EXPECT_EQ(Contents(files.target), "old copy");
+
+    test::ProcessResult restart = test::RunProcess("wineboot.exe -r");
+    ASSERT_TRUE(restart.finished);
+    EXPECT_EQ(Contents(files.target), "new copy");
+    EXPECT_FALSE(FileExists(files.replacement));
+    EXPECT_FALSE(FileExists(WindowsFile("WININIT.INI")));
+    EXPECT_EQ(PendingMoves(), Strings{});
+    ForgetQueuedReplacements();
+  }
+}
+
+TEST_F(ReplaceAtRestart, WhatCannotBeQueuedIsReportedAndQueuesNothing) {
+  struct Case {
+    const char* version;
+    bool target_exists;
+    DWORD code;
+  };
+  const Case kCases[] = {
+      // The Windows 95 family names both files by their short paths, which
+      // only existing files have.
+      {"win95", false, kCodeRestartCopyFailed},
+      // Neither family (Win32s).
+      {"win31", true, kCodeSystemError},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.version);
+    LongNames files;
+    if (!c.target_exists) DeleteFileA(files.target.c_str());
+    EXPECT_EQ(QueueInProbe(c.version, files.replacement, files.target), c.code);
+    EXPECT_FALSE(FileExists(WindowsFile("WININIT.INI")));
+    EXPECT_EQ(PendingMoves(), Strings{});
+    EXPECT_EQ(Contents(files.replacement), "new copy");
+  }
+}
+
+TEST(ReplaceFileNow, MovesOverTheTargetInOneStepOrLeavesBothFiles) {
+  for (const uint32_t platform : {kPlatformWindows95, kPlatformNt}) {
+    SCOPED_TRACE(platform);
+    {
+      LongNames files;
+      EXPECT_EQ(ReplaceFileNow(files.replacement.c_str(), files.target.c_str(), platform), 0u);
+      EXPECT_EQ(Contents(files.target), "new copy");
+      EXPECT_FALSE(FileExists(files.replacement));
+    }
+    {
+      LongNames files;
+      DeleteFileA(files.target.c_str());
+      EXPECT_EQ(ReplaceFileNow(files.replacement.c_str(), files.target.c_str(), platform), 0u);
+      EXPECT_EQ(Contents(files.target), "new copy");
+    }
+    {
+      LongNames files;
+      {
+        FileHolder holder(files.target);
+        ASSERT_TRUE(holder.holding());
+        // A sharing violation from the deletion, access denied from the move.
+        EXPECT_NE(ReplaceFileNow(files.replacement.c_str(), files.target.c_str(), platform), 0u);
+      }
+      EXPECT_EQ(Contents(files.replacement), "new copy");
+      EXPECT_EQ(Contents(files.target), "old copy");
+    }
+  }
+}
+
+TEST(FileState, InUseOnlyWhenAnotherProcessHoldsItAndReadOnlyByItsAttribute) {
+  ScratchFolder scratch;
+  const std::string free_file = scratch.File("free.dll"), held = scratch.File("held.dll"),
+                    read_only = scratch.File("read-only.dll");
+  for (const std::string& path : {free_file, held, read_only}) ASSERT_TRUE(WriteWholeFile(path, "x"));
+  ASSERT_TRUE(SetFileAttributesA(read_only.c_str(), FILE_ATTRIBUTE_READONLY));
+  FileHolder holder(held);
+  ASSERT_TRUE(holder.holding());
+  struct Case {
+    std::string path;
+    bool in_use, read_only;
+  };
+  const Case kCases[] = {
+      {free_file, false, false},
+      {held, true, false},
+      // Denied exclusive access is no sharing violation.
+      {read_only, false, true},
+      {scratch.File("missing.dll"), false, false},
+      {scratch.path(), false, false},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.path);
+    EXPECT_EQ(IsFileInUse(c.path.c_str()), c.in_use);
+    EXPECT_EQ(IsReadOnly(c.path.c_str()), c.read_only);
+  }
+}
+
+}  // namespace
+}  // namespace kest
