@@ -22,19 +22,19 @@ void PackageReader::ExtractStored(ByteSink& out) {
     return;
   }
   crc_.Reset();
-  crc_.Update(data_.get(), e.original_size);
+  crc_.Update(data_, e.original_size);
   if (crc_.Value() != e.data_crc) {
     Record(kReaderBadCrc);
     return;
   }
-  const uint32_t error = out.Write(data_.get(), e.original_size);
+  const uint32_t error = out.Write(data_, e.original_size);
   if (error != 0) Record(error);
 }
 
 void PackageReader::ExtractCompressed(ByteSink& out) {
   const EntryHeader& e = entry_;
   const uint32_t error =
-      DecodeEntry(data_.get(), e.packed_size, e.original_size, crc_, &decoder_crc_, out);
+      DecodeEntry(data_, e.packed_size, e.original_size, crc_, &decoder_crc_, out);
   if (error != 0) {
     Record(error);
     return;

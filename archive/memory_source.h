@@ -33,6 +33,13 @@ class MemorySource : public ByteSource {
     *size = size_;
     return 0;
   }
+  // Only what lies wholly inside the bytes.
+  const uint8_t* Lend(uint32_t size) override {
+    if (size == 0 || position_ > size_ || size > size_ - position_) return nullptr;
+    const uint8_t* lent = data_ + position_;
+    position_ += size;
+    return lent;
+  }
 
  private:
   const uint8_t* data_;

@@ -65,7 +65,8 @@ bool PackageReader::NextEntry() {
     return false;
   }
   has_entry_ = false;
-  data_.reset();
+  data_ = nullptr;
+  owned_.reset();
   if (!ReadEntry()) return false;
   if (entry_.id == kEndMarkerId) {
     Record(kReaderEndOfArchive);
@@ -90,21 +91,24 @@ bool PackageReader::ReadEntry() {
 uint32_t PackageReader::LoadEntryData() {
   const uint32_t size = entry_.packed_size;
   if (size > packed_size_limit_) return kCodeOutOfMemory;
-  data_.reset(new (std::nothrow) uint8_t[size == 0 ? 1 : size]);
-  if (!data_) return kCodeOutOfMemory;
+  // A source in memory lends them: no allocation, no copy.
+  if ((data_ = source_->Lend(size)) != nullptr) return 0;
+  owned_.reset(new (std::nothrow) uint8_t[size == 0 ? 1 : size]);
+  if (!owned_) return kCodeOutOfMemory;
   uint32_t got = 0;
-  const uint32_t error = ReadFully(*source_, data_.get(), size, &got);
+  const uint32_t error = ReadFully(*source_, owned_.get(), size, &got);
   if (error != 0) {
-    data_.reset();
+    owned_.reset();
     return error;
   }
+  data_ = owned_.get();
   // Data cut short by the end of the source reads as zeros; the entry then
   // fails its CRC when extracted.
-  memset(data_.get() + got, 0, size - got);
+  memset(owned_.get() + got, 0, size - got);
   return 0;
 }
 
-const uint8_t* PackageReader::GetEntryData() const { return has_entry_ ? data_.get() : nullptr; }
+const uint8_t* PackageReader::GetEntryData() const { return has_entry_ ? data_ : nullptr; }
 
 uint32_t PackageReader::GetEntryPackedSize() const { return has_entry_ ? entry_.packed_size : 0; }
 

@@ -1,6 +1,7 @@
 // PackageReader: the forward-only reader of a package archive, one entry at
 // a time. Moving to an entry reads its header and loads its packed bytes
-// whole into memory; the entry can then be inspected, its packed bytes used
+// whole into memory (a source that holds them in memory lends them
+// instead); the entry can then be inspected, its packed bytes used
 // directly, or extracted to a file (ExtractEntry, in extract.cpp).
 //
 // Every operation returns true/false and records why in the error word: a
@@ -91,7 +92,8 @@ class PackageReader {
  private:
   // Reads the next header into entry_; false with the code recorded.
   bool ReadEntry();
-  // Allocates and reads the current entry's packed data (zero-filled past
+  // Makes the current entry's packed data available: lent by the source
+  // when it holds them in memory, else allocated and read (zero-filled past
   // the end of the source). Returns 0, kCodeOutOfMemory or the read's
   // system error code.
   uint32_t LoadEntryData();
@@ -105,7 +107,8 @@ class PackageReader {
   EntryHeader main_;
   EntryHeader entry_;
   bool has_entry_ = false;
-  std::unique_ptr<uint8_t[]> data_;
+  const uint8_t* data_ = nullptr;          // the packed data: owned_ or lent by the source
+  std::unique_ptr<uint8_t[]> owned_;
   uint32_t archive_length_ = 0;
   uint32_t error_ = 0;
   bool entry_ok_ = true;

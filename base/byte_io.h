@@ -27,6 +27,15 @@ class ByteSource {
   virtual uint32_t Seek(uint32_t position) = 0;
   // Total length in bytes.
   virtual uint32_t Size(uint32_t* size) = 0;
+  // The next size bytes (size > 0) where they already are, for a source
+  // that holds its bytes in memory: a pointer valid as long as the source,
+  // with the position moved past them. Null, with nothing moved, when the
+  // source cannot lend them (the caller then reads them into memory of its
+  // own); every source may answer so.
+  virtual const uint8_t* Lend(uint32_t size) {
+    (void)size;
+    return nullptr;
+  }
 };
 
 class ByteSink {

@@ -11,5 +11,6 @@ bash "$root/scripts/build.sh" host
 echo "== encoder: archive size and build time against arj a -m1"
 "$root/build/host/bench/encoder_bench" "$@"
 
-echo "== decoder: output MB/s against arj e and 7z e on one arj -m1 archive"
+echo "== decoder: output MB/s against arj e and 7z e on one arj -m1 archive;"
+echo "   kestpack extract against 7z x on the same archive"
 "$root/build/host/bench/decoder_bench"
