@@ -13,6 +13,7 @@
 #include "tools/kestpack/installer_image.h"
 #include "tools/kestpack/manifest_report.h"
 #include "tools/kestpack/pack_folder.h"
+#include "tools/kestpack/printable_text.h"
 #include "tools/kestpack/rsa_signer.h"
 #include "verify/md5.h"
 #include "verify/pkcs1_md5.h"
@@ -216,7 +217,8 @@ int RunBuild(const std::vector<std::string>& args) {
     PrintError(error);
     return kExitBadInput;
   }
-  printf("%s: %zu entries, archive of %zu bytes", output.c_str(), inputs.size(), archive.size());
+  printf("%s: %zu entries, archive of %zu bytes", Printable(output).c_str(), inputs.size(),
+         archive.size());
   if (!archive_only) printf(" at offset %zu, signed", image.size());
   printf("\n");
   return kExitOk;

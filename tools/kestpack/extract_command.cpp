@@ -9,6 +9,7 @@
 #include "tools/kestpack/file_times.h"
 #include "tools/kestpack/package_errors.h"
 #include "tools/kestpack/package_file.h"
+#include "tools/kestpack/printable_text.h"
 
 namespace kest {
 namespace {
@@ -98,8 +99,8 @@ int RunExtract(const std::vector<std::string>& args) {
     PrintError(file.path + ": " + DescribeReaderError(reader.GetError()));
     return kExitBadInput;
   }
-  printf("%s: %zu files and %zu folders extracted into %s\n", file.path.c_str(), files, folders,
-         destination.c_str());
+  printf("%s: %zu files and %zu folders extracted into %s\n", Printable(file.path).c_str(), files,
+         folders, Printable(destination).c_str());
   return kExitOk;
 }
 

@@ -57,8 +57,8 @@ int RunList(const std::vector<std::string>& args) {
     PrintError(file.path + ": " + DescribeReaderError(reader.GetError()));
     return kExitBadInput;
   }
-  printf("%s: %s, archive at offset %u, archive length %u%s\n", file.path.c_str(), file.Kind(),
-         file.layout.archive_offset, reader.GetArchiveLength(),
+  printf("%s: %s, archive at offset %u, archive length %u%s\n", Printable(file.path).c_str(),
+         file.Kind(), file.layout.archive_offset, reader.GetArchiveLength(),
          reader.GetArchiveLength() == 0 ? " (not recorded)" : "");
   printf("%-7s %10s %10s  %-19s %-23s %s\n", "method", "packed", "original", "version",
          "time", "name");
