@@ -105,8 +105,8 @@ int RunBuild(const std::vector<std::string>& args) {
   int status = kExitOk;
   if (!BeginCommand(kBuildCommand, args,
                     {"-o", "--stub", "--key", "--components", "--dependencies", "--method"},
-                    {"--archive-only", "--keep-manifest-faults", "--follow-links"}, 1, "one FOLDER", &parsed,
-                    &status)) {
+                    {"--archive-only", "--keep-manifest-faults", "--follow-links"}, 1,
+                    "one FOLDER", &parsed, &status)) {
     return status;
   }
   std::string error;

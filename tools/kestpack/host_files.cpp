@@ -138,13 +138,13 @@ bool PendingFile::Create(const std::string& path, std::string* error) {
   }
   // A short name of its own in the same folder (so that the rename stays
   // on one file system), whatever the length of path's last part.
-  size_t slash = path.find_last_of('/');
-  std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-  std::string temp = (slash == std::string::npos ? "./" : folder) + ".kestpack-XXXXXX";
+  const size_t slash = path.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash);
+  std::string temp = folder + "/.kestpack-XXXXXX";
   int fd = mkostemp(&temp[0], O_CLOEXEC);
   if (fd < 0) {
-    *error = path + ": cannot create a file in " + (slash == std::string::npos ? "." : folder) +
-             ": " + DescribeSystemError(errno);
+    *error = path + ": cannot create a file in " + (folder.empty() ? "/" : folder) + ": " +
+             DescribeSystemError(errno);
     return false;
   }
   path_ = path;
