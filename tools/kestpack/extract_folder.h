@@ -44,7 +44,6 @@ class ExtractFolder : public OutputFileSystem {
   void set_unix_times(bool unix_times) { unix_times_ = unix_times; }
   // "folder/path: reason" for the last failed operation.
   const std::string& failure() const { return failure_; }
-  const std::string& path() const { return path_; }
 
  private:
   // Opens the folder made of the first count parts (count < parts.size()
