@@ -80,6 +80,10 @@ void ReportAndClear(HRESULT result, const char* path) {
   ResetStatus();
 }
 
+// A component may set the delete-at-zero flag in the object for its own
+// shared files; it must not carry over to the next component's counts.
+void EndComponentCalls(InstallerContext& context) { context.delete_at_zero = 0; }
+
 enum class Outcome { kNotSelfRegistering, kDone, kRegisterFailed };
 
 Outcome RegisterLibrary(const char* name, InstallerContext& context) {
@@ -109,6 +113,7 @@ Outcome RegisterLibrary(const char* name, InstallerContext& context) {
     LogFormat("Calling DllInstallShutdown in \"%s\"", name);
     shutdown();
   }
+  EndComponentCalls(context);
   LogFormat("Unloading \"%s\"", name);
   library.Unload();
   LogLine(" ");
@@ -166,6 +171,7 @@ void UnregisterLibrary(const char* path, InstallerContext& context, UnregisterFo
     LogFormat("Calling DllInstallShutdown in \"%s\"", path);
     ReportAndClear(shutdown(), path);
   }
+  EndComponentCalls(context);
   LogFormat("Unloading \"%s\"", path);
   library.Unload();
 }

@@ -13,8 +13,10 @@
 // the altered search path so that the libraries it needs come from its own
 // folder; the DLL search order can never put another file in its place. The
 // library is unloaded before the next file is looked at, whatever its entry
-// points returned. What an entry point does inside, or a component that
-// crashes or never returns, is beyond the installer's control.
+// points returned. The delete-at-zero flag, which a component may set in the
+// context object for its own shared files, is cleared after each library's
+// calls. What an entry point does inside, or a component that crashes or
+// never returns, is beyond the installer's control.
 #pragma once
 #include <cstdint>
 

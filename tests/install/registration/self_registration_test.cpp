@@ -195,6 +195,8 @@ TEST_F(SelfRegistration, ComponentKeepsSharedCounts) {
   ASSERT_GE(record.size(), 3u);
   EXPECT_EQ(record[2], "shared shared add=1,1 release=1");
   EXPECT_EQ(key.Count(shared), 1);
+  // The flag it left set does not reach the next component's counts.
+  EXPECT_EQ(context_->delete_at_zero, 0u);
   key.Remove(shared);
 }
 

@@ -13,7 +13,8 @@
    PROBE_SET_REPLACE_NOW   DllInstallInit calls SetReplaceNow(1)
    PROBE_SHARED            DllInstallInit raises the shared count of the
                            file named by KEST_PROBE_SHARED twice, then
-                           lowers it once
+                           lowers it once, and leaves the object's
+                           delete-at-zero flag set
    PROBE_REFUSE_LOAD       DllMain refuses the load
 
    DllMain records "attach" with the module's path and "detach", so a test
@@ -101,6 +102,8 @@ __declspec(dllexport) HRESULT STDAPICALLTYPE DllInstallInit(KestInstallerContext
       int release = KestContext_ReleaseSharedDllRef(context, shared);
       Record("%s shared add=%d,%d release=%d", PROBE_NAME, add_1, add_2, release);
     }
+    /* Left set, as a careless component might. */
+    context->delete_at_zero = 1;
   }
 #endif
   return PROBE_RESULT;
