@@ -110,23 +110,19 @@ __declspec(dllexport) HRESULT STDAPICALLTYPE DllInstallInit(KestInstallerContext
 }
 #endif
 
+/* The entry points without arguments only record that they ran. */
+#define PROBE_ENTRY(name, event)                                \
+  __declspec(dllexport) HRESULT STDAPICALLTYPE name(void) {     \
+    Record("%s " event, PROBE_NAME);                            \
+    return PROBE_RESULT;                                        \
+  }
+
 #if PROBE_ENTRIES & 2
-__declspec(dllexport) HRESULT STDAPICALLTYPE DllRegisterServer(void) {
-  Record("%s register", PROBE_NAME);
-  return PROBE_RESULT;
-}
+PROBE_ENTRY(DllRegisterServer, "register")
 #endif
-
 #if PROBE_ENTRIES & 4
-__declspec(dllexport) HRESULT STDAPICALLTYPE DllUnregisterServer(void) {
-  Record("%s unregister", PROBE_NAME);
-  return PROBE_RESULT;
-}
+PROBE_ENTRY(DllUnregisterServer, "unregister")
 #endif
-
 #if PROBE_ENTRIES & 8
-__declspec(dllexport) HRESULT STDAPICALLTYPE DllInstallShutdown(void) {
-  Record("%s shutdown", PROBE_NAME);
-  return PROBE_RESULT;
-}
+PROBE_ENTRY(DllInstallShutdown, "shutdown")
 #endif
