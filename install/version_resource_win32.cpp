@@ -6,46 +6,55 @@
 
 namespace kest {
 
-VersionResource::VersionResource(VersionResource&& other) noexcept : data_(other.data_) {
+VersionResource::VersionResource(VersionResource&& other) noexcept
+    : data_(other.data_), capacity_(other.capacity_), loaded_(other.loaded_) {
   other.data_ = nullptr;
+  other.capacity_ = 0;
+  other.loaded_ = false;
 }
 
 VersionResource& VersionResource::operator=(VersionResource&& other) noexcept {
   if (this != &other) {
-    Reset();
+    Free();
     data_ = other.data_;
+    capacity_ = other.capacity_;
+    loaded_ = other.loaded_;
     other.data_ = nullptr;
+    other.capacity_ = 0;
+    other.loaded_ = false;
   }
   return *this;
 }
 
-void VersionResource::Reset() {
+void VersionResource::Free() {
   delete[] data_;
   data_ = nullptr;
+  capacity_ = 0;
+  loaded_ = false;
 }
 
 bool VersionResource::Load(const char* path) {
-  Reset();
+  loaded_ = false;
   const VersionApi* api = Version();
   if (api == nullptr) return false;
   DWORD ignored = 0;
   DWORD size = api->get_info_size(const_cast<char*>(path), &ignored);
   if (size == 0) return false;
-  unsigned char* data = new (std::nothrow) unsigned char[size];
-  if (data == nullptr) return false;
-  if (!api->get_info(const_cast<char*>(path), 0, size, data)) {
-    delete[] data;
-    return false;
+  if (size > capacity_) {
+    Free();
+    data_ = new (std::nothrow) unsigned char[size];
+    if (data_ == nullptr) return false;
+    capacity_ = size;
   }
-  data_ = data;
-  return true;
+  loaded_ = api->get_info(const_cast<char*>(path), 0, size, data_) != 0;
+  return loaded_;
 }
 
 bool VersionResource::Query(const char* sub_block, void** value, UINT* length) const {
-  if (data_ == nullptr) return false;
+  if (!loaded_) return false;
   *value = nullptr;
   *length = 0;
-  // The table is there: data_ was filled through it.
+  // The table is there: the block was loaded through it.
   if (!Version()->query_value(data_, const_cast<char*>(sub_block), value, length)) return false;
   return *value != nullptr && *length != 0;
 }
@@ -53,6 +62,7 @@ bool VersionResource::Query(const char* sub_block, void** value, UINT* length) c
 bool VersionResource::FixedFileVersion(uint16_t (&words)[4]) const {
   void* value;
   UINT length;
+  // A block shorter than the structure is not read at all.
   if (!Query("\\", &value, &length) || length < sizeof(VS_FIXEDFILEINFO)) return false;
   const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(value);
   words[0] = HIWORD(fixed->dwFileVersionMS);

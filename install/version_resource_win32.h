@@ -3,7 +3,9 @@
 //
 // Load reads the whole block (size query, then the data into a heap buffer
 // of that size); the queries then look values up in it without touching the
-// file again. Move-only; an empty object answers every query with false.
+// file again. The buffer is kept for the next Load and only grows, so one
+// object used for file after file allocates only when a larger block comes.
+// Move-only; an empty object answers every query with false.
 #pragma once
 #include <windows.h>
 
@@ -14,7 +16,7 @@ namespace kest {
 class VersionResource {
  public:
   VersionResource() = default;
-  ~VersionResource() { Reset(); }
+  ~VersionResource() { Free(); }
   VersionResource(VersionResource&& other) noexcept;
   VersionResource& operator=(VersionResource&& other) noexcept;
   VersionResource(const VersionResource&) = delete;
@@ -25,7 +27,7 @@ class VersionResource {
   // missing or has no version resource, when the version library cannot be
   // loaded, or when the block cannot be allocated.
   bool Load(const char* path);
-  bool loaded() const { return data_ != nullptr; }
+  bool loaded() const { return loaded_; }
 
   // The file version of the fixed information (root block "\"): words[0]
   // and [1] the high and low words of its most-significant double word,
@@ -42,11 +44,13 @@ class VersionResource {
   static constexpr int kMaxStringName = 200;
 
  private:
-  void Reset();
+  void Free();
   // VerQueryValueA on the loaded block; false when absent or empty.
   bool Query(const char* sub_block, void** value, UINT* length) const;
 
-  unsigned char* data_ = nullptr;
+  unsigned char* data_ = nullptr;  // owned, capacity_ bytes
+  DWORD capacity_ = 0;
+  bool loaded_ = false;  // data_ holds the block of the last Load
 };
 
 }  // namespace kest
