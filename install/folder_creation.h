@@ -34,8 +34,9 @@ bool IsFolderWritable(FolderSystem& folders, const char* folder);
 // Makes a new empty temporary file in the folder of target whose name
 // begins with the first three characters of target's base name (all of a
 // shorter one) and writes its path into out. On failure reports the
-// system's error number, exit-only, with target as the "File:" detail, and
-// returns false.
+// system's error number (kCodeInvalidFolder when the folder part would not
+// fit a path buffer), exit-only, with target as the "File:" detail, and
+// returns false with out empty.
 bool MakeTempNameBeside(FolderSystem& folders, const char* target, char (&out)[kPathChars]);
 
 }  // namespace kest

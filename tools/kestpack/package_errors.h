@@ -8,7 +8,9 @@
 
 namespace kest {
 
-// Names every known code ORed into word, e.g. "header CRC mismatch (0x400B)".
+// Names the reader code in word, e.g. "CRC mismatch (0x400B)", or the
+// system error code of a file operation in words ("disk full", "is a
+// folder").
 std::string DescribeReaderError(uint32_t word);
 std::string DescribeVerdict(SignatureVerdict verdict);
 
