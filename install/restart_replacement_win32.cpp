@@ -67,6 +67,17 @@ bool QueueReplaceAtRestart(const char* replacement, const char* target) {
   return true;
 }
 
+void QueueDeletionAtRestart(const char* path) {
+  uint32_t platform = 0;
+  if (!QueryPlatformId(&platform)) return;
+  if (platform == kPlatformWindows95) {
+    char profile[kPathChars];
+    if (WininitPath(profile)) WritePrivateProfileStringA(kRenameSection, "NUL", path, profile);
+  } else {
+    MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  }
+}
+
 uint32_t ReplaceFileNow(const char* replacement, const char* target, uint32_t platform) {
   if (platform == kPlatformWindows95) {
     if (!DeleteFileA(target)) {

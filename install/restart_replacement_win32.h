@@ -31,6 +31,11 @@ namespace kest {
 // reason when the write fails.
 bool QueueReplaceAtRestart(const char* replacement, const char* target);
 
+// Asks the system to delete path when it next starts: a rename to NUL in
+// WININIT.INI on the Windows 95 family, a pending move to nothing on
+// Windows NT. Reports nothing; a deletion that cannot be queued is left.
+void QueueDeletionAtRestart(const char* path);
+
 // Moves replacement over target now. platform: kPlatformWindows95 deletes
 // the target first (that family has no replacing move; a target already
 // gone is no failure), any other value uses the replacing move. Returns 0,

@@ -5,35 +5,14 @@
 #include "base/system_api_win32.h"
 #include "base/text_limits.h"
 #include "install/component_text_win32.h"
+#include "install/restart_replacement_win32.h"
 #include "manifest/registry_key_win32.h"
 
 namespace kest {
 namespace {
 
 constexpr char kSharedDllsKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDlls";
-constexpr DWORD kPlatformWindows95 = 1;
-
 enum class Direction { kUp, kDown };
-
-// Asks the system to delete path when it next starts. The Windows 95 family
-// takes a rename to NUL in WININIT.INI; Windows NT a pending move to nothing.
-void QueueDeletionAtRestart(const char* path) {
-  OSVERSIONINFOA version = {};
-  version.dwOSVersionInfoSize = sizeof(version);
-  if (!GetVersionExA(&version)) return;
-  if (version.dwPlatformId == kPlatformWindows95) {
-    char profile[kPathChars];
-    UINT length = GetWindowsDirectoryA(profile, kPathChars);
-    static const char kFile[] = "\\WININIT.INI";
-    if (length == 0 || length >= kPathChars) return;
-    if (profile[length - 1] == '\\') --length;  // a drive root
-    if (length + sizeof(kFile) > kPathChars) return;
-    lstrcpyA(profile + length, kFile);
-    WritePrivateProfileStringA("Rename", "NUL", path, profile);
-  } else {
-    MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-  }
-}
 
 bool UpdateCount(const wchar_t* path, Direction direction, bool delete_at_zero) {
   size_t length;

@@ -26,9 +26,12 @@ namespace {
 
 using test::EntryOnTarget;
 using test::FileHolder;
+using test::FolderContents;
 using test::ListTexts;
 using test::LogCapture;
+using test::Lower;
 using test::ScratchFolder;
+using test::SetWriteTime;
 using test::V;
 using Strings = std::vector<std::string>;
 
@@ -42,37 +45,9 @@ const char* const kNewLibrary = "kest_version_new.dll";
 const char* const kSecondLibrary = "kest_version_second.dll";
 const char* const kPlainLibrary = "kest_version_none.dll";
 
-std::string Lower(std::string text) {
-  CharLowerA(&text[0]);
-  return text;
-}
-
 bool IsFolder(const std::string& path) {
   DWORD attributes = GetFileAttributesA(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
-// The names in a folder, without "." and "..".
-Strings FolderContents(const std::string& folder) {
-  Strings names;
-  WIN32_FIND_DATAA data;
-  HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE) return names;
-  do {
-    std::string name = data.cFileName;
-    if (name != "." && name != "..") names.push_back(name);
-  } while (FindNextFileA(find, &data));
-  FindClose(find);
-  return names;
-}
-
-bool SetWriteTime(const std::string& path, uint64_t time) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  FILETIME t = {static_cast<DWORD>(time), static_cast<DWORD>(time >> 32)};
-  bool ok = SetFileTime(file, nullptr, nullptr, &t) != 0;
-  CloseHandle(file);
-  return ok;
 }
 
 TEST(VersionResource, ReadsTheFixedFileVersionAndTheFirstTranslationsStrings) {

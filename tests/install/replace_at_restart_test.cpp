@@ -14,70 +14,23 @@
 #include "base/platform_win32.h"
 #include "install/file_state_win32.h"
 #include "install/restart_replacement_win32.h"
+#include "tests/install/copy_test_support.h"
 #include "tests/support/win32_test_support.h"
 
 namespace kest {
 namespace {
 
+using test::Contents;
 using test::FileExists;
 using test::FileHolder;
+using test::ForgetQueuedReplacements;
+using test::PendingMoves;
 using test::ReadWholeFile;
 using test::ScratchFolder;
+using test::ShortPath;
+using test::Strings;
+using test::WindowsFile;
 using test::WriteWholeFile;
-using Strings = std::vector<std::string>;
-
-constexpr char kSessionManager[] = "System\\CurrentControlSet\\Control\\Session Manager";
-constexpr char kPendingMoves[] = "PendingFileRenameOperations";
-
-std::string WindowsFile(const char* name) {
-  char folder[MAX_PATH];
-  GetWindowsDirectoryA(folder, MAX_PATH);
-  return std::string(folder) + "\\" + name;
-}
-
-std::string ShortPath(const std::string& path) {
-  char out[MAX_PATH];
-  const DWORD n = GetShortPathNameA(path.c_str(), out, MAX_PATH);
-  return n != 0 && n < MAX_PATH ? out : "";
-}
-
-// The texts of the pending-move value; empty when there is none.
-Strings PendingMoves() {
-  Strings texts;
-  HKEY key;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
-    return texts;
-  DWORD type = 0, size = 0;
-  std::vector<char> data;
-  if (RegQueryValueExA(key, kPendingMoves, nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
-    data.resize(size + 2);
-    RegQueryValueExA(key, kPendingMoves, nullptr, &type, reinterpret_cast<BYTE*>(data.data()),
-                     &size);
-  }
-  RegCloseKey(key);
-  for (size_t at = 0; at < data.size() && data[at] != '\0';) {
-    texts.emplace_back(&data[at]);
-    at += texts.back().size() + 1;
-  }
-  return texts;
-}
-
-// What a restart would act on, removed: WININIT.INI, the copy the restart
-// keeps of it, and the pending moves.
-void ForgetQueuedReplacements() {
-  DeleteFileA(WindowsFile("WININIT.INI").c_str());
-  DeleteFileA(WindowsFile("wininit.bak").c_str());
-  HKEY key;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
-    RegDeleteValueA(key, kPendingMoves);
-    RegCloseKey(key);
-  }
-}
-
-std::string Contents(const std::string& path) {
-  std::string text;
-  return ReadWholeFile(path, &text) ? text : "<missing>";
-}
 
 // copy_probe.exe queue REPLACEMENT TARGET under the given Windows version.
 DWORD QueueInProbe(const char* version, const std::string& replacement, const std::string& target) {
@@ -139,8 +92,7 @@ TEST_F(ReplaceAtRestart, QueuedOnEachFamilyAndCarriedOutByTheRestart) {
     // Nothing moves before the restart.
     EXPECT_EQ(Contents(files.target), "old copy");
 
-    test::ProcessResult restart = test::RunProcess("wineboot.exe -r");
-    ASSERT_TRUE(restart.finished);
+    ASSERT_TRUE(test::RestartPrefix());
     EXPECT_EQ(Contents(files.target), "new copy");
     EXPECT_FALSE(FileExists(files.replacement));
     EXPECT_FALSE(FileExists(WindowsFile("WININIT.INI")));

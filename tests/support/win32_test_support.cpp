@@ -88,13 +88,16 @@ void RemoveTree(const std::string& path) {
   RemoveDirectoryA(path.c_str());
 }
 
-FileHolder::FileHolder(const std::string& path) {
-  const std::string id = std::to_string(GetCurrentProcessId());
+FileHolder::FileHolder(const std::string& path, Mode mode) {
+  // Names of their own for every holder, so that holders can overlap.
+  static unsigned holders = 0;
+  const std::string id = std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++holders);
   const std::string ready_name = "kest-hold-ready-" + id, quit_name = "kest-hold-quit-" + id;
   ready_ = CreateEventA(nullptr, TRUE, FALSE, ready_name.c_str());
   quit_ = CreateEventA(nullptr, TRUE, FALSE, quit_name.c_str());
   std::string command = "\"" + BesideTestProgram("hold_file.exe") + "\" \"" + path + "\" " +
-                        ready_name + " " + quit_name;
+                        ready_name + " " + quit_name +
+                        (mode == Mode::kSharedRead ? " shared-read" : "");
   STARTUPINFOA startup = {};
   startup.cb = sizeof(startup);
   if (ready_ == nullptr || quit_ == nullptr ||
@@ -105,7 +108,8 @@ FileHolder::FileHolder(const std::string& path) {
   holding_ = WaitForMultipleObjects(2, waits, FALSE, 60000) == WAIT_OBJECT_0;
 }
 
-FileHolder::~FileHolder() {
+void FileHolder::Release() {
+  holding_ = false;
   if (process_.hProcess != nullptr) {
     SetEvent(quit_);
     if (WaitForSingleObject(process_.hProcess, 30000) != WAIT_OBJECT_0) {
@@ -114,9 +118,11 @@ FileHolder::~FileHolder() {
     }
     CloseHandle(process_.hThread);
     CloseHandle(process_.hProcess);
+    process_ = {};
   }
   if (ready_ != nullptr) CloseHandle(ready_);
   if (quit_ != nullptr) CloseHandle(quit_);
+  ready_ = quit_ = nullptr;
 }
 
 std::string BesideTestProgram(const std::string& name) {
@@ -157,6 +163,34 @@ bool WriteWholeFile(const std::string& path, const std::string& contents) {
 
 bool FileExists(const std::string& path) {
   return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::vector<std::string> FolderContents(const std::string& folder) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA data;
+  HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return names;
+  do {
+    const std::string name = data.cFileName;
+    if (name != "." && name != "..") names.push_back(name);
+  } while (FindNextFileA(find, &data));
+  FindClose(find);
+  return names;
+}
+
+bool SetWriteTime(const std::string& path, uint64_t time) {
+  HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0,
+                            nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  const FILETIME t = {static_cast<DWORD>(time), static_cast<DWORD>(time >> 32)};
+  const bool ok = SetFileTime(file, nullptr, nullptr, &t) != 0;
+  CloseHandle(file);
+  return ok;
+}
+
+std::string Lower(std::string text) {
+  if (!text.empty()) CharLowerA(&text[0]);
+  return text;
 }
 
 }  // namespace kest::test

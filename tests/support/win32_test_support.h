@@ -3,7 +3,9 @@
 #pragma once
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace kest::test {
 
@@ -51,17 +53,24 @@ class ScratchFolder {
   std::string path_;
 };
 
-// A file held open for reading and writing with no sharing by another
-// process: hold_file.exe beside the running test program, started by the
-// object and stopped by it, through the process it created, when it goes.
+// A file held open by another process: hold_file.exe beside the running
+// test program, started by the object and stopped by it, through the
+// process it created, when it goes or on Release().
 class FileHolder {
  public:
-  explicit FileHolder(const std::string& path);
-  ~FileHolder();
+  enum class Mode {
+    kExclusive,   // reading and writing, no sharing
+    kSharedRead,  // reading, sharing read access: the file can still be
+                  // read and loaded as a library, not written
+  };
+  explicit FileHolder(const std::string& path, Mode mode = Mode::kExclusive);
+  ~FileHolder() { Release(); }
   FileHolder(const FileHolder&) = delete;
   FileHolder& operator=(const FileHolder&) = delete;
   // True once the helper has the file open.
   bool holding() const { return holding_; }
+  // Tells the helper to let go and waits for it to end.
+  void Release();
 
  private:
   HANDLE ready_ = nullptr;
@@ -82,6 +91,12 @@ std::string SampleInstallerPath();
 bool ReadWholeFile(const std::string& path, std::string* contents);
 bool WriteWholeFile(const std::string& path, const std::string& contents);
 bool FileExists(const std::string& path);
+// The names in a folder, without "." and "..".
+std::vector<std::string> FolderContents(const std::string& folder);
+// Gives the file the last-write time (100-ns units since 1601).
+bool SetWriteTime(const std::string& path, uint64_t time);
+// The text lower-cased as the system does (CharLowerA).
+std::string Lower(std::string text);
 void RemoveTree(const std::string& path);
 
 }  // namespace kest::test

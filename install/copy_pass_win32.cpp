@@ -1,0 +1,248 @@
+#include "install/copy_pass_win32.h"
+
+#include <windows.h>
+
+#include "archive/entry_header.h"
+#include "base/install_codes.h"
+#include "base/install_log.h"
+#include "base/install_options.h"
+#include "base/install_status.h"
+#include "base/platform_win32.h"
+#include "base/text_limits.h"
+#include "install/disk_file_facts_win32.h"
+#include "install/file_state_win32.h"
+#include "install/folder_creation.h"
+#include "install/folder_system_win32.h"
+#include "install/replace_decision.h"
+#include "install/restart_replacement_win32.h"
+#include "install/self_registration_win32.h"
+#include "install/target_path.h"
+#include "resources/string_ids.h"
+
+namespace kest {
+namespace {
+
+constexpr char kSeparatorLine[] = " ";
+
+// How an entry reaches its target.
+enum class Route {
+  kInPlace,       // the target does not exist: written there
+  kBeside,        // written beside the existing target, then moved over it
+  kAtRestart,     // the target is in use: written beside it, moved at the restart
+};
+
+class CopyPass {
+ public:
+  CopyPass(PackageReader& reader, const CopyPassParts& parts)
+      : reader_(reader), parts_(parts), targets_(folders_, parts.scriba_folder) {
+    if (!QueryPlatformId(&platform_)) platform_ = 0;  // the replacing move
+  }
+
+  bool Run() {
+    // A pack whose only entries were the manifests has nothing to copy.
+    if (reader_.IsUsable() && !reader_.HasEntry() && reader_.entry().id == kEndMarkerId)
+      return true;
+    while (CopyEntry()) {
+    }
+    return ok_;
+  }
+
+ private:
+  // One entry; false when the pass ends (ok_ says how).
+  bool CopyEntry();
+  // Gives the entry its output path; on giving up the pass fails, though
+  // the caller's steps for the entry go on.
+  void NameOutput(const char* path);
+  // Writes the entry to the reader's output path, offering Try Again while
+  // it fails; detail names the file in the reports. On giving up, nothing
+  // this pass wrote is left at the output path.
+  bool Extract(const char* detail);
+  // Writes the entry over an existing target: beside it first, then moved.
+  bool ReplaceExisting(const char* target, char (&recorded)[kPathChars]);
+  // Queues the written and checked temporary file's move over target for
+  // the restart; on failure the temporary file goes.
+  bool QueueAtRestart(const char* temporary, const char* target);
+  bool Record(const char* name);
+  // Ends the entry: the separator line and the move to the next entry.
+  bool NextEntry();
+  bool Fail() {
+    ok_ = false;
+    return false;
+  }
+
+  PackageReader& reader_;
+  const CopyPassParts& parts_;
+  FolderSystemWin32 folders_;
+  DiskFileFactsWin32 disk_;
+  TargetResolver targets_;
+  uint32_t platform_ = 0;
+  bool ok_ = true;
+};
+
+bool CopyPass::CopyEntry() {
+  char name[kPathChars];  // the entry's name in the package
+  CopyText(name, sizeof(name), reader_.GetEntryName());
+  if (!reader_.IsUsable()) {
+    ReportReaderError(reader_.GetError(), name, kButtonsRetry);
+    return Fail();
+  }
+  char target[kPathChars];
+  const uint32_t resolved = targets_.ResolveEntryTarget(name, target);
+  if (resolved != kSuccess) {
+    ReportError(resolved, kButtonsExitOnly, name, IDS_LABEL_FILE);
+    return Fail();
+  }
+  LogFormat("Renaming archive from \"%s\" to \"%s\"", name, target);
+  NameOutput(target);
+
+  parts_.context->SetReplaceNow(0);
+  if (!ShouldReplace(reader_, name, disk_)) return NextEntry();
+  parts_.progress->ShowProgressText(target);
+
+  while (IsReadOnly(target)) {
+    if (ReportError(kCodeReadOnlyFile, kButtonsRetry, target, IDS_LABEL_FILE) != kChoiceRetry) {
+      ok_ = false;
+      break;
+    }
+    SetFileAttributesA(target, FILE_ATTRIBUTE_NORMAL);
+    ResetStatus();
+  }
+  if (!ok_) return false;
+  const uint32_t pending = Status().install_code;
+  if (pending != kSuccess && pending != ERROR_SHARING_VIOLATION) {
+    ShowError();
+    return Fail();
+  }
+
+  if (IsSelfRegistering(target)) {
+    UnregisterLibrary(target, *parts_.context, UnregisterForm::kReplacement, IsFileInUse(target));
+  }
+  // A folder of the target's name is left to the write, which reports it.
+  const DWORD attributes = GetFileAttributesA(target);
+  Route route = attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)
+                    ? Route::kInPlace
+                    : Route::kBeside;
+  char temporary[kPathChars] = "";
+  if (IsFileInUse(target)) {
+    route = Route::kAtRestart;
+    // The library asked for its replacement now: the user frees the file.
+    while (parts_.context->GetReplaceNow() != 0) {
+      if (ReportError(kCodeFileInUse, kButtonsRetry, nullptr, 0) != kChoiceRetry) return Fail();
+      ResetStatus();
+      if (!IsFileInUse(target)) {
+        route = Route::kBeside;
+        break;
+      }
+    }
+  }
+  if (route == Route::kAtRestart) {
+    if (!MakeTempNameBeside(folders_, target, temporary)) return Fail();
+    LogFormat("Renaming archive from \"%s\" to \"%s\" for lazy copy", target, temporary);
+    NameOutput(temporary);
+    if (!ok_) {
+      DeleteFileA(temporary);
+      return false;
+    }
+    // Queued once the file is written and checked, so that the restart
+    // never moves an incomplete file over the user's.
+    LogFormat("Queuing \"%s\" for lazy copy as \"%s\")", target, temporary);
+  }
+
+  char written[kPathChars];  // the output path: the target or the temporary file
+  CopyText(written, sizeof(written), reader_.GetEntryName());
+  LogFormat("Setting directory for \"%s\"", written);
+  const uint32_t folder_code = CreateFoldersFor(folders_, written, parts_.created_folders);
+  if (folder_code != kSuccess) {
+    ReportError(folder_code, kButtonsRetry, parts_.destination, IDS_LABEL_PATH);
+    if (route == Route::kAtRestart) DeleteFileA(temporary);
+    return Fail();
+  }
+  LogFormat("Copying \"%s\" to install target", written);
+  switch (route) {
+    case Route::kInPlace:
+      if (!Extract(written)) return false;
+      break;
+    case Route::kBeside:
+      if (!ReplaceExisting(target, written)) return false;
+      break;
+    case Route::kAtRestart:
+      if (!Extract(written) || !QueueAtRestart(temporary, target)) return false;
+      break;
+  }
+  if (!Record(written)) return false;
+  parts_.progress->PumpMessages();
+  return NextEntry();
+}
+
+void CopyPass::NameOutput(const char* path) {
+  // Only a failed allocation makes the name refused.
+  while (!reader_.SetEntryName(path)) {
+    if (!RetryAfterOutOfMemory()) {
+      ok_ = false;
+      return;
+    }
+  }
+}
+
+bool CopyPass::Extract(const char* detail) {
+  while (!reader_.ExtractEntry()) {
+    if (ReportReaderError(reader_.GetError(), detail, kButtonsRetry)) {
+      ResetStatus();
+      continue;
+    }
+    // A write that failed other than for a full disk finishes the reader
+    // (it was usable when the entry began) and leaves its file.
+    if (!reader_.IsUsable()) DeleteFileA(reader_.GetEntryName());
+    return Fail();
+  }
+  return true;
+}
+
+bool CopyPass::ReplaceExisting(const char* target, char (&recorded)[kPathChars]) {
+  char temporary[kPathChars];
+  if (!MakeTempNameBeside(folders_, target, temporary)) return Fail();
+  NameOutput(temporary);
+  if (!ok_ || !Extract(target)) {
+    DeleteFileA(temporary);
+    return false;
+  }
+  if (ReplaceFileNow(temporary, target, platform_) == kSuccess) return true;
+  // Taken by another program since it was tested: replaced at the restart.
+  LogFormat("Queuing \"%s\" for lazy copy as \"%s\")", target, temporary);
+  if (!QueueAtRestart(temporary, target)) return false;
+  CopyText(recorded, sizeof(recorded), temporary);
+  return true;
+}
+
+bool CopyPass::QueueAtRestart(const char* temporary, const char* target) {
+  if (!QueueReplaceAtRestart(temporary, target)) {
+    DeleteFileA(temporary);
+    return Fail();
+  }
+  *parts_.options |= kStateRestartNeeded;
+  return true;
+}
+
+bool CopyPass::Record(const char* name) {
+  while (!parts_.installed_files->Append(name)) {
+    if (!RetryAfterOutOfMemory()) return Fail();
+  }
+  return true;
+}
+
+bool CopyPass::NextEntry() {
+  LogLine(kSeparatorLine);
+  if (reader_.NextEntry()) return true;
+  if (reader_.entry().id == kEndMarkerId) return false;
+  // The next header could not be read: the rest of the pack is missing.
+  ReportReaderError(reader_.GetError(), nullptr, kButtonsExitOnly);
+  return Fail();
+}
+
+}  // namespace
+
+bool CopyPackageFiles(PackageReader& reader, const CopyPassParts& parts) {
+  return CopyPass(reader, parts).Run();
+}
+
+}  // namespace kest

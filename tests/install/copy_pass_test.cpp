@@ -1,0 +1,222 @@
+// The file copy under Wine, on each family of Windows: one package of
+// entries meeting every kind of disk file (none, older, equal and newer
+// versioned libraries, unversioned files older and newer by time,
+// read-only files kept and replaced, a system-folder entry, two entries
+// for one target, a file held open by another program), run in
+// copy_probe.exe under the chosen Windows version; then the restart that
+// puts the held file's replacement in place.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "base/install_codes.h"
+#include "base/install_options.h"
+#include "tests/install/copy_test_support.h"
+#include "tests/support/win32_test_support.h"
+
+namespace kest {
+namespace {
+
+using test::Contents;
+using test::FileHolder;
+using test::Lower;
+using test::PackEntry;
+using test::ScratchFolder;
+using test::Strings;
+
+constexpr uint64_t kHour = 36000000000ull;  // in file-time units
+constexpr uint64_t kEntryTime = 0x01D5000000000000ull;
+
+std::string FileBytes(const std::string& path) { return Contents(path); }
+
+// Names a file's contents by what they are, so that a failure prints no
+// library bytes.
+class Named {
+ public:
+  void Add(const std::string& name, const std::string& bytes) { names_.push_back({name, bytes}); }
+  std::string operator()(const std::string& bytes) const {
+    for (const auto& n : names_) {
+      if (n.second == bytes) return n.first;
+    }
+    return bytes.size() > 40 ? "<" + std::to_string(bytes.size()) + " other bytes>" : bytes;
+  }
+
+ private:
+  std::vector<std::pair<std::string, std::string>> names_;
+};
+
+std::string Backslashes(std::string name) {
+  for (char& c : name) {
+    if (c == '/') c = '\\';
+  }
+  return name;
+}
+
+std::string SystemFolder() {
+  char folder[MAX_PATH];
+  GetSystemDirectoryA(folder, MAX_PATH);
+  return folder;
+}
+
+class CopyPassScenario : public ::testing::Test {
+ protected:
+  void TearDown() override { test::ForgetQueuedReplacements(); }
+
+  // The version libraries the build makes: 1.9.65535.65535, and 1.10.0.0
+  // marked self-registering (without any entry point).
+  const std::string old_library_ = FileBytes(test::BesideTestProgram("kest_version_old.dll"));
+  const std::string new_library_ = FileBytes(test::BesideTestProgram("kest_version_new.dll"));
+  Named named_;
+  void SetUp() override {
+    test::ForgetQueuedReplacements();
+    named_.Add("old library", old_library_);
+    named_.Add("new library", new_library_);
+  }
+};
+
+// One entry and the disk file it meets.
+struct Case {
+  std::string name;        // stored name
+  std::string disk;        // the disk file's contents; empty: no file
+  uint64_t disk_time;      // its last-write time; 0: left as written
+  bool read_only;
+  std::string entry;       // the entry's contents
+  std::vector<uint16_t> version;  // empty: none
+  uint64_t entry_time;
+  bool replaced;
+  bool unregistered;       // the disk file is self-registering
+};
+
+TEST_F(CopyPassScenario, EveryKindOfDiskFileOnEachFamily) {
+  const std::string text_old = "old text\n", text_new = std::string(2000, 'n') + "\n";
+  const std::vector<uint16_t> v1_9 = {1, 9, 65535, 65535}, v1_10 = {1, 10, 0, 0};
+  for (const char* version : {"win95", "win98", "nt351", "nt40", "win10"}) {
+    SCOPED_TRACE(version);
+    const bool wininit = version[0] == 'w' && version[3] == '9';
+    const std::string system_name = std::string("kestcopy-") + version + ".dll";
+    const std::vector<Case> cases = {
+        {"fresh/new.txt", "", 0, false, text_new, {}, kEntryTime, true, false},
+        {"lib/older.dll", old_library_, 0, false, new_library_, v1_10, kEntryTime, true, false},
+        // Equal versions replace outside the system folder; the entry's
+        // version is its header's, whatever its bytes.
+        {"lib/equal.dll", new_library_, 0, false, old_library_, v1_10, kEntryTime, true, true},
+        {"lib/newer.dll", new_library_, 0, false, old_library_, v1_9, kEntryTime, false, false},
+        {"doc/older.txt", text_old, kEntryTime - kHour, false, text_new, {}, kEntryTime, true, false},
+        {"doc/newer.txt", text_old, kEntryTime + kHour, false, text_new, {}, kEntryTime, false, false},
+        {"doc/kept-read-only.txt", text_old, kEntryTime + kHour, true, text_new, {}, kEntryTime,
+         false, false},
+        {"doc/read-only.txt", text_old, kEntryTime - kHour, true, text_new, {}, kEntryTime, true,
+         false},
+        {"_winsys/" + system_name, "", 0, false, new_library_, v1_10, kEntryTime, true, false},
+        // The second entry for a target is judged against the first's file.
+        {"twice/up.dll", "", 0, false, old_library_, v1_9, kEntryTime, true, false},
+        {"twice/up.dll", "", 0, false, new_library_, v1_10, kEntryTime, true, false},
+        {"twice/down.dll", "", 0, false, new_library_, v1_10, kEntryTime, true, false},
+        {"twice/down.dll", "", 0, false, old_library_, v1_9, kEntryTime, false, false},
+        // Held open by another program: written beside, replaced at the restart.
+        {"held/held.dll", old_library_, 0, false, new_library_, v1_10, kEntryTime, true, false},
+    };
+    const size_t held_case = cases.size() - 1;
+
+    ScratchFolder destination, work;
+    const std::string root = Lower(destination.path());
+    std::vector<PackEntry> entries;
+    Strings targets;
+    for (const Case& c : cases) {
+      const std::string target = c.name.compare(0, 8, "_winsys/") == 0
+                                     ? Lower(SystemFolder() + "\\" + system_name)
+                                     : root + "\\" + Backslashes(c.name);
+      targets.push_back(target);
+      if (!c.disk.empty()) {
+        CreateDirectoryA(target.substr(0, target.rfind('\\')).c_str(), nullptr);
+        ASSERT_TRUE(test::WriteWholeFile(target, c.disk));
+        if (c.disk_time != 0) ASSERT_TRUE(test::SetWriteTime(target, c.disk_time));
+        if (c.read_only) ASSERT_TRUE(SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_READONLY));
+      }
+      PackEntry entry = {c.name, c.entry, {0, 0, 0, 0}, c.entry_time};
+      for (size_t k = 0; k < c.version.size(); ++k) entry.version[k] = c.version[k];
+      entries.push_back(entry);
+    }
+    const std::string archive = work.File("copy.arj");
+    ASSERT_TRUE(test::WriteWholeFile(archive, test::BuildArchive(entries)));
+
+    FileHolder holder(targets[held_case]);
+    ASSERT_TRUE(holder.holding());
+    // Continue at the read-only question.
+    const test::CopyRun run = test::RunCopyProbe(version, archive, destination.path(),
+                                                 "--choices=4");
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exit_code, 0u);
+    EXPECT_TRUE(run.result);
+    EXPECT_EQ(run.options & kStateRestartNeeded, kStateRestartNeeded);
+    EXPECT_EQ(run.dialogs, Strings{"0x8040F014 File:   " + targets[7]});
+    ASSERT_FALSE(run.installed.empty());
+    const std::string temporary = run.installed.back();
+    EXPECT_EQ(Lower(temporary.substr(0, temporary.rfind('\\') + 4)),
+              root + "\\held\\hel");
+
+    Strings installed, log;
+    for (size_t k = 0; k < cases.size(); ++k) {
+      const Case& c = cases[k];
+      const std::string& target = targets[k];
+      const bool lazy = k == held_case;
+      const std::string written = lazy ? temporary : target;
+      log.push_back("Renaming archive from \"" + Backslashes(c.name) + "\" to \"" + target + "\"");
+      log.push_back(std::string(c.version.empty() ? "Date/time" : "Version") + " compare for \"" +
+                    target + "\" indicates archive " + (c.replaced ? "is not" : "is") +
+                    " older than disk version");
+      if (c.replaced) {
+        if (c.read_only) {
+          log.push_back("ERROR: \"Cannot access file\"");
+          log.push_back("       \"File:   " + target + "\"");
+        }
+        if (c.unregistered) {
+          log.push_back("Loading \"" + target + "\" for unregistration");
+          log.push_back("Calling DllUnregisterServer in \"" + target + "\"");
+          log.push_back("Unloading \"" + target + "\"");
+        }
+        if (lazy) {
+          log.push_back("Renaming archive from \"" + target + "\" to \"" + temporary +
+                        "\" for lazy copy");
+          log.push_back("Queuing \"" + target + "\" for lazy copy as \"" + temporary + "\")");
+        }
+        log.push_back("Setting directory for \"" + written + "\"");
+        log.push_back("Copying \"" + written + "\" to install target");
+        installed.push_back(written);
+      }
+      log.push_back(" ");
+      // The last entry for a target decides what it holds.
+      bool later_entry = false;
+      for (size_t j = k + 1; j < cases.size(); ++j) later_entry |= cases[j].name == c.name;
+      if (later_entry || lazy) continue;
+      SCOPED_TRACE(c.name);
+      const std::string expected = c.replaced ? c.entry : c.name == "twice/down.dll" ? new_library_
+                                                                                     : c.disk;
+      EXPECT_EQ(named_(Contents(target)), named_(expected));
+    }
+    EXPECT_EQ(run.installed, installed);
+    EXPECT_EQ(test::LogLines(destination.path()), log);
+    DeleteFileA(targets[8].c_str());
+
+    // The held file is untouched; its replacement waits beside it.
+    const std::string& held = targets[held_case];
+    holder.Release();
+    EXPECT_EQ(named_(Contents(held)), "old library");
+    EXPECT_EQ(named_(Contents(temporary)), "new library");
+    if (wininit) {
+      EXPECT_EQ(Contents(test::WindowsFile("WININIT.INI")),
+                "[rename]\r\n" + test::ShortPath(held) + "=" + test::ShortPath(temporary) + "\r\n");
+    } else {
+      EXPECT_EQ(test::PendingMoves(), (Strings{"\\??\\" + temporary, "!\\??\\" + held}));
+    }
+    ASSERT_TRUE(test::RestartPrefix());
+    EXPECT_EQ(named_(Contents(held)), "new library");
+    EXPECT_EQ(test::FolderContents(root + "\\held"), Strings{"held.dll"});
+    test::ForgetQueuedReplacements();
+  }
+}
+
+}  // namespace
+}  // namespace kest
