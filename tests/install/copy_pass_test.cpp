@@ -218,5 +218,64 @@ TEST_F(CopyPassScenario, EveryKindOfDiskFileOnEachFamily) {
   }
 }
 
+// Data of its own for every line, so that it packs and a change to the
+// packed bytes shows.
+std::string LargeText(size_t lines) {
+  std::string text;
+  for (size_t k = 0; k < lines; ++k) text += "line " + std::to_string(k * 7919 % 100003) + " of the file\n";
+  return text;
+}
+
+// What ends the pass: each failure is reported, the entry's old file is
+// exactly as it was with no temporary file beside it, and no later entry is
+// written.
+TEST_F(CopyPassScenario, AFailedEntryKeepsTheOldFileAndEndsThePass) {
+  const std::string old_text = "the user's file\n", new_text = LargeText(20000);
+  enum class Damage { kNone, kPackedData, kNextHeader };
+  struct FailureCase {
+    const char* name;
+    Damage damage;
+    bool read_only;
+    DWORD exit_code;
+  };
+  const FailureCase kCases[] = {
+      // The decoder writes most of the file before the CRC shows the damage.
+      {"corrupt entry", Damage::kPackedData, false, 0x400B},
+      // Silent: the read-only question gets no Continue.
+      {"read-only disk file", Damage::kNone, true, kCodeReadOnlyFile},
+      // The entry is written; the header after it cannot be read.
+      {"damaged next header", Damage::kNextHeader, false, 0x400B},
+  };
+  for (const char* version : {"win95", "win10"}) {
+    for (const FailureCase& c : kCases) {
+      SCOPED_TRACE(std::string(version) + ", " + c.name);
+      ScratchFolder destination, work;
+      const std::string folder = destination.File("dir"), target = folder + "\\file.txt";
+      ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+      ASSERT_TRUE(test::WriteWholeFile(target, old_text));
+      ASSERT_TRUE(test::SetWriteTime(target, kEntryTime - kHour));
+      if (c.read_only) ASSERT_TRUE(SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_READONLY));
+      std::string archive = test::BuildArchive({{"dir/file.txt", new_text, {}, kEntryTime},
+                                                {"later.txt", "later", {}, kEntryTime}});
+      const std::vector<test::PackedData> data = test::FindPackedData(archive);
+      ASSERT_EQ(data.size(), 2u);
+      if (c.damage == Damage::kPackedData) archive[data[0].offset + data[0].size * 3 / 4] ^= 0x55;
+      // The second header's name, right after the first entry's data.
+      if (c.damage == Damage::kNextHeader) archive[data[0].offset + data[0].size + 34] ^= 0x55;
+      ASSERT_TRUE(test::WriteWholeFile(work.File("copy.arj"), archive));
+
+      const test::CopyRun run =
+          test::RunCopyProbe(version, work.File("copy.arj"), destination.path(), "--silent");
+      ASSERT_TRUE(run.finished);
+      EXPECT_EQ(run.exit_code, c.exit_code) << std::hex << run.exit_code;
+      EXPECT_FALSE(run.result);
+      EXPECT_EQ(Contents(target), c.damage == Damage::kNextHeader ? new_text : old_text);
+      EXPECT_EQ(test::FolderContents(folder), Strings{"file.txt"});
+      EXPECT_EQ((GetFileAttributesA(target.c_str()) & FILE_ATTRIBUTE_READONLY) != 0, c.read_only);
+      EXPECT_FALSE(test::FileExists(destination.File("later.txt")));
+    }
+  }
+}
+
 }  // namespace
 }  // namespace kest

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "archive/memory_source.h"
+#include "archive/package_reader.h"
 #include "packaging/archive_writer.h"
 #include "packaging/vector_sink.h"
 #include "tests/support/win32_test_support.h"
@@ -45,6 +47,24 @@ std::string BuildArchive(const std::vector<PackEntry>& entries) {
   const ArchiveLengthPatch patch = writer.LengthPatch();
   memcpy(bytes.data() + patch.offset, patch.bytes, sizeof(patch.bytes));
   return std::string(bytes.begin(), bytes.end());
+}
+
+std::vector<PackedData> FindPackedData(const std::string& archive) {
+  std::vector<PackedData> found;
+  // A memory source lends the reader its bytes: the entry's data pointer
+  // lies inside the archive.
+  MemorySource source(archive.data(), static_cast<uint32_t>(archive.size()));
+  class NoFiles : public OutputFileSystem {
+    uint32_t Create(const char*, std::unique_ptr<OutputFile>*) override { return 5; }
+    uint32_t Delete(const char*) override { return 5; }
+  } files;
+  BareArchiveReader reader(&source, false, files);
+  for (bool more = reader.Open(); more; more = reader.NextEntry()) {
+    const uint8_t* data = reader.GetEntryData();
+    found.push_back({static_cast<size_t>(data - reinterpret_cast<const uint8_t*>(archive.data())),
+                     reader.GetEntryPackedSize()});
+  }
+  return found;
 }
 
 CopyRun RunCopyProbe(const char* version, const std::string& archive,

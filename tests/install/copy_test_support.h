@@ -29,6 +29,13 @@ struct PackEntry {
 std::string BuildArchive(const std::vector<PackEntry>& entries);
 constexpr uint32_t kEntryDosTime = 0x2231228F;
 
+// Where each entry's packed data lies in archive: offset and size.
+struct PackedData {
+  size_t offset;
+  size_t size;
+};
+std::vector<PackedData> FindPackedData(const std::string& archive);
+
 // What copy_probe.exe copy reported.
 struct CopyRun {
   bool finished = false;
