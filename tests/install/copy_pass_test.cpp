@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -273,6 +274,60 @@ TEST_F(CopyPassScenario, AFailedEntryKeepsTheOldFileAndEndsThePass) {
       EXPECT_EQ(test::FolderContents(folder), Strings{"file.txt"});
       EXPECT_EQ((GetFileAttributesA(target.c_str()) & FILE_ATTRIBUTE_READONLY) != 0, c.read_only);
       EXPECT_FALSE(test::FileExists(destination.File("later.txt")));
+    }
+  }
+}
+
+// Bytes that do not pack: a file of this size takes this much of a drive.
+std::string Incompressible(size_t size, uint32_t seed) {
+  std::string bytes(size, '\0');
+  for (char& c : bytes) {
+    seed = seed * 1103515245 + 12345;
+    c = static_cast<char>(seed >> 23);
+  }
+  return bytes;
+}
+
+// On a drive of 512 KiB (tests/install/disk_full.sh mounts it; drive name
+// in KEST_FULL_DRIVE) holding a file of 200 KiB: a replacement of 600 KiB
+// can never fit, while one of 100 KiB fits beside the old file.
+TEST(DiskFull, AReplacementThatDoesNotFitFailsAndKeepsTheOldFile) {
+  const char* drive = getenv("KEST_FULL_DRIVE");
+  ASSERT_NE(drive, nullptr) << "run through tests/install/disk_full.sh";
+  const std::string old_bytes = Incompressible(200 << 10, 1);
+  struct FullCase {
+    size_t new_size;
+    DWORD exit_code;
+  };
+  for (const char* version : {"win95", "win10"}) {
+    for (const FullCase c : {FullCase{600 << 10, kCodeDiskFull}, FullCase{100 << 10, 0}}) {
+      SCOPED_TRACE(std::string(version) + ", " + std::to_string(c.new_size) + " bytes");
+      const std::string folder = std::string(drive) + "\\dest";
+      test::RemoveTree(folder);
+      ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+      const std::string target = folder + "\\big.dat";
+      ASSERT_TRUE(test::WriteWholeFile(target, old_bytes));
+      ASSERT_TRUE(test::SetWriteTime(target, kEntryTime - kHour));
+      ULARGE_INTEGER free_before, total, free_total;
+      ASSERT_TRUE(GetDiskFreeSpaceExA(folder.c_str(), &free_before, &total, &free_total));
+
+      ScratchFolder work;
+      const std::string new_bytes = Incompressible(c.new_size, 2);
+      ASSERT_TRUE(test::WriteWholeFile(
+          work.File("copy.arj"), test::BuildArchive({{"big.dat", new_bytes, {}, kEntryTime}})));
+      const test::CopyRun run =
+          test::RunCopyProbe(version, work.File("copy.arj"), folder, "--silent");
+      ASSERT_TRUE(run.finished);
+      EXPECT_EQ(run.exit_code, c.exit_code) << std::hex << run.exit_code;
+      EXPECT_EQ(run.result, c.exit_code == 0);
+      EXPECT_TRUE(Contents(target) == (c.exit_code == 0 ? new_bytes : old_bytes));
+      // The install log is the only other file.
+      EXPECT_EQ(test::FolderContents(folder), (Strings{"big.dat", "install.log"}));
+      if (c.exit_code != 0) {
+        ULARGE_INTEGER free_after;
+        ASSERT_TRUE(GetDiskFreeSpaceExA(folder.c_str(), &free_after, &total, &free_total));
+        EXPECT_GE(free_after.QuadPart + (4 << 10), free_before.QuadPart);  // the log's page
+      }
     }
   }
 }
