@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "archive/entry_header.h"
+#include "base/ansi_chars.h"
 #include "base/install_codes.h"
 #include "base/install_log.h"
 #include "base/install_options.h"
@@ -23,6 +24,23 @@ namespace kest {
 namespace {
 
 constexpr char kSeparatorLine[] = " ";
+
+// The replace decision's view of the target: the disk's, or nothing at
+// all for a target the pass has already seen to be missing.
+class TargetFacts : public DiskFileFacts {
+ public:
+  TargetFacts(DiskFileFacts& disk, bool exists) : disk_(disk), exists_(exists) {}
+  FileVersion GetFileVersion(const char* path) override {
+    return exists_ ? disk_.GetFileVersion(path) : FileVersion();
+  }
+  bool GetLastWriteTime(const char* path, uint64_t* time) override {
+    return exists_ && disk_.GetLastWriteTime(path, time);
+  }
+
+ private:
+  DiskFileFacts& disk_;
+  bool exists_;
+};
 
 // How an entry reaches its target.
 enum class Route {
@@ -63,6 +81,8 @@ class CopyPass {
   // the restart; on failure the temporary file goes.
   bool QueueAtRestart(const char* temporary, const char* target);
   bool Record(const char* name);
+  // CreateFoldersFor the folder of path, once per folder in the pass.
+  uint32_t PrepareFolderOf(const char* path);
   // Ends the entry: the separator line and the move to the next entry.
   bool NextEntry();
   bool Fail() {
@@ -77,6 +97,9 @@ class CopyPass {
   TargetResolver targets_;
   uint32_t platform_ = 0;
   bool ok_ = true;
+  // Folders whose chain and write test passed in this pass, with their
+  // trailing backslash.
+  StringList prepared_folders_;
 };
 
 bool CopyPass::CopyEntry() {
@@ -95,11 +118,18 @@ bool CopyPass::CopyEntry() {
   LogFormat("Renaming archive from \"%s\" to \"%s\"", name, target);
   NameOutput(target);
 
+  // One look at the target: a missing one is not read-only, not a library
+  // to unregister and not in use, and every question about it would cost
+  // a failed search of its folder (under Wine, a scan of the folder).
+  const DWORD attributes = GetFileAttributesA(target);
+  const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
+
   parts_.context->SetReplaceNow(0);
-  if (!ShouldReplace(reader_, name, disk_)) return NextEntry();
+  TargetFacts facts(disk_, exists);
+  if (!ShouldReplace(reader_, name, facts)) return NextEntry();
   parts_.progress->ShowProgressText(target);
 
-  while (IsReadOnly(target)) {
+  while (exists && IsReadOnly(target)) {
     if (ReportError(kCodeReadOnlyFile, kButtonsRetry, target, IDS_LABEL_FILE) != kChoiceRetry) {
       ok_ = false;
       break;
@@ -114,16 +144,14 @@ bool CopyPass::CopyEntry() {
     return Fail();
   }
 
-  if (IsSelfRegistering(target)) {
+  if (exists && IsSelfRegistering(target)) {
     UnregisterLibrary(target, *parts_.context, UnregisterForm::kReplacement, IsFileInUse(target));
   }
   // A folder of the target's name is left to the write, which reports it.
-  const DWORD attributes = GetFileAttributesA(target);
-  Route route = attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)
-                    ? Route::kInPlace
-                    : Route::kBeside;
+  Route route = !exists || (attributes & FILE_ATTRIBUTE_DIRECTORY) ? Route::kInPlace
+                                                                   : Route::kBeside;
   char temporary[kPathChars] = "";
-  if (IsFileInUse(target)) {
+  if (exists && IsFileInUse(target)) {
     route = Route::kAtRestart;
     // The library asked for its replacement now: the user frees the file.
     while (parts_.context->GetReplaceNow() != 0) {
@@ -151,7 +179,7 @@ bool CopyPass::CopyEntry() {
   char written[kPathChars];  // the output path: the target or the temporary file
   CopyText(written, sizeof(written), reader_.GetEntryName());
   LogFormat("Setting directory for \"%s\"", written);
-  const uint32_t folder_code = CreateFoldersFor(folders_, written, parts_.created_folders);
+  const uint32_t folder_code = PrepareFolderOf(written);
   if (folder_code != kSuccess) {
     ReportError(folder_code, kButtonsRetry, parts_.destination, IDS_LABEL_PATH);
     if (route == Route::kAtRestart) DeleteFileA(temporary);
@@ -221,6 +249,27 @@ bool CopyPass::QueueAtRestart(const char* temporary, const char* target) {
   }
   *parts_.options |= kStateRestartNeeded;
   return true;
+}
+
+uint32_t CopyPass::PrepareFolderOf(const char* path) {
+  // Under Wine a folder's chain and write test cost more than a small
+  // file's whole extraction, and a pack keeps many files in few folders.
+  // A folder that goes away later makes the extraction itself fail, which
+  // is reported as any failed write is.
+  char folder[kPathChars];
+  CopyText(folder, sizeof(folder), path);
+  char* last_separator = nullptr;
+  for (char* p = folder; *p != '\0'; p = NextAnsiChar(p)) {
+    if (*p == '\\') last_separator = p;
+  }
+  if (last_separator != nullptr) last_separator[1] = '\0';
+  for (const StringList::Node* n = prepared_folders_.head(); n != nullptr; n = n->next) {
+    if (lstrcmpA(n->text, folder) == 0) return kSuccess;
+  }
+  const uint32_t code = CreateFoldersFor(folders_, path, parts_.created_folders);
+  // Not remembered when memory is short: the folder is prepared again.
+  if (code == kSuccess) prepared_folders_.Append(folder);
+  return code;
 }
 
 bool CopyPass::Record(const char* name) {

@@ -1,12 +1,14 @@
 #!/bin/bash
-# Builds the release host configuration and runs every benchmark, printing
-# its figures and its ratios against the peer it is compared with.
+# Builds the release host configuration and the Windows build the Wine tests
+# use here (scripts/wine-arch.sh), and runs every benchmark, printing its
+# figures and its ratios against the peer it is compared with.
 # Usage: scripts/bench.sh [CORPUS_FOLDER]
 #   CORPUS_FOLDER  kept between runs by the encoder benchmark (built there
 #                  when it does not exist); default: a scratch folder.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-bash "$root/scripts/build.sh" host
+arch="$("$root/scripts/wine-arch.sh")"
+bash "$root/scripts/build.sh" host "$arch"
 
 echo "== encoder: archive size and build time against arj a -m1"
 "$root/build/host/bench/encoder_bench" "$@"
@@ -14,3 +16,7 @@ echo "== encoder: archive size and build time against arj a -m1"
 echo "== decoder: output MB/s against arj e and 7z e on one arj -m1 archive;"
 echo "   kestpack extract against 7z x on the same archive"
 "$root/build/host/bench/decoder_bench"
+
+echo "== copy pass under Wine ($arch build) against a plain Win32 copy of the same files"
+KEST_WINE_ARCH="$arch" "$root/scripts/with-wine.sh" \
+  wine "$root/build/$arch/bench/copy_pass_bench.exe" 7
