@@ -15,6 +15,7 @@
 #include "base/install_codes.h"
 #include "base/install_options.h"
 #include "tests/install/copy_test_support.h"
+#include "tests/install/test_key_signer.h"
 #include "tests/support/win32_test_support.h"
 
 namespace kest {
@@ -275,6 +276,48 @@ TEST_F(CopyPassScenario, AFailedEntryKeepsTheOldFileAndEndsThePass) {
       EXPECT_EQ((GetFileAttributesA(target.c_str()) & FILE_ATTRIBUTE_READONLY) != 0, c.read_only);
       EXPECT_FALSE(test::FileExists(destination.File("later.txt")));
     }
+  }
+}
+
+// A package signed with the test key, as kestpack signs, whose entry's data
+// was damaged before signing: the signature check passes, and the entry's
+// CRC fails while the decoder writes it. A byte changed after signing is
+// refused when the package is opened.
+TEST_F(CopyPassScenario, ACorruptEntryInASignedPackageKeepsTheOldFile) {
+  const std::string old_text = "the user's file\n", new_text = LargeText(20000);
+  std::string archive = test::BuildArchive(
+      {{"first.txt", "first", {}, kEntryTime}, {"dir/file.txt", new_text, {}, kEntryTime}});
+  const std::vector<test::PackedData> data = test::FindPackedData(archive);
+  ASSERT_EQ(data.size(), 2u);
+  archive[data[1].offset + data[1].size * 3 / 4] ^= 0x55;
+  const std::string package = test::SignWithTestKey(archive);
+  ASSERT_FALSE(package.empty()) << "the test key could not be read";
+  std::string tampered = package;
+  tampered[data[0].offset] ^= 0x01;
+
+  struct SignedCase {
+    const char* name;
+    const std::string& bytes;
+    DWORD exit_code;
+    bool first_written;
+  };
+  for (const SignedCase& c : {SignedCase{"signed", package, 0x400B, true},
+                              SignedCase{"changed after signing", tampered, kCodeDamagedPackage,
+                                         false}}) {
+    SCOPED_TRACE(c.name);
+    ScratchFolder destination, work;
+    const std::string folder = destination.File("dir"), target = folder + "\\file.txt";
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+    ASSERT_TRUE(test::WriteWholeFile(target, old_text));
+    ASSERT_TRUE(test::SetWriteTime(target, kEntryTime - kHour));
+    ASSERT_TRUE(test::WriteWholeFile(work.File("package.bin"), c.bytes));
+    const test::CopyRun run = test::RunCopyProbe("win10", work.File("package.bin"),
+                                                 destination.path(), "--signed --silent");
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exit_code, c.exit_code) << std::hex << run.exit_code;
+    EXPECT_EQ(Contents(destination.File("first.txt")), c.first_written ? "first" : "<missing>");
+    EXPECT_EQ(Contents(target), old_text);
+    EXPECT_EQ(test::FolderContents(folder), Strings{"file.txt"});
   }
 }
 

@@ -4,10 +4,13 @@
 //
 //   copy_probe queue REPLACEMENT TARGET
 //       QueueReplaceAtRestart(REPLACEMENT, TARGET).
-//   copy_probe copy ARCHIVE DESTINATION REPORT [--silent] [--choices=C,C...]
+//   copy_probe copy ARCHIVE DESTINATION REPORT [--signed] [--silent] [--choices=C,C...]
 //       CopyPackageFiles over the bare archive ARCHIVE, from its first
 //       entry, with DESTINATION as the current directory and the install
-//       log in it. Error dialogs are not shown: each report takes the next
+//       log in it. With --signed, ARCHIVE is a signed package (an archive
+//       and its signature record, no image) opened as the installer opens
+//       its own: the signature is checked with the key built into this
+//       build first. Error dialogs are not shown: each report takes the next
 //       of the scripted choices (0 when they run out); --silent runs at UI
 //       level 0, where no report asks at all. REPORT receives:
 //         result 0|1
@@ -27,15 +30,30 @@
 #include "archive/win32_file_source.h"
 #include "archive/win32_output_files.h"
 #include "base/host_status_platform.h"
+#include "base/install_codes.h"
 #include "base/install_options.h"
 #include "base/install_status.h"
 #include "base/win32_log_backend.h"
 #include "install/copy_pass_win32.h"
 #include "install/installer_context_win32.h"
 #include "install/restart_replacement_win32.h"
+#include "verify/signed_package_reader.h"
+#include "verify/win32_package_file_access.h"
 
 namespace kest {
 namespace {
+
+// The package is the file named on the command line, not this program.
+class NamedPackageAccess : public Win32PackageFileAccess {
+ public:
+  explicit NamedPackageAccess(const char* path) : path_(path) {}
+  uint32_t GetPackagePath(char* path, size_t size) override {
+    return CopyText(path, size, path_) ? 0 : ERROR_INSUFFICIENT_BUFFER;
+  }
+
+ private:
+  const char* path_;
+};
 
 class NoProgress : public Progress {
  public:
@@ -47,7 +65,9 @@ int Copy(int argc, char** argv, RecordingStatusPlatform& platform) {
   const char* archive = argv[2];
   const char* destination = argv[3];
   const char* report_path = argv[4];
+  bool signed_package = false;
   for (int i = 5; i < argc; ++i) {
+    if (strcmp(argv[i], "--signed") == 0) signed_package = true;
     if (strcmp(argv[i], "--silent") == 0) Status().ui_level = 0;
     if (strncmp(argv[i], "--choices=", 10) == 0) {
       for (char* p = argv[i] + 10; *p != '\0';) {
@@ -64,15 +84,24 @@ int Copy(int argc, char** argv, RecordingStatusPlatform& platform) {
   Win32File file;
   if (OpenFileForReading(archive, FILE_FLAG_RANDOM_ACCESS, &file) != 0) return 2;
   Win32FileSystem output;
-  BareArchiveReader reader(new Win32FileSource(std::move(file)), true, output);
-  reader.Open();
+  NamedPackageAccess access(archive);
+  std::unique_ptr<PackageReader> reader;
+  if (signed_package) {
+    reader.reset(new SignedPackageReader(new Win32FileSource(std::move(file)), true, output, access));
+  } else {
+    reader.reset(new BareArchiveReader(new Win32FileSource(std::move(file)), true, output));
+  }
+  if (!reader->Open()) {
+    ReportReaderError(reader->GetError(), archive, kButtonsExitOnly);
+    return static_cast<int>(Status().install_code);
+  }
   InstallerContextPtr context(CreateInstallerContext(""));
   StringList installed, created;
   NoProgress progress;
   uint32_t options = kOptionLog;
   const CopyPassParts parts = {&options, destination, "", &installed, &created,
                                context.get(), &progress};
-  const bool result = CopyPackageFiles(reader, parts);
+  const bool result = CopyPackageFiles(*reader, parts);
   Status().log.SetLogging(nullptr, 0);
 
   FILE* report = fopen(report_path, "wb");
