@@ -11,7 +11,7 @@
 # must live in that namespace too: the test runs in a copy of the prefix,
 # which gets a wineserver of its own there, stopped with `wineserver -k`
 # at the end. The drive is K:, and the test program finds it through
-# KEST_FULL_DRIVE.
+# KEST_FULL_DRIVE. Mounting needs root, as scripts/test.sh runs.
 set -eu
 if [ "${1:-}" != --inside ]; then
   if [ -z "${WINEPREFIX:-}" ] || [ ! -d "$WINEPREFIX" ]; then
