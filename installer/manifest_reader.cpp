@@ -1,10 +1,11 @@
 #include "installer/manifest_reader.h"
 
 #include "archive/package_reader.h"
+#include "archive/reader_codes.h"
 #include "base/install_codes.h"
-#include "installer/install_record.h"
 #include "base/install_status.h"
 #include "base/text_limits.h"
+#include "installer/install_record.h"
 #include "manifest/manifest_text.h"
 #include "resources/string_ids.h"
 
@@ -24,6 +25,15 @@ const char* EntryText(PackageReader& reader) {
   return reinterpret_cast<const char*>(reader.GetEntryData());
 }
 
+// Moves the reader past the manifest it has taken. The end of the archive
+// is a normal end; any other failure (a header that cannot be read) is
+// reported, exit-only, and left pending. True when nothing was reported.
+bool MovePastManifest(PackageReader& reader) {
+  if (reader.NextEntry() || reader.GetError() == kReaderEndOfArchive) return true;
+  ReportReaderError(reader.GetError(), nullptr, kButtonsExitOnly);
+  return false;
+}
+
 }  // namespace
 
 bool ReadComponentManifest(InstallRecord* record) {
@@ -34,7 +44,7 @@ bool ReadComponentManifest(InstallRecord* record) {
                                  &manifest) != ManifestRead::kRead) {
     return false;
   }
-  reader.NextEntry();
+  MovePastManifest(reader);
 
   bool stored = false;
   if (manifest.components) {
@@ -57,7 +67,7 @@ bool ReadDependencyManifest(InstallRecord* record) {
                                   &manifest) != ManifestRead::kRead) {
     return false;
   }
-  reader.NextEntry();
+  const bool moved = MovePastManifest(reader);
   if (!manifest.dependencies) return false;
 
   record->dependencies = std::move(manifest.dependencies);
@@ -70,7 +80,7 @@ bool ReadDependencyManifest(InstallRecord* record) {
   if (folder != nullptr && folder[0] != '\0' && (record->options & kStateFolderGiven) == 0) {
     CopyText(record->destination, sizeof(record->destination), folder);
   }
-  ResetStatus();
+  if (moved) ResetStatus();
   return true;
 }
 
