@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "base/system_api_win32.h"
 #include "base/win32_procedure.h"
 
 namespace kest {
@@ -29,7 +30,7 @@ struct SecurityApi {
 
 // advapi32 stays loaded for the rest of the process; the check runs once.
 bool LoadSecurityApi(SecurityApi* api) {
-  HMODULE advapi = LoadLibraryA("advapi32.dll");
+  HMODULE advapi = LoadSystemLibrary("advapi32.dll");
   if (advapi == nullptr) return false;
   api->open_process_token =
       GetProcedure<OpenProcessTokenFn>(advapi, "OpenProcessToken");

@@ -16,15 +16,17 @@ constexpr DWORD kSubkeyNameBytes = 276;
 
 LONG FindHighestVersionSubkey(HKEY root, const char* path, VersionParts* best, char* name) {
   *best = VersionParts{};
+  const RegistryApi* api = Registry();
+  if (api == nullptr) return ERROR_PROC_NOT_FOUND;
   RegistryKey key;
   LONG status =
-      RegOpenKeyExA(root, path, 0, KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS, key.receive());
+      api->open_key(root, path, 0, KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS, key.receive());
   if (status != ERROR_SUCCESS) return status;
 
   for (DWORD index = 0;; ++index) {
     char subkey[kSubkeyNameBytes];
     DWORD length = sizeof(subkey);
-    status = RegEnumKeyExA(key.get(), index, subkey, &length, nullptr, nullptr, nullptr, nullptr);
+    status = api->enum_key(key.get(), index, subkey, &length, nullptr, nullptr, nullptr, nullptr);
     if (status != ERROR_SUCCESS) break;
 
     // The version reader cuts its text, so it reads a copy of the name.

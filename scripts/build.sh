@@ -1,9 +1,11 @@
 #!/bin/bash
 # Configures and builds the project's configurations into build/:
 #   build/win32       the installer and its Win32 tests (mingw-w64, run under Wine)
+#   build/win64       the same sources for x86-64 Windows (run under 64-bit Wine
+#                     where the machine runs no 32-bit x86 code)
 #   build/host        release host build: kestpack, benchmarks
 #   build/host-asan   host unit tests under ASan and UBSan
-# Usage: scripts/build.sh [win32|host|host-asan]...   (default: all three)
+# Usage: scripts/build.sh [win32|win64|host|host-asan]...   (default: all four)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 jobs="${KEST_JOBS:-$(nproc)}"
@@ -20,6 +22,9 @@ build_one() {
     win32)
       configure win32 -DCMAKE_BUILD_TYPE=MinSizeRel \
         -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" ;;
+    win64)
+      configure win64 -DCMAKE_BUILD_TYPE=MinSizeRel \
+        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" ;;
     host)
       configure host -DCMAKE_BUILD_TYPE=Release ;;
     host-asan)
@@ -36,5 +41,5 @@ build_one() {
   grep -E 'warning:' "$log" || true
 }
 
-if [ $# -eq 0 ]; then set -- win32 host host-asan; fi
+if [ $# -eq 0 ]; then set -- win32 win64 host host-asan; fi
 for c in "$@"; do build_one "$c"; done

@@ -1,28 +1,60 @@
 #!/bin/bash
 # The main job: set up the machine, build everything, build the sample pack
 # into a signed installer and run it under Wine, silently, with a log.
+# The installer runs on the 32-bit build where this machine runs 32-bit x86
+# code, else on the x86-64 build of the same sources (scripts/wine-arch.sh).
+# Exits non-zero, saying why, when a step fails or an exit code is not the
+# expected one.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
 
 bash scripts/setup.sh
-bash scripts/build.sh win32 host
-bash scripts/sample.sh
+arch="$(scripts/wine-arch.sh)"
+if [ "$arch" = win64 ]; then
+  echo "demo: this machine runs no 32-bit x86 code; the installer runs as its x86-64 build under 64-bit Wine"
+fi
+bash scripts/build.sh win32 "$arch" host
+scripts/check-image.sh build/win32/kestinst.exe
+bash scripts/sample.sh "$arch"
 
+export KEST_DEMO_BUILD="build/$arch"
 echo
-echo "Running build/sample/MorvaneSetup.exe /U0 /L under Wine"
-scripts/with-wine.sh bash -c '
+echo "Running $KEST_DEMO_BUILD/sample/MorvaneSetup.exe /U0 /L under Wine"
+set +e
+KEST_WINE_ARCH="$arch" scripts/with-wine.sh bash -c '
+  set -u
+  build="$KEST_DEMO_BUILD"
+  win_build="${build//\//\\}"
   target="$WINEPREFIX/drive_c/Morvane Components"
-  wine build/win32/tests/support/exitcode.exe \
-    "build\\sample\\MorvaneSetup.exe" /U0 /L "\"c:\\Morvane Components\""
+  failures=0
+
+  run() {  # run EXPECTED-CODE INSTALLER ARGS...
+    local expected="$1"; shift
+    local output
+    output="$(wine "$build/tests/support/exitcode.exe" "$@" 2>&1 | tr -d "\r")"
+    echo "$output"
+    local got
+    got="$(sed -n "s/^exit code //p" <<<"$output" | tail -1)"
+    if [ "$got" != "$expected" ]; then
+      echo "demo: FAILED: expected exit code $expected, got ${got:-none (the installer did not run)}" >&2
+      failures=$((failures + 1))
+    fi
+  }
+
+  run 0x00000000 "$win_build\\sample\\MorvaneSetup.exe" /U0 /L "\"c:\\Morvane Components\""
   echo
   echo "The same package with one byte of its archive changed is refused (0x8040F001):"
-  cp build/sample/MorvaneSetup.exe build/sample/Tampered.exe
-  size=$(stat -c %s build/sample/Tampered.exe)
-  printf "\\xff" | dd of=build/sample/Tampered.exe bs=1 seek=$((size - 200)) conv=notrunc status=none
-  wine build/win32/tests/support/exitcode.exe "build\\sample\\Tampered.exe" /U0
+  cp "$build/sample/MorvaneSetup.exe" "$build/sample/Tampered.exe"
+  size=$(stat -c %s "$build/sample/Tampered.exe")
+  printf "\\xff" | dd of="$build/sample/Tampered.exe" bs=1 seek=$((size - 200)) conv=notrunc status=none
+  run 0x8040F001 "$win_build\\sample\\Tampered.exe" /U0
   if [ -d "$target" ]; then
     echo "Installed into c:\\Morvane Components:"
     (cd "$target" && find . -type f | sort)
     if [ -f "$target/install.log" ]; then echo; cat "$target/install.log"; fi
-  fi'
+  fi
+  [ "$failures" = 0 ]'
+status=$?
+[ "$status" = 0 ] && echo "demo: done" || echo "demo: FAILED" >&2
+exit "$status"

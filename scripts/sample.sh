@@ -1,25 +1,37 @@
 #!/bin/bash
 # Builds the sample pack "Morvane Components" into a signed installer:
-#   build/sample/MorvaneSetup.exe
+#   build/ARCH/sample/MorvaneSetup.exe
 # from samples/morvane (manifests and files) and the sample component
-# library built by the win32 configuration, signed with the repository's
-# TEST key (tests/keys). Needs scripts/build.sh win32 host first.
+# library of the same Windows build, on that build's installer, signed with
+# the repository's TEST key (tests/keys).
+#   scripts/sample.sh [win32|win64]     (default win32)
+# Needs scripts/build.sh ARCH host first.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
+arch="${1:-win32}"
+case "$arch" in win32|win64) ;; *) echo "sample: unknown build $arch" >&2; exit 2 ;; esac
 kestpack="$root/build/host/tools/kestpack/kestpack"
-out="$root/build/sample"
+windows="$root/build/$arch"
+out="$windows/sample"
+
+for need in "$kestpack" "$windows/kestinst.exe" "$windows/samples/morvgrid.dll"; do
+  if [ ! -f "$need" ]; then
+    echo "sample: $need is missing; run scripts/build.sh $arch host first" >&2
+    exit 1
+  fi
+done
 
 rm -rf "$out"
 mkdir -p "$out/pack"
 cp -R "$root/samples/morvane/files/." "$out/pack/"
-cp "$root/build/win32/samples/morvgrid.dll" "$out/pack/"
+cp "$windows/samples/morvgrid.dll" "$out/pack/"
 cp "$root/samples/morvane/CPACK.INI" "$root/samples/morvane/CPACK.INF" "$out/"
 # Reproducible input times: every file dated from the last commit.
 stamp="$(git -C "$root" log -1 --format=%cI 2>/dev/null || echo 2026-01-01T00:00:00Z)"
 find "$out" -exec touch -d "$stamp" {} +
 
 "$kestpack" build -o "$out/MorvaneSetup.exe" \
-  --stub "$root/build/win32/kestinst.exe" \
+  --stub "$windows/kestinst.exe" \
   --key "$root/tests/keys/test-signing-key.pem" \
   --components "$out/CPACK.INI" \
   --dependencies "$out/CPACK.INF" \

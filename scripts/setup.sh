@@ -9,10 +9,15 @@ packages=(
   build-essential cmake make python3 googletest libgtest-dev libbenchmark-dev
   # fuzzing (libFuzzer ships with clang's runtime)
   clang libclang-rt-14-dev
-  # the installer: 32-bit Windows cross compiler and resource compiler
+  # the installer: 32-bit Windows cross compiler and resource compiler, and
+  # the x86-64 one for machines that run no 32-bit x86 code
   g++-mingw-w64-i686 binutils-mingw-w64-i686
-  # running it: Wine (32-bit) under a virtual X display
-  wine wine32:i386 xvfb
+  g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
+  # running it: Wine (32-bit, and 64-bit where 32-bit code cannot run) under
+  # a virtual X display
+  wine wine32:i386 wine64 xvfb
+  # the peer installer the install benchmark compares against
+  nsis
   # kestpack signing and key generation; openssl as an independent verifier
   libssl-dev openssl
   # independent archivers, used as black boxes by tests and benchmarks

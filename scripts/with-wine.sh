@@ -1,7 +1,9 @@
 #!/bin/bash
 # Runs a command inside a Wine environment of its own:
 #   - an Xvfb display on a free number (Wine needs one for any window),
-#   - a 32-bit Wine prefix on tmpfs (created here, about 10 s),
+#   - a Wine prefix on tmpfs (created here, about 10 s) of the kind that
+#     scripts/wine-arch.sh chooses: 32-bit, or 64-bit on machines that run no
+#     32-bit x86 code, with `wine` and `wine64` on PATH starting 64-bit Wine;
 #   - Wine's virtual desktop (destroying a window is then fast),
 #   - one persistent wineserver for the whole command,
 # and stops all of it, by process id or with `wineserver -k` on this prefix,
@@ -12,8 +14,11 @@
 # KEST_WINEPREFIX names a prefix to reuse (kept afterwards); otherwise a new
 # one is made under /dev/shm and removed at the end.
 set -u
+here="$(cd "$(dirname "$0")" && pwd)"
 
-export WINEARCH=win32
+KEST_WINE_ARCH="$("$here/wine-arch.sh")" || exit 2
+export KEST_WINE_ARCH
+export WINEARCH="$KEST_WINE_ARCH"
 export WINEDEBUG=-all
 # No Mono or Gecko installers in a test prefix.
 export WINEDLLOVERRIDES="mscoree,mshtml="
@@ -35,6 +40,7 @@ cleanup() {
     wait "$xvfb_pid" 2>/dev/null
   fi
   if [ "$remove_prefix" = 1 ]; then rm -rf "$WINEPREFIX"; fi
+  if [ -n "${wine_bin:-}" ]; then rm -rf "$wine_bin"; fi
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
@@ -52,6 +58,18 @@ for _ in $(seq 100); do
 done
 if ! kill -0 "$xvfb_pid" 2>/dev/null; then echo "with-wine: Xvfb did not start" >&2; exit 1; fi
 export DISPLAY=":$display"
+
+if [ "$WINEARCH" = win64 ]; then
+  # Debian keeps 64-bit Wine's loader out of PATH, and its `wine` starts the
+  # 32-bit loader whenever that is installed.
+  wine_bin="$(mktemp -d /dev/shm/kestinst-wine-bin.XXXXXX)"
+  for name in wine wine64; do
+    printf '#!/bin/sh\nWINELOADER=/usr/lib/wine/wine64 exec /usr/lib/wine/wine64 "$@"\n' \
+      >"$wine_bin/$name"
+    chmod +x "$wine_bin/$name"
+  done
+  export PATH="$wine_bin:$PATH"
+fi
 
 mkdir -p "$WINEPREFIX"
 wineserver -p

@@ -51,9 +51,8 @@ namespace {
 // package opens and verifies, and a silent run ends with 0.
 TEST(Startup, SignedPackageRunsSilentlyOnEveryFamily) {
   const std::string installer = test::SampleInstallerPath();
-  if (installer.empty() || !test::FileExists(installer)) {
-    GTEST_SKIP() << "no signed sample installer; scripts/sample.sh builds it";
-  }
+  ASSERT_TRUE(test::FileExists(installer))
+      << "no signed sample installer at " << installer << "; scripts/sample.sh builds it";
   for (const char* version : {"win95", "win98", "nt351", "nt40", "winxp", "win10"}) {
     SCOPED_TRACE(version);
     test::ScopedWindowsVersion scoped("MorvaneSetup.exe", version);

@@ -90,10 +90,7 @@ void RemoveTree(const std::string& path) {
 
 std::string SampleInstallerPath() {
   if (const char* path = getenv("KEST_SIGNED_PACKAGE")) return path;
-  if (const char* build = getenv("KEST_BUILD")) {
-    return WindowsPath(std::string(build) + "/sample/MorvaneSetup.exe");
-  }
-  return "";
+  return WindowsPath(KEST_BINARY_DIR "/sample/MorvaneSetup.exe");
 }
 
 bool ReadWholeFile(const std::string& path, std::string* contents) {

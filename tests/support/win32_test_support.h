@@ -51,9 +51,9 @@ class ScratchFolder {
   std::string path_;
 };
 
-// The signed sample installer that scripts/sample.sh builds with kestpack:
-// KEST_SIGNED_PACKAGE when set, else $KEST_BUILD/sample/MorvaneSetup.exe;
-// empty when neither is set.
+// The signed sample installer that scripts/sample.sh builds with kestpack
+// from this build's installer: KEST_SIGNED_PACKAGE when set, else
+// sample/MorvaneSetup.exe in this build's folder (build/win32 or build/win64).
 std::string SampleInstallerPath();
 
 bool ReadWholeFile(const std::string& path, std::string* contents);

@@ -1,0 +1,80 @@
+#include "base/system_api_win32.h"
+
+#include "base/win32_procedure.h"
+
+namespace kest {
+namespace {
+
+// Fills every function of a table from one library; false if any is missing.
+class TableLoader {
+ public:
+  explicit TableLoader(const char* file_name) : module_(LoadSystemLibrary(file_name)) {}
+  template <typename Function>
+  void Get(Function* slot, const char* name) {
+    *slot = module_ == nullptr ? nullptr : GetProcedure<Function>(module_, name);
+    complete_ = complete_ && *slot != nullptr;
+  }
+  bool complete() const { return module_ != nullptr && complete_; }
+
+ private:
+  HMODULE module_;
+  bool complete_ = true;
+};
+
+// One table per library: loaded at the first call, kept afterwards. A failed
+// load is not retried; the run reports it once per use.
+template <typename Table, typename Fill>
+const Table* LoadOnce(Fill fill) {
+  static Table table;
+  static int state = 0;  // 0 not tried, 1 loaded, 2 failed
+  if (state == 0) state = fill(&table) ? 1 : 2;
+  return state == 1 ? &table : nullptr;
+}
+
+}  // namespace
+
+HMODULE LoadSystemLibrary(const char* file_name) {
+  char path[MAX_PATH];
+  UINT length = GetSystemDirectoryA(path, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return nullptr;
+  UINT name_length = lstrlenA(file_name);
+  if (length + 1 + name_length >= MAX_PATH) return nullptr;
+  if (path[length - 1] != '\\') path[length++] = '\\';
+  lstrcpyA(path + length, file_name);
+  return LoadLibraryA(path);
+}
+
+const RegistryApi* Registry() {
+  return LoadOnce<RegistryApi>([](RegistryApi* api) {
+    TableLoader advapi("advapi32.dll");
+    advapi.Get(&api->open_key, "RegOpenKeyExA");
+    advapi.Get(&api->create_key, "RegCreateKeyExA");
+    advapi.Get(&api->close_key, "RegCloseKey");
+    advapi.Get(&api->query_value, "RegQueryValueExA");
+    advapi.Get(&api->set_value, "RegSetValueExA");
+    advapi.Get(&api->delete_value, "RegDeleteValueA");
+    advapi.Get(&api->enum_key, "RegEnumKeyExA");
+    return advapi.complete();
+  });
+}
+
+const VersionApi* Version() {
+  return LoadOnce<VersionApi>([](VersionApi* api) {
+    TableLoader version("version.dll");
+    version.Get(&api->get_info_size, "GetFileVersionInfoSizeA");
+    version.Get(&api->get_info, "GetFileVersionInfoA");
+    version.Get(&api->query_value, "VerQueryValueA");
+    return version.complete();
+  });
+}
+
+const ComApi* Com() {
+  return LoadOnce<ComApi>([](ComApi* api) {
+    TableLoader ole("ole32.dll");
+    ole.Get(&api->initialize, "CoInitialize");
+    ole.Get(&api->uninitialize, "CoUninitialize");
+    return ole.complete();
+  });
+}
+
+}  // namespace kest
