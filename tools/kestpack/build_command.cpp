@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/byte_io.h"
 #include "tools/kestpack/archive_builder.h"
 #include "tools/kestpack/commands.h"
 #include "tools/kestpack/entry_names.h"
@@ -185,7 +186,7 @@ int RunBuild(const std::vector<std::string>& args) {
   uint8_t record[kSignatureRecordBytes];
   std::vector<ByteSpan> parts;
   if (!archive_only) {
-    if (uint64_t(image.size()) + archive.size() > UINT32_MAX) {
+    if (uint64_t(image.size()) + archive.size() + sizeof record > kLargestSourceBytes) {
       PrintError(output + ": the installer would exceed 4 GiB");
       return kExitBadInput;
     }
