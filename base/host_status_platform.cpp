@@ -9,11 +9,19 @@ RecordingStatusPlatform::RecordingStatusPlatform() {
   InstallStatus& s = Status();
   ResetStatus();
   s.ui_level = 3;
+  // Detached first, so that switching off writes no closing line.
+  s.log.SetBackend(nullptr);
+  s.log.SetLogging(nullptr, 0);
+  s.log.SetBackend(&log);
   s.platform = this;
 }
 
 RecordingStatusPlatform::~RecordingStatusPlatform() {
-  if (Status().platform == this) Status().platform = nullptr;
+  InstallStatus& s = Status();
+  if (s.platform != this) return;
+  s.platform = nullptr;
+  s.log.SetBackend(nullptr);
+  s.log.SetLogging(nullptr, 0);
 }
 
 bool RecordingStatusPlatform::LoadText(uint32_t id, char* buffer, uint32_t size) {

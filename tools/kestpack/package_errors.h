@@ -8,7 +8,9 @@
 
 namespace kest {
 
-// Names every known code ORed into word, e.g. "header CRC mismatch (0x400B)".
+// The reader's error word in words when it is one known code, e.g. "CRC
+// mismatch (0x400B)"; any other word, such as several codes ORed together
+// (which the bits cannot tell apart), as "error 0x...".
 std::string DescribeReaderError(uint32_t word);
 std::string DescribeVerdict(SignatureVerdict verdict);
 
