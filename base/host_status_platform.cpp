@@ -30,14 +30,14 @@ bool RecordingStatusPlatform::LoadText(uint32_t id, char* buffer, uint32_t size)
     buffer[0] = '\0';
     return false;
   }
-  CopyText(buffer, size, text);
+  CopyTextCut(buffer, size, text);  // as the system cuts a string resource
   return true;
 }
 
 bool RecordingStatusPlatform::SystemMessage(uint32_t code, char* buffer, uint32_t size) {
   auto it = system_messages.find(code);
   if (it == system_messages.end()) return false;
-  CopyText(buffer, size, it->second.c_str());
+  CopyTextCut(buffer, size, it->second.c_str());
   return true;
 }
 

@@ -75,10 +75,12 @@ bool ReadDependencyManifest(InstallRecord* record) {
   if (manifest.has_dependencies) record->has_dependencies = 1;
 
   // Default holds at most kPathChars - 1 bytes (longer values are refused
-  // when the line is read), so the copy is never cut.
+  // when the line is read); one that did not fit would leave the folder as
+  // it was.
   const char* folder = record->dependencies->default_folder;
-  if (folder != nullptr && folder[0] != '\0' && (record->options & kStateFolderGiven) == 0) {
-    CopyText(record->destination, sizeof(record->destination), folder);
+  if (folder != nullptr && folder[0] != '\0' && (record->options & kStateFolderGiven) == 0 &&
+      !CopyText(record->destination, sizeof(record->destination), folder)) {
+    LogFormat("Default folder too long, not used: %s", folder);
   }
   if (moved) ResetStatus();
   return true;
