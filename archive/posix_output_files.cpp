@@ -72,10 +72,14 @@ class PosixOutputFile : public OutputFile {
 
 }  // namespace
 
+std::unique_ptr<OutputFile> AdoptPosixOutputFile(int fd) {
+  return std::unique_ptr<OutputFile>(new PosixOutputFile(fd));
+}
+
 uint32_t PosixFileSystem::Create(const char* path, std::unique_ptr<OutputFile>* file) {
   const int fd = open(HostPath(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) return LastPosixError();
-  file->reset(new PosixOutputFile(fd));
+  *file = AdoptPosixOutputFile(fd);
   return 0;
 }
 

@@ -9,6 +9,10 @@
 
 namespace kest {
 
+// An output file over fd, an open file descriptor it takes over and
+// closes.
+std::unique_ptr<OutputFile> AdoptPosixOutputFile(int fd);
+
 class PosixFileSystem : public OutputFileSystem {
  public:
   uint32_t Create(const char* path, std::unique_ptr<OutputFile>* file) override;

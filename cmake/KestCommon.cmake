@@ -55,3 +55,24 @@ function(kest_test name)
     set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}")
   endif()
 endfunction()
+
+# kest_component(NAME SOURCES... [DEFINITIONS defs...] EXPORTS names...) - a
+# component DLL (Win32 configurations) built against the public component
+# header, sdk/kestinst_component.h, as a vendor would build one with GCC:
+# entry points exported under their plain names (--kill-at drops the
+# __stdcall decoration of the 32-bit build), no C++ runtime DLL. After the
+# link, scripts/check-exports.sh fails the build unless the export table
+# holds exactly EXPORTS.
+function(kest_component name)
+  cmake_parse_arguments(C "" "" "SOURCES;DEFINITIONS;EXPORTS" ${ARGN})
+  add_library(${name} SHARED ${C_SOURCES} ${C_UNPARSED_ARGUMENTS})
+  set_target_properties(${name} PROPERTIES PREFIX "")
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/sdk)
+  target_compile_definitions(${name} PRIVATE ${C_DEFINITIONS})
+  target_compile_options(${name} PRIVATE -Wall -Wextra)
+  target_link_options(${name} PRIVATE -Wl,--kill-at -static-libgcc -static-libstdc++ -s)
+  add_custom_command(TARGET ${name} POST_BUILD
+    COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/check-exports.sh ${CMAKE_OBJDUMP}
+            $<TARGET_FILE:${name}> ${C_EXPORTS}
+    VERBATIM)
+endfunction()

@@ -18,6 +18,7 @@ The layers, bottom to top; a folder uses only what its row names:
     install, ui               install machinery; windows and dialogs
     installer                 the program: entry point, sequence, record
     tools/kestpack            beside the installer, on layers 1 and 2
+    sdk                       the public header for component authors, alone
 
 Project includes are the quoted ones with a folder ("archive/crc32.h");
 system headers and folder-less names (generated files in a resource
@@ -41,6 +42,7 @@ MAY_USE = {
     "ui": FORMATS_AND_CHECKS | {"install", "ui"},
     "installer": FORMATS_AND_CHECKS | {"install", "ui", "installer"},
     "tools/kestpack": FORMATS_AND_CHECKS | {"packaging", "tools/kestpack"},
+    "sdk": {"sdk"},
 }
 NOT_CHECKED = {"tests", "fuzz", "bench", "samples", "build", "cmake", "scripts"}
 SOURCE_SUFFIXES = (".h", ".hpp", ".c", ".cc", ".cpp", ".rc")

@@ -5,7 +5,8 @@
 # build/fuzz/findings/.
 #   scripts/fuzz.sh [SECONDS_PER_TARGET]   (default 60)
 # Targets are fuzz/<name>_fuzzer.cpp (program fuzz_<name>). Before a run the
-# target's seeds are made fresh by fuzz/seeds/<name>.sh when it exists;
+# target's seeds are made fresh by fuzz/seeds/<name>.sh when it exists
+# (some build installers with the kestpack and test stub built here too);
 # what the fuzzer finds worth keeping grows build/fuzz/corpus/<name>
 # between runs. KEST_FUZZ_BUILD names another build folder.
 set -euo pipefail
@@ -28,6 +29,8 @@ for source in "$root"/fuzz/*_fuzzer.cpp; do
 done
 targets=()
 for name in "${names[@]}"; do targets+=("fuzz_$name"); done
+targets+=(kestpack kestpack_fixtures)  # for the seed scripts
+export KEST_FUZZ_BUILD="$build"
 echo "fuzz: building ${targets[*]}"
 log="$build/fuzz-build.log"
 if ! cmake --build "$build" -j "$jobs" --target "${targets[@]}" >"$log" 2>&1; then

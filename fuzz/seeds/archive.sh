@@ -4,8 +4,8 @@
 # files each.
 #   fuzz/seeds/archive.sh OUT_FOLDER
 set -euo pipefail
-out="$1"
-mkdir -p "$out"
+mkdir -p "$1"
+out="$(cd "$1" && pwd)"  # the script may change folders
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 cd "$work"

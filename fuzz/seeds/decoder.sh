@@ -4,8 +4,8 @@
 # target reads (in three bytes, little-endian).
 #   fuzz/seeds/decoder.sh OUT_FOLDER
 set -euo pipefail
-out="$1"
-mkdir -p "$out"
+mkdir -p "$1"
+out="$(cd "$1" && pwd)"  # the script may change folders
 archives="$(mktemp -d)"
 trap 'rm -rf "$archives"' EXIT
 bash "$(dirname "$0")/archive.sh" "$archives"

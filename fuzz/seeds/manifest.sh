@@ -6,8 +6,8 @@
 # the text.
 #   fuzz/seeds/manifest.sh OUT_FOLDER
 set -euo pipefail
-out="$1"
-mkdir -p "$out"
+mkdir -p "$1"
+out="$(cd "$1" && pwd)"  # the script may change folders
 printf '\0001]\r\nName=Morvane Development\r\nProduct=Morvane Components Starter Pack\r\nVersion=1.1\r\nCopyright=None\r\n\r\n[ObsoleteFiles]\r\nchart\\help.hlp\r\ngrid\\tips.hlp\r\n' \
   > "$out/component"
 printf '\001\r\n; comment\r\nRegistry=Software\\Morvane\\Morvane Components\\1.0:LocalInstallPath\r\nDefault=C:\\Morvane Components\\\r\n;OverwriteAlways = 1\r\n' \

@@ -53,6 +53,26 @@ TEST(EntryNames, RefusesNamesThatCouldLeaveTheDestination) {
   }
 }
 
+TEST(EntryNames, OnlyAsciiNamesArePacked) {
+  // Another archiver's names outside ASCII are still extracted.
+  struct {
+    const char* name;
+    bool extracted;
+    bool packed;
+  } const kCases[] = {
+      {"help/Grid~1.txt", true, true},
+      {"caf\xC3\xA9.txt", true, false},  // UTF-8
+      {"caf\xE9.txt", true, false},       // Windows-1252
+      {"help\xA0/x.txt", true, false},
+      {"del\x7F", false, false},
+  };
+  for (const auto& c : kCases) {
+    std::string reason;
+    EXPECT_EQ(CheckEntryName(c.name, &reason), c.extracted) << c.name;
+    EXPECT_EQ(CheckPackedName(c.name, &reason), c.packed) << c.name;
+  }
+}
+
 TEST(EntryNames, FoldsAsTheInstallerCompares) {
   EXPECT_EQ(FoldEntryName("RUNTIME/Sub/File.DLL"), "runtime\\sub\\file.dll");
 }

@@ -3,6 +3,7 @@
 // image + archive + signature record.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <map>
@@ -147,6 +148,9 @@ TEST_F(KestpackBuild, RefusesBadInputsNamingTheFile) {
   const std::string kTestKey = SourcePath("tests/keys/test-signing-key.pem");
   std::string out;
   ASSERT_EQ(RunCommand("openssl genrsa -out " + Path("big.pem") + " 1024", &out), 0) << out;
+  auto replaced = [](std::string text, const std::string& from, const std::string& to) {
+    return text.replace(text.find(from), from.size(), to);
+  };
   auto with = [&](const std::string& stub, const std::string& key) {
     return "build -o " + Path("out.exe") + " --stub " + stub + " --key " + key +
            " --components " + Path("CPACK.INI") + " --dependencies " + Path("CPACK.INF") + " " +
@@ -163,6 +167,14 @@ TEST_F(KestpackBuild, RefusesBadInputsNamingTheFile) {
       {"trailing dot", "help/notes.", "", "notes."},
       {"backslash inside a name", "a\\..\\..\\x.dll", "", "x.dll"},
       {"names differing in case", "readme.txt", "", "readme.txt"},
+      {"a name outside ASCII", "help/caf\xC3\xA9.txt", "", "caf\xC3\xA9.txt"},
+      {"an escape sequence in a name", "\x1B[31mred", "", "\\x1B[31mred"},
+      {"a file named like the component manifest", "cpack.ini", "", "same entry"},
+      {"the manifest's name in other case", "CPACK.inf", "", "same entry"},
+      {"one file as both manifests", "",
+       replaced(args, Path("CPACK.INF"), Path("CPACK.INI")), "same entry"},
+      {"output that is a folder", "", replaced(args, Path("out.exe"), Path("pack")),
+       "pack: is a folder"},
       {"missing folder", "", BuildArgs(dir_.path() + "/nowhere", Path("out.exe"), false),
        "nowhere"},
       {"stub that is not a PE image", "", with(Path("CPACK.INI"), kTestKey), "CPACK.INI"},
@@ -183,6 +195,63 @@ TEST_F(KestpackBuild, RefusesBadInputsNamingTheFile) {
     EXPECT_NE(stat(Path("out.exe").c_str(), &st), 0) << c.name << ": output written";
     if (!created.empty()) remove(created.c_str());
   }
+}
+
+TEST_F(KestpackBuild, OutputIsMadeUnderANameOfItsOwnAndRenamed) {
+  // A link planted at a temporary name that could be guessed from the output.
+  const Bytes kVictim = {'v'};
+  WriteFile(Path("victim"), kVictim);
+  ASSERT_EQ(symlink(Path("victim").c_str(), Path("setup.exe.kestpack-tmp").c_str()), 0);
+  std::string out;
+  ASSERT_EQ(Kestpack(BuildArgs(dir_.path(), Path("setup.exe"), false), &out), 0) << out;
+  EXPECT_TRUE(Read("victim") == kVictim);
+  EXPECT_EQ(Kestpack("verify " + Path("setup.exe"), &out), 0) << out;
+  // The longest name a folder can hold leaves no room for a suffix.
+  const std::string longest = Path(std::string(251, 'n') + ".exe");
+  ASSERT_EQ(Kestpack(BuildArgs(dir_.path(), longest, false), &out), 0) << out;
+  EXPECT_EQ(Kestpack("verify " + longest, &out), 0) << out;
+  // Nothing else is left in the folder.
+  ASSERT_EQ(RunCommand("LC_ALL=C ls -A " + dir_.path(), &out), 0);
+  EXPECT_EQ(out, "CPACK.INF\nCPACK.INI\n" + std::string(251, 'n') +
+                     ".exe\npack\nsetup.exe\nsetup.exe.kestpack-tmp\nvictim\n");
+}
+
+TEST_F(KestpackBuild, LinksInTheFolderArePackedOnlyWhenAskedFor) {
+  const Bytes kSecret = {'s'};
+  WriteFile(Path("secret.txt"), kSecret);
+  ASSERT_EQ(mkdir(Path("elsewhere").c_str(), 0755), 0);
+  WriteFile(Path("elsewhere/key.txt"), kSecret);
+  struct {
+    const char* link;
+    std::string target;
+    const char* listed;  // by kestpack list with --follow-links
+  } const kCases[] = {
+      {"help/notes.txt", Path("secret.txt"), "help\\notes.txt"},
+      {"more", Path("elsewhere"), "more\\key.txt"},
+  };
+  for (const auto& c : kCases) {
+    const std::string link = Path("pack/") + c.link;
+    ASSERT_EQ(symlink(c.target.c_str(), link.c_str()), 0);
+    std::string out;
+    EXPECT_EQ(Kestpack(BuildArgs(dir_.path(), Path("out.arj"), true), &out), 1) << out;
+    EXPECT_NE(out.find(link + ": a symbolic link"), std::string::npos) << out;
+    EXPECT_NE(out.find("--follow-links"), std::string::npos) << out;
+    struct stat st;
+    EXPECT_NE(stat(Path("out.arj").c_str(), &st), 0) << c.link;
+    ASSERT_EQ(Kestpack(BuildArgs(dir_.path(), Path("out.arj"), true) + " --follow-links", &out),
+              0)
+        << out;
+    ASSERT_EQ(Kestpack("list " + Path("out.arj"), &out), 0) << out;
+    EXPECT_NE(out.find(c.listed), std::string::npos) << out;
+    remove(link.c_str());
+    remove(Path("out.arj").c_str());
+  }
+  // The folder itself may be a link.
+  ASSERT_EQ(symlink(Path("pack").c_str(), Path("chosen").c_str()), 0);
+  std::string args = BuildArgs(dir_.path(), Path("out.arj"), true);
+  args.replace(args.rfind(Path("pack")), Path("pack").size(), Path("chosen"));
+  std::string out;
+  EXPECT_EQ(Kestpack(args, &out), 0) << out;
 }
 
 TEST(KestpackUsage, ExitCodesAndHelp) {

@@ -2,6 +2,7 @@
 // other archivers wrote; the signature refused wherever a byte changes.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <set>
@@ -9,6 +10,7 @@
 #include "packaging/archive_writer.h"
 #include "tests/kestpack/kestpack_test_support.h"
 #include "tools/kestpack/commands.h"
+#include "tools/kestpack/file_times.h"
 #include "verify/signature_record.h"
 
 namespace kest {
@@ -62,20 +64,17 @@ TEST_F(KestpackPackage, ExtractWritesEveryEntryByteForByte) {
     Bytes got;
     ASSERT_TRUE(ReadFile(Path("out/" + name), &got)) << name;
     EXPECT_TRUE(got == f.data) << name;
+    // The header's MS-DOS local time: the moment rounded up to even seconds.
+    struct stat st;
+    ASSERT_EQ(stat(Path("out/" + name).c_str(), &st), 0);
+    EXPECT_EQ(st.st_mtime, LocalDosTimeToUnix(UnixToLocalDosTime(f.mtime, 0))) << name;
   }
 }
 
 TEST_F(KestpackPackage, ExtractRefusesNamesThatLeaveTheFolder) {
   for (const char* name : {"../escape.txt", "sub/../../escape.txt", "/tmp/escape.txt", "c:x.txt",
                            "NUL"}) {
-    MemorySink sink;
-    ArchiveWriter writer(sink);
-    const uint8_t data[] = {'x'};
-    EntryInfo info = {name, 0x22388269, 0, {0, 0, 0, 0}};
-    ASSERT_EQ(writer.Begin("EVIL.ARJ", 0x22388269), 0u);
-    ASSERT_EQ(writer.AddEntry(info, data, 1, 0), 0u) << name;
-    ASSERT_EQ(writer.Finish(), 0u);
-    WriteFile(Path("evil.arj"), sink.bytes);
+    WriteFile(Path("evil.arj"), StoredArchive({{name, Bytes{'x'}}}));
     std::string out;
     EXPECT_EQ(Kestpack("extract " + Path("evil.arj") + " -C " + Path("in/deep"), &out), 1)
         << name << "\n" << out;
@@ -103,6 +102,167 @@ TEST_F(KestpackPackage, ReadsArchivesOfOtherArchivers) {
   EXPECT_TRUE(got == files_[3].data);
   EXPECT_EQ(Kestpack("verify " + Path("other.arj"), &out), 1);
   EXPECT_NE(out.find("no signature"), std::string::npos) << out;
+}
+
+TEST_F(KestpackPackage, ExtractWritesThroughNoLinkBelowTheFolder) {
+  const std::string outside_file = Path("outside.txt"), outside_folder = Path("outside");
+  const Bytes kOld = {'o', 'l', 'd'}, kNew = {'n', 'e', 'w'};
+  ASSERT_EQ(mkdir(outside_folder.c_str(), 0755), 0);
+  WriteFile(Path("archive.arj"), StoredArchive({{"a.txt", kNew}, {"sub/b.txt", kNew}}));
+  // Links already in the destination, leading out of it.
+  struct {
+    const char* name;
+    const char* link;
+    std::string target;
+  } const kCases[] = {
+      {"a link where a file goes", "a.txt", outside_file},
+      {"a link where a folder goes", "sub", outside_folder},
+  };
+  for (const auto& c : kCases) {
+    TempDir destination;
+    WriteFile(outside_file, kOld);
+    const std::string link = destination.path() + "/" + c.link;
+    ASSERT_EQ(symlink(c.target.c_str(), link.c_str()), 0);
+    std::string out;
+    EXPECT_EQ(Kestpack("extract " + Path("archive.arj") + " -C " + destination.path(), &out), 1)
+        << c.name << "\n" << out;
+    EXPECT_NE(out.find(link + ": a symbolic link"), std::string::npos) << c.name << "\n" << out;
+    Bytes got;
+    ASSERT_TRUE(ReadFile(outside_file, &got));
+    EXPECT_TRUE(got == kOld) << c.name << ": the file outside was written";
+    struct stat st;
+    EXPECT_NE(stat((outside_folder + "/b.txt").c_str(), &st), 0)
+        << c.name << ": a file was made outside";
+  }
+  // The destination itself may be a link the user chose; a hard link in it
+  // is replaced by the new file, not written through.
+  ASSERT_EQ(mkdir(Path("real").c_str(), 0755), 0);
+  ASSERT_EQ(symlink(Path("real").c_str(), Path("chosen").c_str()), 0);
+  ASSERT_EQ(link(outside_file.c_str(), Path("real/a.txt").c_str()), 0);
+  std::string out;
+  EXPECT_EQ(Kestpack("extract " + Path("archive.arj") + " -C " + Path("chosen"), &out), 0) << out;
+  Bytes got;
+  ASSERT_TRUE(ReadFile(Path("real/a.txt"), &got));
+  EXPECT_TRUE(got == kNew);
+  ASSERT_TRUE(ReadFile(Path("real/sub/b.txt"), &got));
+  EXPECT_TRUE(got == kNew);
+  ASSERT_TRUE(ReadFile(outside_file, &got));
+  EXPECT_TRUE(got == kOld) << "written through a hard link";
+}
+
+TEST_F(KestpackPackage, ExtractSaysWhatWentWrongAndWhere) {
+  WriteFile(Path("archive.arj"), StoredArchive({{"a.txt", Bytes{'a'}}, {"sub/b.txt", Bytes{'b'}}}));
+  struct {
+    const char* name;
+    bool folder;       // what is in the way: a folder, else a file
+    const char* at;
+    const char* says;  // after "DESTINATION/at: "
+  } const kCases[] = {
+      {"a folder where a file goes", true, "a.txt", "is a folder"},
+      {"a file where a folder goes", false, "sub", "not a folder"},
+  };
+  for (const auto& c : kCases) {
+    TempDir destination;
+    const std::string in_the_way = destination.path() + "/" + c.at;
+    if (c.folder) {
+      ASSERT_EQ(mkdir(in_the_way.c_str(), 0755), 0);
+    } else {
+      WriteFile(in_the_way, Bytes{'x'});
+    }
+    std::string out;
+    EXPECT_EQ(Kestpack("extract " + Path("archive.arj") + " -C " + destination.path(), &out), 1)
+        << c.name << "\n" << out;
+    EXPECT_NE(out.find(in_the_way + ": " + c.says), std::string::npos) << c.name << "\n" << out;
+  }
+}
+
+TEST_F(KestpackPackage, ExtractMakesFolderEntriesAndRefusesASecondEntryForAFile) {
+  // Debian's arj with -a1 stores folders as entries of their own (file type
+  // 3), after the files in them.
+  std::string out;
+  const std::string tree = Path("tree");
+  ASSERT_EQ(RunCommand("mkdir -p " + tree + "/sub/empty && echo hello > " + tree + "/sub/x.txt",
+                       &out), 0) << out;
+  ASSERT_EQ(RunCommand("cd " + tree + " && arj a -r -a1 " + Path("folders.arj") + " '*'", &out),
+            0)
+      << out;
+  ASSERT_EQ(Kestpack("extract " + Path("folders.arj") + " -C " + Path("folders"), &out), 0)
+      << out;
+  Bytes got;
+  ASSERT_TRUE(ReadFile(Path("folders/sub/x.txt"), &got));
+  EXPECT_EQ(std::string(got.begin(), got.end()), "hello\n");
+  struct stat st;
+  ASSERT_EQ(lstat(Path("folders/sub/empty").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISDIR(st.st_mode));
+
+  // a.txt and A.TXT are one file to the installer: the first one stays and
+  // the second is reported.
+  WriteFile(Path("twice.arj"), StoredArchive({{"a.txt", Bytes{'1'}}, {"A.TXT", Bytes{'2'}}}));
+  EXPECT_EQ(Kestpack("extract " + Path("twice.arj") + " -C " + Path("twice"), &out), 1) << out;
+  EXPECT_NE(out.find("second entry"), std::string::npos) << out;
+  ASSERT_TRUE(ReadFile(Path("twice/a.txt"), &got));
+  EXPECT_TRUE(got == Bytes{'1'});
+}
+
+TEST_F(KestpackPackage, TimesOfArchivesMadeOnUnixAreSecondsSince1970) {
+  // Debian's arj writes host Unix and the time as seconds since 1970, UTC;
+  // an odd second, which no MS-DOS time can hold, shows it is read exactly.
+  const int64_t kMoment = 1580702707;  // 2020-02-03 04:05:07 UTC
+  std::string out;
+  ASSERT_EQ(mkdir(Path("unix").c_str(), 0755), 0);
+  WriteFile(Path("unix/a.txt"), Bytes{'a'});
+  SetMtime(Path("unix/a.txt"), kMoment);
+  ASSERT_EQ(RunCommand("cd " + Path("unix") + " && arj a " + Path("unix.arj") + " a.txt", &out), 0)
+      << out;
+  ASSERT_EQ(Kestpack("list " + Path("unix.arj"), &out), 0) << out;
+  EXPECT_NE(out.find("2020-02-03 04:05:07 UTC"), std::string::npos) << out;
+  ASSERT_EQ(Kestpack("extract " + Path("unix.arj") + " -C " + Path("unix-out"), &out), 0) << out;
+  struct stat st;
+  ASSERT_EQ(stat(Path("unix-out/a.txt").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mtime, kMoment);
+}
+
+TEST_F(KestpackPackage, ControlCharactersReachTheTerminalEscaped) {
+  // An entry name and a manifest text meant to retitle the terminal, clear
+  // it and move the cursor.
+  const std::string manifest = "[Component1]\r\nName=\x1b[2J\r\n";
+  WriteFile(Path("hostile.arj"),
+            StoredArchive({{"cpack.ini", Bytes(manifest.begin(), manifest.end())},
+                           {"\x1b]0;owned\x07x\r.txt", Bytes{'x'}}}));
+  std::string out;
+  ASSERT_EQ(Kestpack("list " + Path("hostile.arj"), &out), 0) << out;
+  EXPECT_NE(out.find("\\x1B]0;owned\\x07x\\x0D.txt"), std::string::npos) << out;
+  EXPECT_NE(out.find("\"\\x1B[2J\""), std::string::npos) << out;
+  EXPECT_EQ(out.find_first_of("\x1b\x07\r"), std::string::npos) << out;
+  EXPECT_EQ(Kestpack("extract " + Path("hostile.arj") + " -C " + Path("hostile"), &out), 1);
+  EXPECT_NE(out.find("\\x1B]0;owned\\x07x\\x0D.txt"), std::string::npos) << out;
+  EXPECT_EQ(out.find_first_of("\x1b\x07\r"), std::string::npos) << out;
+}
+
+TEST_F(KestpackPackage, InputsThatAreNotRegularFilesAreRefused) {
+  // A FIFO blocks whoever opens it for reading until a writer comes; no
+  // writer ever comes here, and timeout ends a kestpack that waits.
+  const std::string fifo = Path("fifo");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+  auto replaced = [](std::string args, const std::string& from, const std::string& to) {
+    return args.replace(args.find(from), from.size(), to);
+  };
+  const std::string build = BuildArgs(dir_.path(), Path("out.exe"), false);
+  const std::string kCases[] = {
+      "list " + fifo,
+      "verify " + fifo,
+      "extract " + fifo + " -C " + Path("out"),
+      "verify " + Path("setup.exe") + " --public-key " + fifo,
+      replaced(build, Fixture("tiny_stub.exe"), fifo),
+      replaced(build, SourcePath("tests/keys/test-signing-key.pem"), fifo),
+      replaced(build, Path("CPACK.INF"), fifo),
+  };
+  for (const std::string& args : kCases) {
+    std::string out;
+    EXPECT_EQ(RunCommand(std::string("timeout 60 ") + KESTPACK_EXE + " " + args, &out), 1)
+        << args << "\n" << out;
+    EXPECT_NE(out.find(fifo + ": not a regular file"), std::string::npos) << args << "\n" << out;
+  }
 }
 
 TEST_F(KestpackPackage, VerifyAcceptsOnlyTheMatchingKey) {

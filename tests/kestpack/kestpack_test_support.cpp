@@ -1,10 +1,12 @@
 #include "tests/kestpack/kestpack_test_support.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <cstring>
 
+#include "packaging/archive_writer.h"
 #include "verify/archive_offset_slot.h"
 
 namespace kest {
@@ -64,6 +66,19 @@ std::string BuildArgs(const std::string& root, const std::string& out, bool arch
   if (archive_only) return args + "--archive-only " + root + "/pack";
   return args + "--stub " + Fixture("tiny_stub.exe") + " --key " +
          SourcePath("tests/keys/test-signing-key.pem") + " " + root + "/pack";
+}
+
+Bytes StoredArchive(const std::vector<std::pair<std::string, Bytes>>& entries) {
+  const uint32_t kDosTime = 0x22388269;  // 1997-01-24 16:19:18
+  MemorySink sink;
+  ArchiveWriter writer(sink);
+  EXPECT_EQ(writer.Begin("TEST.ARJ", kDosTime), 0u);
+  for (const auto& e : entries) {
+    EntryInfo info = {e.first.c_str(), kDosTime, 0, {0, 0, 0, 0}};
+    EXPECT_EQ(writer.AddEntry(info, e.second.data(), uint32_t(e.second.size()), 0), 0u) << e.first;
+  }
+  EXPECT_EQ(writer.Finish(), 0u);
+  return sink.bytes;
 }
 
 std::string Fixture(const std::string& name) { return std::string(KEST_FIXTURES) + "/" + name; }

@@ -32,6 +32,11 @@ int Kestpack(const std::string& args, std::string* output = nullptr);
 // "build" arguments for the pack written under root.
 std::string BuildArgs(const std::string& root, const std::string& out, bool archive_only);
 
+// A bare archive written by the archive writer: each entry stored under
+// its name exactly as given (the writer checks nothing a hostile archive
+// would not break either).
+Bytes StoredArchive(const std::vector<std::pair<std::string, Bytes>>& entries);
+
 std::string Fixture(const std::string& name);
 std::string SourcePath(const std::string& relative);
 

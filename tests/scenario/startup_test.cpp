@@ -17,6 +17,28 @@ DWORD RunInstaller(const std::string& arguments) {
   return result.exit_code;
 }
 
+// The per-program version switch that every family-specific test relies on
+// reaches the child, on whichever build and Wine the tests run.
+TEST(Startup, ChildSeesTheWindowsVersionAskedFor) {
+  const std::string reporter = test::WindowsPath(REPORT_VERSION_EXE);
+  const struct {
+    const char* version;
+    DWORD platform_and_version;  // platform id << 16 | major << 8 | minor
+  } cases[] = {
+      {"win95", 0x10400}, {"win98", 0x1040A}, {"nt351", 0x20333}, {"nt40", 0x20400}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.version);
+    test::ScopedWindowsVersion version("report_version.exe", c.version);
+    test::ProcessResult result = test::RunProcess("\"" + reporter + "\"");
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exit_code, c.platform_and_version);
+  }
+  test::ScopedWindowsVersion version("report_version.exe", "win10");
+  test::ProcessResult result = test::RunProcess("\"" + reporter + "\"");
+  EXPECT_EQ(result.exit_code >> 16, 2u);
+  EXPECT_GE((result.exit_code >> 8) & 0xFF, 6u);
+}
+
 struct Case {
   const char* version;
   const char* arguments;
@@ -31,6 +53,7 @@ TEST(Startup, ExitCodes) {
       // A silent run asked for on a bad command line still fails as one.
       {"win10", "/U0 /Q", 0x8040F007},
       {"win95", "/Q", 0x8040F007},
+      {"nt40", "/Q", 0x8040F007},
       {"nt40", "/U1", 0x8040F007},
   };
   for (const Case& c : cases) {

@@ -1,10 +1,12 @@
 #include "tools/kestpack/archive_builder.h"
 
 #include <cstdio>
+#include <cstring>
 
-#include "packaging/archive_writer.h"
-#include "packaging/vector_sink.h"
 #include "base/install_codes.h"
+#include "packaging/archive_writer.h"
+#include "packaging/header_builder.h"
+#include "packaging/vector_sink.h"
 #include "tools/kestpack/file_times.h"
 #include "tools/kestpack/host_files.h"
 #include "tools/kestpack/pe_image.h"
@@ -21,8 +23,9 @@ std::string WriterError(uint32_t code) {
 
 }  // namespace
 
-bool BuildArchive(const std::vector<ArchiveInput>& inputs, std::vector<uint8_t>* archive,
-                  const BuildProgress& progress, std::string* error) {
+bool BuildArchive(const std::vector<ArchiveInput>& inputs, uint64_t limit,
+                  std::vector<uint8_t>* archive, const BuildProgress& progress,
+                  std::string* error) {
   archive->clear();
   VectorSink sink(archive);
   ArchiveWriter writer(sink);
@@ -52,6 +55,10 @@ bool BuildArchive(const std::vector<ArchiveInput>& inputs, std::vector<uint8_t>*
       *error = in.path + ": " + WriterError(code);
       return false;
     }
+    if (archive->size() > limit) {
+      *error = in.path + ": " + WriterError(kWriterTooLarge);
+      return false;
+    }
     if (progress) progress(i, {written.method, written.original_size, written.packed_size});
   }
   if (code == 0) code = writer.Finish();
@@ -61,6 +68,13 @@ bool BuildArchive(const std::vector<ArchiveInput>& inputs, std::vector<uint8_t>*
     return false;
   }
   return true;
+}
+
+uint64_t StoredArchiveBytes(const std::vector<ArchiveInput>& inputs) {
+  const uint64_t kEndMarkerBytes = 4;
+  uint64_t total = kHeaderOverhead + strlen(kArchiveName) + kEndMarkerBytes;
+  for (const ArchiveInput& in : inputs) total += kHeaderOverhead + in.name.size() + in.size;
+  return total;
 }
 
 }  // namespace kest

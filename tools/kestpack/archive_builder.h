@@ -20,6 +20,7 @@ struct ArchiveInput {
   int64_t mtime_seconds;
   long mtime_nanoseconds;
   uint32_t method;       // 0 stored, 1..3
+  uint64_t size;         // the file's size when it was found
 };
 
 // What was written for one input, for the progress line and the listing.
@@ -33,9 +34,16 @@ struct BuiltEntry {
 using BuildProgress = std::function<void(size_t index, const BuiltEntry& entry)>;
 
 // Every time in the archive comes from the inputs: each entry's from its
-// file, the main header's the latest of them. False with *error naming the
-// file and the reason.
-bool BuildArchive(const std::vector<ArchiveInput>& inputs, std::vector<uint8_t>* archive,
-                  const BuildProgress& progress, std::string* error);
+// file, the main header's the latest of them. The build stops with an
+// error as soon as the archive passes limit bytes. False with *error
+// naming the file and the reason.
+bool BuildArchive(const std::vector<ArchiveInput>& inputs, uint64_t limit,
+                  std::vector<uint8_t>* archive, const BuildProgress& progress,
+                  std::string* error);
+
+// The archive's length when every input is stored at its recorded size:
+// the most BuildArchive can write for them, since an entry that would not
+// shrink is stored.
+uint64_t StoredArchiveBytes(const std::vector<ArchiveInput>& inputs);
 
 }  // namespace kest

@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -13,6 +14,7 @@
 #include "tools/kestpack/installer_image.h"
 #include "tools/kestpack/manifest_report.h"
 #include "tools/kestpack/pack_folder.h"
+#include "tools/kestpack/printable_text.h"
 #include "tools/kestpack/rsa_signer.h"
 #include "verify/md5.h"
 #include "verify/pkcs1_md5.h"
@@ -51,19 +53,13 @@ bool ManifestInput(const std::string& path, std::vector<ArchiveInput>* inputs,
                    std::string* error) {
   std::string name = BaseName(path), reason;
   struct stat st;
-  if (stat(path.c_str(), &st) != 0) {
-    *error = path + ": " + strerror(errno);
-    return false;
-  }
-  if (!S_ISREG(st.st_mode)) {
-    *error = path + ": not a file";
-    return false;
-  }
-  if (!CheckEntryName(name, &reason)) {
+  if (!StatRegularFile(path, &st, error)) return false;
+  if (!CheckPackedName(name, &reason)) {
     *error = path + ": cannot be packed as \"" + name + "\": " + reason;
     return false;
   }
-  inputs->push_back({name, path, int64_t(st.st_mtim.tv_sec), st.st_mtim.tv_nsec, 0});
+  inputs->push_back(
+      {name, path, int64_t(st.st_mtim.tv_sec), st.st_mtim.tv_nsec, 0, uint64_t(st.st_size)});
   return true;
 }
 
@@ -110,8 +106,8 @@ int RunBuild(const std::vector<std::string>& args) {
   int status = kExitOk;
   if (!BeginCommand(kBuildCommand, args,
                     {"-o", "--stub", "--key", "--components", "--dependencies", "--method"},
-                    {"--archive-only", "--keep-manifest-faults"}, 1, "one FOLDER", &parsed,
-                    &status)) {
+                    {"--archive-only", "--keep-manifest-faults", "--follow-links"}, 1,
+                    "one FOLDER", &parsed, &status)) {
     return status;
   }
   std::string error;
@@ -134,7 +130,13 @@ int RunBuild(const std::vector<std::string>& args) {
   }
   const std::string output = parsed.Value("-o"), folder = parsed.operands[0];
 
-  // Everything that can be refused is checked before the long part.
+  // Everything that can be refused is checked before the long part, the
+  // place of the output first.
+  PendingFile out;
+  if (!out.Create(output, &error)) {
+    PrintError(error);
+    return kExitBadInput;
+  }
   std::vector<ArchiveInput> inputs;
   if (!ManifestInput(parsed.Value("--components"), &inputs, &error) ||
       !ManifestInput(parsed.Value("--dependencies"), &inputs, &error)) {
@@ -146,12 +148,20 @@ int RunBuild(const std::vector<std::string>& args) {
     return kExitBadInput;
   }
   std::vector<PackFile> files;
-  if (!CollectPackFiles(folder, &files, &error)) {
+  if (!CollectPackFiles(folder, parsed.Has("--follow-links") ? FolderLinks::kFollow
+                                                             : FolderLinks::kRefuse,
+                        &files, &error)) {
     PrintError(error);
     return kExitBadInput;
   }
+  std::vector<NamedInput> names;
   for (const PackFile& f : files) {
-    inputs.push_back({f.name, f.path, f.mtime_seconds, f.mtime_nanoseconds, method});
+    inputs.push_back({f.name, f.path, f.mtime_seconds, f.mtime_nanoseconds, method, f.size});
+  }
+  for (const ArchiveInput& in : inputs) names.push_back({in.name, in.path});
+  if (!CheckDistinctNames(names, &error)) {
+    PrintError(error);
+    return kExitBadInput;
   }
   std::vector<uint8_t> image;
   RsaSigner signer;
@@ -172,11 +182,23 @@ int RunBuild(const std::vector<std::string>& args) {
     }
     WarnOnForeignStub(image, signer, stub_path);
   }
+  // Offsets in the package are 32-bit: the image, the archive and the
+  // signature record together stay within kLargestSourceBytes, the largest
+  // file the installer reads. Stored, the archive's length is known now;
+  // packed, it is known only entry by entry, and the build stops at the
+  // first entry that passes the limit.
+  const uint64_t limit =
+      kLargestSourceBytes - image.size() - (archive_only ? 0 : kSignatureRecordBytes);
+  if (method == 0 && StoredArchiveBytes(inputs) > limit) {
+    PrintError(output + ": the package would exceed 4 GiB: its files add up to " +
+               std::to_string(StoredArchiveBytes(inputs)) + " bytes stored");
+    return kExitBadInput;
+  }
 
   std::vector<uint8_t> archive;
   ProgressLine progress(inputs.size());
   bool built = BuildArchive(
-      inputs, &archive,
+      inputs, limit, &archive,
       [&](size_t i, const BuiltEntry&) { progress.Show(i, inputs[i].name); }, &error);
   progress.Done();
   if (!built) {
@@ -186,10 +208,6 @@ int RunBuild(const std::vector<std::string>& args) {
   uint8_t record[kSignatureRecordBytes];
   std::vector<ByteSpan> parts;
   if (!archive_only) {
-    if (uint64_t(image.size()) + archive.size() + sizeof record > kLargestSourceBytes) {
-      PrintError(output + ": the installer would exceed 4 GiB");
-      return kExitBadInput;
-    }
     if (!Sign(signer, image, archive, record, &error)) {
       PrintError(error);
       return kExitBadInput;
@@ -198,11 +216,12 @@ int RunBuild(const std::vector<std::string>& args) {
   }
   parts.push_back({archive.data(), archive.size()});
   if (!archive_only) parts.push_back({record, sizeof record});
-  if (!WriteFileAtomically(output, parts, archive_only ? 0666 : 0777, &error)) {
+  if (!out.Commit(parts, archive_only ? 0666 : 0777, &error)) {
     PrintError(error);
     return kExitBadInput;
   }
-  printf("%s: %zu entries, archive of %zu bytes", output.c_str(), inputs.size(), archive.size());
+  printf("%s: %zu entries, archive of %zu bytes", Printable(output).c_str(), inputs.size(),
+         archive.size());
   if (!archive_only) printf(" at offset %zu, signed", image.size());
   printf("\n");
   return kExitOk;
@@ -214,7 +233,7 @@ const Subcommand kBuildCommand = {
     "build",
     "usage: kestpack build -o OUT.exe --stub kestinst.exe --key PRIVATE_KEY\n"
     "                      --components CPACK.INI --dependencies CPACK.INF\n"
-    "                      [--method 0|1|2|3] [--archive-only]\n"
+    "                      [--method 0|1|2|3] [--archive-only] [--follow-links]\n"
     "                      [--keep-manifest-faults] FOLDER\n"
     "\n"
     "Builds a signed installer: the stub's image up to the end of its last\n"
@@ -228,6 +247,8 @@ const Subcommand kBuildCommand = {
     "  --method N         compression of FOLDER's files: 0 stored, 1 best (default),\n"
     "                     2, 3 fastest; an entry that does not shrink is stored\n"
     "  --archive-only     write the bare ARJ archive alone (--stub, --key not needed)\n"
+    "  --follow-links     pack what the symbolic links below FOLDER point to;\n"
+    "                     without it a link is refused\n"
     "  --keep-manifest-faults  build even when a manifest has lines the installer\n"
     "                     would report and skip (unknown key, no '=', empty value,\n"
     "                     a path of 260 characters or more); they become warnings.\n"
@@ -237,11 +258,13 @@ const Subcommand kBuildCommand = {
     "FOLDER's files follow the manifests in the byte order of their relative\n"
     "paths ('/' between folders); those paths are the entry names, so top-level\n"
     "folders _win, _winsys and _scriba select the installer's folder tokens.\n"
-    "Names that could leave the destination ('..', ':', a leading separator,\n"
-    "device names such as CON or LPT1) or that differ only in letter case are\n"
-    "refused. Each entry carries its file's version resource (zero when it has\n"
-    "none) and modification time; the ARJ time is that moment in local time (TZ).\n"
-    "The same inputs give the same bytes.\n",
+    "Refused: names that could leave the destination ('..', ':', a leading\n"
+    "separator, device names such as CON or LPT1), names with characters\n"
+    "outside ASCII (the installer would create them under another name on a\n"
+    "machine with another code page), and two names, manifests included, that\n"
+    "differ only in letter case. Each entry carries its file's version resource\n"
+    "(zero when it has none) and modification time; the ARJ time is that moment\n"
+    "in local time (TZ). The same inputs give the same bytes.\n",
     RunBuild};
 
 }  // namespace kest

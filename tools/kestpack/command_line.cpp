@@ -1,6 +1,9 @@
 #include "tools/kestpack/command_line.h"
 
 #include <cstdio>
+#include <new>
+
+#include "tools/kestpack/printable_text.h"
 
 namespace kest {
 namespace {
@@ -76,7 +79,20 @@ bool BeginCommand(const Subcommand& command, const std::vector<std::string>& arg
   return true;
 }
 
-void PrintError(const std::string& text) { fprintf(stderr, "kestpack: %s\n", text.c_str()); }
+void PrintError(const std::string& text) {
+  fprintf(stderr, "kestpack: %s\n", Printable(text).c_str());
+}
+
+int RunSubcommand(const Subcommand& command, const std::vector<std::string>& args) {
+  try {
+    return command.run(args);
+  } catch (const std::bad_alloc&) {
+    // Whatever the command made is undone by its destructors on the way
+    // here: a build's temporary file is removed, its output left alone.
+    PrintError(std::string(command.name) + ": out of memory");
+    return kExitBadInput;
+  }
+}
 
 int UsageError(const Subcommand& command, const std::string& message) {
   PrintError(std::string(command.name) + ": " + message);

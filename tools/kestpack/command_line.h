@@ -39,7 +39,12 @@ bool BeginCommand(const Subcommand& command, const std::vector<std::string>& arg
                   const std::vector<std::string>& valued, const std::vector<std::string>& flags,
                   size_t operands, const char* operand_names, ParsedArgs* parsed, int* status);
 
-// "kestpack: text" on stderr.
+// Runs the command. Running out of memory ends it with a message and
+// kExitBadInput rather than an abort.
+int RunSubcommand(const Subcommand& command, const std::vector<std::string>& args);
+
+// "kestpack: text" on stderr, the text as Printable shows it: messages
+// carry names from files and packages.
 void PrintError(const std::string& text);
 // The usage error: message and the subcommand's usage on stderr; kExitUsage.
 int UsageError(const Subcommand& command, const std::string& message);

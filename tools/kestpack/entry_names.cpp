@@ -1,5 +1,8 @@
 #include "tools/kestpack/entry_names.h"
 
+#include <cstdio>
+#include <map>
+
 #include "packaging/archive_writer.h"
 
 namespace kest {
@@ -61,7 +64,7 @@ bool CheckEntryName(const std::string& name, std::string* reason) {
       *reason = "contains ':' (a drive or stream name)";
       return false;
     }
-    if (c < 0x20 || c == '<' || c == '>' || c == '"' || c == '|' || c == '?' || c == '*') {
+    if (c < 0x20 || c == 0x7F || c == '<' || c == '>' || c == '"' || c == '|' || c == '?' || c == '*') {
       *reason = "contains a character Windows does not allow in file names";
       return false;
     }
@@ -74,6 +77,36 @@ bool CheckEntryName(const std::string& name, std::string* reason) {
     } else {
       part += name[i];
     }
+  }
+  return true;
+}
+
+bool CheckPackedName(const std::string& name, std::string* reason) {
+  if (!CheckEntryName(name, reason)) return false;
+  for (unsigned char c : name) {
+    if (c >= 0x80) {
+      char byte[8];
+      snprintf(byte, sizeof byte, "0x%02X", c);
+      *reason = std::string("contains the byte ") + byte +
+                ", which is not ASCII: the installer creates files in the ANSI code page of "
+                "the machine it runs on, where it can stand for another letter; use ASCII names";
+      return false;
+    }
+  }
+  return true;
+}
+
+bool CheckDistinctNames(const std::vector<NamedInput>& inputs, std::string* error) {
+  std::map<std::string, const NamedInput*> folded;
+  for (const NamedInput& in : inputs) {
+    auto inserted = folded.emplace(FoldEntryName(in.name), &in);
+    if (inserted.second) continue;
+    const NamedInput& first = *inserted.first->second;
+    *error = in.path + ": \"" + in.name + "\" would be the same entry as \"" + first.name +
+             "\" from " + first.path +
+             " (names differing only in letter case are one file to the installer, which "
+             "would write one over the other)";
+    return false;
   }
   return true;
 }

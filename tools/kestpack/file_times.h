@@ -8,6 +8,11 @@
 
 namespace kest {
 
+// The ARJ host system of archives made on Unix (Debian's arj writes it).
+// Their header time is not an MS-DOS time but seconds since 1970, UTC;
+// kestpack writes host 0 (MS-DOS) with an MS-DOS local time.
+constexpr uint8_t kArjHostUnix = 2;
+
 // Seconds between 1601-01-01 and 1970-01-01.
 constexpr int64_t kFileTimeEpochDelta = 11644473600;
 constexpr int64_t kFileTimeTicksPerSecond = 10000000;

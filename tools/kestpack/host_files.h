@@ -2,7 +2,12 @@
 // reads, all-or-nothing writes, and the package file access that the
 // signature check uses on the host (the package is the file named on the
 // command line).
+//
+// Every file kestpack reads is opened without blocking and must be a
+// regular file: a FIFO, device or socket named as an input is refused
+// before anything is read from it.
 #pragma once
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <cstdint>
@@ -16,10 +21,20 @@
 
 namespace kest {
 
+// What a system error code means, in words: "disk full" (ENOSPC, EDQUOT
+// and the extraction code kSystemDiskFull), "is a folder", "not a
+// folder", "permission denied", ... and the C library's text otherwise.
+std::string DescribeSystemError(int code);
+
+// stat() of path, which must be a regular file; false with *error
+// ("path: reason") for anything else.
+bool StatRegularFile(const std::string& path, struct stat* st, std::string* error);
+
 class PosixFileSource : public ByteSource {
  public:
-  // Opens path for reading; null with *error (errno) set on failure.
-  static std::unique_ptr<PosixFileSource> Open(const std::string& path, int* error);
+  // Opens the regular file at path for reading; null with *error ("path:
+  // reason") when it cannot be opened or is not a regular file.
+  static std::unique_ptr<PosixFileSource> Open(const std::string& path, std::string* error);
   ~PosixFileSource() override;
   PosixFileSource(const PosixFileSource&) = delete;
   PosixFileSource& operator=(const PosixFileSource&) = delete;
@@ -35,15 +50,42 @@ class PosixFileSource : public ByteSource {
   int fd_;
 };
 
-// Reads the whole file; false with *error ("path: reason") on failure.
+// Reads the whole regular file; false with *error ("path: reason") on
+// failure.
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes, std::string* error);
 
-// Writes the parts to a temporary file beside path and renames it over path,
-// so that path holds either its old contents or all of the new ones.
-bool WriteFileAtomically(const std::string& path, const std::vector<ByteSpan>& parts, mode_t mode,
-                         std::string* error);
+// A file that takes the place of path only when committed. Create makes a
+// temporary file of a unique name exclusively in path's folder, so a
+// missing or unwritable folder is found before any work, and nothing that
+// already exists there (a link planted at a predictable name, another
+// build's temporary file) is ever opened. Commit writes the parts, flushes
+// them to disk and renames the file over path: path holds either its old
+// contents or all of the new ones. Destroyed without a commit, the
+// temporary file is removed.
+class PendingFile {
+ public:
+  PendingFile() = default;
+  ~PendingFile();
+  PendingFile(const PendingFile&) = delete;
+  PendingFile& operator=(const PendingFile&) = delete;
 
-// The package is the file at path.
+  // False with *error ("path: reason") when path is a folder or no file
+  // can be created beside it.
+  bool Create(const std::string& path, std::string* error);
+  // mode is the new file's permission bits before the umask.
+  bool Commit(const std::vector<ByteSpan>& parts, mode_t mode, std::string* error);
+
+ private:
+  void Discard();
+  std::string path_;
+  std::string temp_;
+  int fd_ = -1;
+};
+
+// The package is the file at path. The check keeps the package's path in
+// an installer's path buffer of 260 characters, which a path on the build
+// machine may outgrow; so it is handed a name that stands for the file,
+// and opening that name opens path.
 class PathFileAccess : public PackageFileAccess {
  public:
   explicit PathFileAccess(std::string path) : path_(std::move(path)) {}

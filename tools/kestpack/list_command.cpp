@@ -9,6 +9,7 @@
 #include "tools/kestpack/manifest_report.h"
 #include "tools/kestpack/package_errors.h"
 #include "tools/kestpack/package_file.h"
+#include "tools/kestpack/printable_text.h"
 
 namespace kest {
 namespace {
@@ -18,9 +19,11 @@ const char* const kMethodNames[] = {"stored", "m1", "m2", "m3"};
 std::string FormatTime(const EntryHeader& entry) {
   char text[40];
   struct tm t;
-  if (entry.file_time != 0) {
-    time_t seconds = time_t(FileTimeToUnix(entry.file_time));
-    gmtime_r(&seconds, &t);
+  if (entry.file_time != 0 || entry.host_os == kArjHostUnix) {
+    // The Qel1 file time, or the header time of an archive made on Unix.
+    time_t seconds = entry.file_time != 0 ? time_t(FileTimeToUnix(entry.file_time))
+                                          : time_t(entry.dos_time);
+    if (gmtime_r(&seconds, &t) == nullptr) return "?";
     strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S UTC", &t);
   } else {
     // No Qel1 time (another archiver's archive): the DOS local time.
@@ -54,8 +57,8 @@ int RunList(const std::vector<std::string>& args) {
     PrintError(file.path + ": " + DescribeReaderError(reader.GetError()));
     return kExitBadInput;
   }
-  printf("%s: %s, archive at offset %u, archive length %u%s\n", file.path.c_str(), file.Kind(),
-         file.layout.archive_offset, reader.GetArchiveLength(),
+  printf("%s: %s, archive at offset %u, archive length %u%s\n", Printable(file.path).c_str(),
+         file.Kind(), file.layout.archive_offset, reader.GetArchiveLength(),
          reader.GetArchiveLength() == 0 ? " (not recorded)" : "");
   printf("%-7s %10s %10s  %-19s %-23s %s\n", "method", "packed", "original", "version",
          "time", "name");
@@ -67,7 +70,7 @@ int RunList(const std::vector<std::string>& args) {
     char version[24] = "-";
     if (reader.GetEntryVersion(v)) snprintf(version, sizeof version, "%u.%u.%u.%u", v[0], v[1], v[2], v[3]);
     printf("%-7s %10u %10u  %-19s %-23s %s\n", e.method < 4 ? kMethodNames[e.method] : "?",
-           e.packed_size, e.original_size, version, FormatTime(e).c_str(), reader.GetEntryName());
+           e.packed_size, e.original_size, version, FormatTime(e).c_str(), Printable(reader.GetEntryName()).c_str());
   } while (reader.NextEntry());
   if (reader.GetError() != kReaderEndOfArchive) {
     PrintError(file.path + ": " + DescribeReaderError(reader.GetError()));
@@ -86,10 +89,12 @@ const Subcommand kListCommand = {
     "Lists the entries of an installer or a bare ARJ archive (written by kestpack\n"
     "or any ARJ archiver) as the installer's reader sees them: method, packed and\n"
     "original size, file version (- for none), file time (UTC from the entry's\n"
-    "Qel1 extension, else the ARJ local time) and name (lower-cased, '\\'\n"
-    "between folders); and the archive's offset and length. Then the two\n"
-    "manifests as the installer reads them: their records with every field's\n"
-    "exact text, the obsolete files, and the lines the installer would skip.\n"
+    "Qel1 extension or from an archive made on Unix, else the ARJ local time)\n"
+    "and name (lower-cased, '\\' between folders, control characters and bytes\n"
+    "that are not UTF-8 shown as \\xHH); and the archive's offset and length.\n"
+    "Then the two manifests as the installer reads them: their records with\n"
+    "every field's exact text (shown like the names), the obsolete files, and\n"
+    "the lines the installer would skip.\n"
     "The signature is not checked (see kestpack verify).\n",
     RunList};
 

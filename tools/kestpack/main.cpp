@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
   }
   for (const kest::Subcommand* command : kCommands) {
     if (name == command->name) {
-      return command->run(std::vector<std::string>(argv + 2, argv + argc));
+      return kest::RunSubcommand(*command, std::vector<std::string>(argv + 2, argv + argc));
     }
   }
   kest::PrintError("unknown command '" + name + "'");

@@ -3,6 +3,7 @@
 #include "manifest/manifest_text.h"
 #include "tools/kestpack/command_line.h"
 #include "tools/kestpack/host_files.h"
+#include "tools/kestpack/printable_text.h"
 
 namespace kest {
 namespace {
@@ -11,7 +12,7 @@ class FaultCollector : public ManifestEvents {
  public:
   void KeyLineRejected(uint32_t line_number, const char* line, KeyLineFault fault) override {
     faults.push_back("line " + std::to_string(line_number) + ": " + DescribeKeyLineFault(fault) +
-                     ": " + line);
+                     ": " + Printable(line));
   }
   bool RetryAllocation() override { return false; }
   std::vector<std::string> faults;
@@ -23,7 +24,7 @@ void Field(std::string* out, const char* name, const char* value) {
   if (value == nullptr) return;
   std::string label = name;
   label.resize(16, ' ');
-  *out += "    " + label + "\"" + value + "\"\n";
+  *out += "    " + label + "\"" + Printable(value) + "\"\n";
 }
 
 // What DescribeManifest shows for a text the reader did not walk.
@@ -38,7 +39,7 @@ std::string DescribeComponents(const std::string& text, FaultCollector* events) 
   if (result != ManifestRead::kRead) return Unread(result);
   std::string out;
   for (const ComponentRecord* r = m.components.get(); r != nullptr; r = r->next) {
-    out += "  " + std::string(r->header) + "\n";
+    out += "  " + Printable(r->header) + "\n";
     Field(&out, "Name", r->name);
     Field(&out, "Product", r->product);
     Field(&out, "Version", r->version);
@@ -47,7 +48,7 @@ std::string DescribeComponents(const std::string& text, FaultCollector* events) 
   if (m.obsolete_files) {
     out += "  obsolete files: " + std::to_string(m.obsolete_files->count()) + "\n";
     for (const StringList::Node* n = m.obsolete_files->head(); n != nullptr; n = n->next) {
-      out += "    \"" + std::string(n->text) + "\"\n";
+      out += "    \"" + Printable(n->text) + "\"\n";
     }
   }
   return out;
@@ -59,7 +60,7 @@ std::string DescribeDependencies(const std::string& text, FaultCollector* events
   if (result != ManifestRead::kRead) return Unread(result);
   std::string out = m.has_dependencies ? "" : "  (no key line sets a field: no dependency pass)\n";
   for (const DependencyRecord* r = m.dependencies.get(); r != nullptr; r = r->next) {
-    out += "  " + std::string(r->header) + "\n";
+    out += "  " + Printable(r->header) + "\n";
     Field(&out, "Registry", r->registry_key);
     Field(&out, "Registry value", r->registry_value);
     Field(&out, "Default", r->default_folder);

@@ -2,22 +2,32 @@
 
 #include <dirent.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <map>
 
 #include "tools/kestpack/entry_names.h"
+#include "tools/kestpack/host_files.h"
 
 namespace kest {
 namespace {
 
-bool Walk(const std::string& folder, const std::string& prefix, std::vector<PackFile>* files,
-          std::string* error) {
+// No entry can hold a file of 4 GiB or more: its sizes are 32-bit.
+constexpr uint64_t kLargestFile = 0xFFFFFFFF;
+
+std::string LinkTarget(const std::string& path) {
+  char target[4096];
+  ssize_t n = readlink(path.c_str(), target, sizeof target);
+  return n < 0 ? "?" : std::string(target, size_t(n));
+}
+
+bool Walk(const std::string& folder, const std::string& prefix, FolderLinks links,
+          std::vector<PackFile>* files, std::string* error) {
   DIR* dir = opendir(folder.c_str());
   if (dir == nullptr) {
-    *error = folder + ": " + strerror(errno);
+    *error = folder + ": " + DescribeSystemError(errno);
     return false;
   }
   std::vector<std::string> names;
@@ -28,7 +38,7 @@ bool Walk(const std::string& folder, const std::string& prefix, std::vector<Pack
   int read_error = errno;
   closedir(dir);
   if (read_error != 0) {
-    *error = folder + ": " + strerror(read_error);
+    *error = folder + ": " + DescribeSystemError(read_error);
     return false;
   }
   for (const std::string& n : names) {
@@ -36,22 +46,39 @@ bool Walk(const std::string& folder, const std::string& prefix, std::vector<Pack
     std::string reason;
     // Checked before descending, so a runaway link loop ends at the length
     // limit instead of the stack's.
-    if (!CheckEntryName(name, &reason)) {
+    if (!CheckPackedName(name, &reason)) {
       *error = path + ": cannot be packed as \"" + name + "\": " + reason;
       return false;
     }
     struct stat st;
-    if (stat(path.c_str(), &st) != 0) {
-      *error = path + ": " + strerror(errno);
+    if (lstat(path.c_str(), &st) != 0) {
+      *error = path + ": " + DescribeSystemError(errno);
       return false;
     }
+    if (S_ISLNK(st.st_mode)) {
+      if (links == FolderLinks::kRefuse) {
+        *error = path + ": a symbolic link (to " + LinkTarget(path) +
+                 "); links are not packed, since they can point outside the folder: replace "
+                 "it by what it points to, or pass --follow-links";
+        return false;
+      }
+      if (stat(path.c_str(), &st) != 0) {
+        *error = path + ": a symbolic link to " + LinkTarget(path) + ": " +
+                 DescribeSystemError(errno);
+        return false;
+      }
+    }
     if (S_ISDIR(st.st_mode)) {
-      if (!Walk(path, name + "/", files, error)) return false;
-    } else if (S_ISREG(st.st_mode)) {
-      files->push_back({name, path, int64_t(st.st_mtim.tv_sec), st.st_mtim.tv_nsec});
-    } else {
+      if (!Walk(path, name + "/", links, files, error)) return false;
+    } else if (!S_ISREG(st.st_mode)) {
       *error = path + ": neither a file nor a folder";
       return false;
+    } else if (uint64_t(st.st_size) > kLargestFile) {
+      *error = path + ": " + DescribeSystemError(EFBIG) + "; no entry can hold it";
+      return false;
+    } else {
+      files->push_back(
+          {name, path, int64_t(st.st_mtim.tv_sec), st.st_mtim.tv_nsec, uint64_t(st.st_size)});
     }
   }
   return true;
@@ -59,21 +86,12 @@ bool Walk(const std::string& folder, const std::string& prefix, std::vector<Pack
 
 }  // namespace
 
-bool CollectPackFiles(const std::string& folder, std::vector<PackFile>* files,
+bool CollectPackFiles(const std::string& folder, FolderLinks links, std::vector<PackFile>* files,
                       std::string* error) {
   files->clear();
-  if (!Walk(folder, "", files, error)) return false;
+  if (!Walk(folder, "", links, files, error)) return false;
   std::sort(files->begin(), files->end(),
             [](const PackFile& a, const PackFile& b) { return a.name < b.name; });
-  std::map<std::string, const PackFile*> folded;
-  for (const PackFile& f : *files) {
-    auto inserted = folded.emplace(FoldEntryName(f.name), &f);
-    if (!inserted.second) {
-      *error = f.path + ": \"" + f.name + "\" and \"" + inserted.first->second->name +
-               "\" differ only in letter case; the installer would write one over the other";
-      return false;
-    }
-  }
   return true;
 }
 

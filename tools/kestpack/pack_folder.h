@@ -14,14 +14,23 @@ struct PackFile {
   std::string path;   // where to read it
   int64_t mtime_seconds;
   long mtime_nanoseconds;
+  uint64_t size;      // bytes, below 4 GiB
 };
 
-// Every regular file below folder, symbolic links followed. Fails with
-// *error naming the file and the reason for a name CheckEntryName refuses,
-// two names the installer would take for one (they differ only in letter
-// case), anything that is neither a file nor a folder, or a folder that
-// cannot be read. Empty folders add nothing.
-bool CollectPackFiles(const std::string& folder, std::vector<PackFile>* files,
+// What to do with a symbolic link below the folder (the folder itself may
+// be a link).
+enum class FolderLinks {
+  kRefuse,  // a link is an error: it can point anywhere, a home folder too
+  kFollow,  // a link stands for what it points to
+};
+
+// Every regular file below folder. Fails with *error naming the file and
+// the reason for a name CheckPackedName refuses, a symbolic link (unless
+// links are followed), anything that is neither a file nor a folder, a
+// file of 4 GiB or more, or a folder that cannot be read. Empty folders
+// add nothing. Names that differ only in letter case are left to
+// CheckDistinctNames.
+bool CollectPackFiles(const std::string& folder, FolderLinks links, std::vector<PackFile>* files,
                       std::string* error);
 
 }  // namespace kest

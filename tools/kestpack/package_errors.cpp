@@ -4,6 +4,7 @@
 
 #include "archive/reader_codes.h"
 #include "base/install_codes.h"
+#include "tools/kestpack/host_files.h"
 
 namespace kest {
 namespace {
@@ -18,7 +19,7 @@ std::string Hex(uint32_t code) {
 
 std::string DescribeReaderError(uint32_t word) {
   // Codes combine by OR, and combinations are not told apart: a word that
-  // is not one known code is shown as a number.
+  // is neither one known code nor a system error code is shown as a number.
   struct Known {
     uint32_t code;
     const char* text;
@@ -42,6 +43,8 @@ std::string DescribeReaderError(uint32_t word) {
   for (const Known& k : kKnown) {
     if (word == k.code) return std::string(k.text) + " (" + Hex(word) + ")";
   }
+  // Below the reader's own codes: a system error of the file functions.
+  if (word != 0 && word < kReaderReadError) return DescribeSystemError(int(word));
   return "error " + Hex(word);
 }
 

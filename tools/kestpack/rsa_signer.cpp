@@ -9,10 +9,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 
+#include "tools/kestpack/host_files.h"
 #include "verify/rsa_public_key.h"
 
 namespace kest {
@@ -38,7 +40,7 @@ using File = std::unique_ptr<FILE, FileCloser>;
 File CreateNew(const std::string& path, mode_t mode, std::string* error) {
   int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, mode);
   if (fd < 0) {
-    *error = path + ": " + (errno == EEXIST ? "already exists; not overwritten" : strerror(errno));
+    *error = path + ": " + (errno == EEXIST ? "already exists; not overwritten" : DescribeSystemError(errno));
     return nullptr;
   }
   return File(fdopen(fd, "wb"));
@@ -49,12 +51,16 @@ File CreateNew(const std::string& path, mode_t mode, std::string* error) {
 RsaSigner::~RsaSigner() { EVP_PKEY_free(key_); }
 
 bool RsaSigner::Load(const std::string& path, std::string* error) {
-  File f(fopen(path.c_str(), "rb"));
-  if (!f) {
-    *error = path + ": " + strerror(errno);
-    return false;
-  }
-  EVP_PKEY* key = PEM_read_PrivateKey(f.get(), nullptr, RefusePassphrase, nullptr);
+  // Read through kestpack's own file access, which refuses anything but a
+  // regular file (a FIFO would block an fopen for ever).
+  std::vector<uint8_t> pem;
+  if (!ReadWholeFile(path, &pem, error)) return false;
+  std::unique_ptr<BIO, int (*)(BIO*)> bio(
+      pem.size() <= INT_MAX ? BIO_new_mem_buf(pem.data(), int(pem.size())) : nullptr, BIO_free);
+  EVP_PKEY* key =
+      bio ? PEM_read_bio_PrivateKey(bio.get(), nullptr, RefusePassphrase, nullptr) : nullptr;
+  bio.reset();
+  OPENSSL_cleanse(pem.data(), pem.size());
   if (key == nullptr) {
     *error = path + ": not an unencrypted PEM private key (" + OpenSslReason() + ")";
     return false;

@@ -5,6 +5,7 @@
 #include "tools/kestpack/host_files.h"
 #include "tools/kestpack/package_errors.h"
 #include "tools/kestpack/package_file.h"
+#include "tools/kestpack/printable_text.h"
 #include "verify/signed_package_reader.h"
 
 namespace kest {
@@ -57,9 +58,9 @@ int RunVerify(const std::vector<std::string>& args) {
     PrintError(file.path + ": FAILED: " + reason);
     return kExitBadInput;
   }
-  printf("%s: signature OK (signer \"%s\", bytes 0 to %u, %s key)\n", file.path.c_str(),
-         kPackageSigner, file.layout.archive_offset + reader.GetArchiveLength() - 1,
-         own_key ? "given" : "built-in");
+  printf("%s: signature OK (signer \"%s\", bytes 0 to %u, %s key)\n",
+         Printable(file.path).c_str(), kPackageSigner,
+         file.layout.archive_offset + reader.GetArchiveLength() - 1, own_key ? "given" : "built-in");
   return kExitOk;
 }
 

@@ -1,0 +1,23 @@
+// FolderSystemWin32: the path operations' FolderSystem on the running
+// Windows, through KERNEL32's ANSI calls.
+#pragma once
+#include "install/folder_system.h"
+
+namespace kest {
+
+class FolderSystemWin32 : public FolderSystem {
+ public:
+  bool GetSystemFolder(char (&out)[kPathChars]) override;
+  bool GetWindowsFolder(char (&out)[kPathChars]) override;
+  bool GetCurrentFolder(char (&out)[kPathChars]) override;
+  bool GetAttributes(const char* path, uint32_t* attributes) override;
+  uint32_t CreateFolder(const char* path) override;
+  uint32_t RemoveFolder(const char* path) override;
+  // A folder longer than the system's temporary-name call accepts
+  // (kPathChars - 14 characters) fails with 206 (name too long) before the
+  // call is made.
+  uint32_t CreateTempFile(const char* folder, const char* prefix, char (&out)[kPathChars]) override;
+  uint32_t RemoveFile(const char* path) override;
+};
+
+}  // namespace kest

@@ -1,0 +1,179 @@
+#include "install/self_registration_win32.h"
+
+#include <windows.h>
+
+#include <cstring>
+
+#include "base/format_text.h"
+#include "base/install_codes.h"
+#include "base/install_log.h"
+#include "base/install_options.h"
+#include "base/install_status.h"
+#include "base/text_limits.h"
+#include "install/version_resource_win32.h"
+#include "resources/string_ids.h"
+
+namespace kest {
+namespace {
+
+using InstallInitProc = HRESULT(WINAPI*)(InstallerContext* context);
+using EntryProc = HRESULT(WINAPI*)();
+
+// The name made full against the current directory, which is where the
+// file copy put a name without a folder. False when it does not fit.
+bool MakeFullPath(const char* name, char (&full)[kPathChars]) {
+  char* file_part;
+  DWORD length = GetFullPathNameA(name, kPathChars, full, &file_part);
+  return length != 0 && length < kPathChars;
+}
+
+bool HasRegisteringExtension(const char* path) {
+  size_t length = strlen(path);
+  if (length < 4) return false;
+  const char* extension = path + length - 4;
+  return strcmp(extension, ".dll") == 0 || strcmp(extension, ".ocx") == 0;
+}
+
+// A component library loaded by its full path, unloaded when the object
+// goes or when Unload is called.
+class ComponentLibrary {
+ public:
+  explicit ComponentLibrary(const char* full_path) {
+    // A library that fails to load is reported by the caller; the system's
+    // own message boxes (a missing dependency, a missing disk) would stop a
+    // silent run.
+    UINT previous = SetErrorMode(SEM_FAILCRITICALERRORS);
+    module_ = LoadLibraryExA(full_path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    SetErrorMode(previous);
+  }
+  ~ComponentLibrary() { Unload(); }
+  ComponentLibrary(const ComponentLibrary&) = delete;
+  ComponentLibrary& operator=(const ComponentLibrary&) = delete;
+
+  bool loaded() const { return module_ != nullptr; }
+
+  // The export name when it is there and leads to code, else null.
+  template <typename Proc>
+  Proc Find(const char* name) const {
+    FARPROC entry = GetProcAddress(module_, name);
+    if (entry == nullptr || IsBadCodePtr(entry)) return nullptr;
+    return reinterpret_cast<Proc>(reinterpret_cast<void*>(entry));
+  }
+
+  void Unload() {
+    if (module_ != nullptr) FreeLibrary(module_);
+    module_ = nullptr;
+  }
+
+ private:
+  HMODULE module_ = nullptr;
+};
+
+void ReportRegistrationError(const char* name) {
+  ReportError(kCodeSelfRegisterFailed, kButtonsExitOnly, name, IDS_LABEL_FILE);
+}
+
+// During unregistration every failure is shown and forgotten at once.
+void ReportAndClear(HRESULT result, const char* path) {
+  if (SUCCEEDED(result)) return;
+  ReportRegistrationError(path);
+  ResetStatus();
+}
+
+// A component may set the delete-at-zero flag in the object for its own
+// shared files; it must not carry over to the next component's counts.
+void EndComponentCalls(InstallerContext& context) { context.delete_at_zero = 0; }
+
+enum class Outcome { kNotSelfRegistering, kDone, kRegisterFailed };
+
+Outcome RegisterLibrary(const char* name, InstallerContext& context) {
+  char full[kPathChars];
+  if (!IsSelfRegistering(name) || !MakeFullPath(name, full)) return Outcome::kNotSelfRegistering;
+
+  LogFormat("Loading \"%s\" for registration", name);
+  ComponentLibrary library(full);
+  if (!library.loaded()) {
+    ReportRegistrationError(name);
+    LogLine(" ");
+    return Outcome::kDone;
+  }
+  if (auto init = library.Find<InstallInitProc>("DllInstallInit")) {
+    LogFormat("Calling DllInstallInit in \"%s\"", name);
+    init(&context);
+  }
+  Outcome outcome = Outcome::kDone;
+  if (auto register_server = library.Find<EntryProc>("DllRegisterServer")) {
+    LogFormat("Calling DllRegisterServer in \"%s\"", name);
+    if (FAILED(register_server())) {
+      ReportRegistrationError(name);
+      outcome = Outcome::kRegisterFailed;
+    }
+  }
+  if (auto shutdown = library.Find<EntryProc>("DllInstallShutdown")) {
+    LogFormat("Calling DllInstallShutdown in \"%s\"", name);
+    shutdown();
+  }
+  EndComponentCalls(context);
+  LogFormat("Unloading \"%s\"", name);
+  library.Unload();
+  LogLine(" ");
+  return outcome;
+}
+
+}  // namespace
+
+bool IsSelfRegistering(const char* path) {
+  char full[kPathChars];
+  if (!HasRegisteringExtension(path) || !MakeFullPath(path, full)) return false;
+  VersionResource version;
+  return version.Load(full) && version.HasString("OLESelfRegister");
+}
+
+bool RegisterInstalledFiles(uint32_t& options, const StringList& installed_files,
+                            InstallerContext& context, Progress& progress) {
+  if ((options & kOptionNoRegistration) != 0) return true;
+  if ((options & kOptionContextBit) != 0) context.SetOption(kContextOptionNp, 1);
+
+  char status_line[kTextBytes];
+  for (const StringList::Node* node = installed_files.head(); node != nullptr; node = node->next) {
+    FormatText(status_line, sizeof(status_line), "Configuring %s", node->text);
+    progress.ShowProgressText(status_line);
+    Outcome outcome = RegisterLibrary(node->text, context);
+    if (outcome == Outcome::kNotSelfRegistering) continue;
+    if (outcome == Outcome::kRegisterFailed) options |= kStateRegistrationFailed;
+    progress.PumpMessages();
+  }
+  return true;
+}
+
+void UnregisterLibrary(const char* path, InstallerContext& context, UnregisterForm form,
+                       bool in_use) {
+  LogFormat("Loading \"%s\" for unregistration", path);
+  char full[kPathChars];
+  if (!MakeFullPath(path, full)) return;
+  ComponentLibrary library(full);
+  if (!library.loaded()) return;
+
+  if (auto init = library.Find<InstallInitProc>("DllInstallInit")) {
+    LogFormat("Calling DllInstallInit in \"%s\"", path);
+    ReportAndClear(init(&context), path);
+  }
+  // An old copy in use stays registered until the restart replaces it,
+  // unless its DllInstallInit has just asked for the replacement now.
+  const bool deferred = form == UnregisterForm::kReplacement && in_use && context.replace_now == 0;
+  if (!deferred) {
+    LogFormat("Calling DllUnregisterServer in \"%s\"", path);
+    if (auto unregister_server = library.Find<EntryProc>("DllUnregisterServer")) {
+      ReportAndClear(unregister_server(), path);
+    }
+  }
+  if (auto shutdown = library.Find<EntryProc>("DllInstallShutdown")) {
+    LogFormat("Calling DllInstallShutdown in \"%s\"", path);
+    ReportAndClear(shutdown(), path);
+  }
+  EndComponentCalls(context);
+  LogFormat("Unloading \"%s\"", path);
+  library.Unload();
+}
+
+}  // namespace kest

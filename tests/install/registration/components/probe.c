@@ -1,0 +1,128 @@
+/* A test component in plain C, built against the public component header
+   into several DLLs that differ by the macros below. Each appends what it
+   sees, one line per event, to the file named by the environment variable
+   KEST_PROBE_RECORD, so that a test in the loading process can read back
+   which entry points ran, in which order, and what the installer context
+   object answered.
+
+   PROBE_NAME              the name written at the start of every line
+   PROBE_ENTRIES           exported entry points: 1 DllInstallInit,
+                           2 DllRegisterServer, 4 DllUnregisterServer,
+                           8 DllInstallShutdown
+   PROBE_FAILS             every entry point returns E_FAIL
+   PROBE_SET_REPLACE_NOW   DllInstallInit calls SetReplaceNow(1)
+   PROBE_SHARED            DllInstallInit raises the shared count of the
+                           file named by KEST_PROBE_SHARED twice, then
+                           lowers it once, and leaves the object's
+                           delete-at-zero flag set
+   PROBE_REFUSE_LOAD       DllMain refuses the load
+
+   DllMain records "attach" with the module's path and "detach", so a test
+   can prove that a library was never loaded, or that it was unloaded. */
+#include <stdarg.h>
+#include <stdio.h>
+
+#include "kestinst_component.h"
+
+#ifndef PROBE_ENTRIES
+#define PROBE_ENTRIES 15
+#endif
+
+#ifdef PROBE_FAILS
+#define PROBE_RESULT E_FAIL
+#else
+#define PROBE_RESULT S_OK
+#endif
+
+static void Record(const char *format, ...) {
+  char path[MAX_PATH];
+  char line[1024];
+  int length;
+  va_list args;
+  HANDLE file;
+  DWORD written;
+  DWORD n = GetEnvironmentVariableA("KEST_PROBE_RECORD", path, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return;
+  va_start(args, format);
+  length = vsnprintf(line, sizeof(line) - 1, format, args);
+  va_end(args);
+  if (length < 0 || length > (int)sizeof(line) - 2) return;
+  line[length++] = '\n';
+  file = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ, NULL, OPEN_ALWAYS, 0, NULL);
+  if (file == INVALID_HANDLE_VALUE) return;
+  WriteFile(file, line, (DWORD)length, &written, NULL);
+  CloseHandle(file);
+}
+
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
+  char path[MAX_PATH];
+  (void)reserved;
+  if (reason == DLL_PROCESS_ATTACH) {
+    if (GetModuleFileNameA(instance, path, MAX_PATH) == 0) path[0] = '\0';
+    Record("%s attach %s", PROBE_NAME, path);
+#ifdef PROBE_REFUSE_LOAD
+    return FALSE;
+#endif
+  } else if (reason == DLL_PROCESS_DETACH) {
+#ifndef PROBE_REFUSE_LOAD /* whether a refused load is detached varies */
+    Record("%s detach", PROBE_NAME);
+#endif
+  }
+  return TRUE;
+}
+
+#if PROBE_ENTRIES & 1
+__declspec(dllexport) HRESULT STDAPICALLTYPE DllInstallInit(KestInstallerContext *context) {
+  char folder[600];
+  const WCHAR *text = KestContext_GetFolder(context);
+  int np = KestContext_TestOption(context, 1);
+  int supported_1 = KestContext_IsOptionSupported(context, 1);
+  int supported_2 = KestContext_IsOptionSupported(context, 2);
+  int set_2 = KestContext_SetOption(context, 2, 1);
+  unsigned long long address = (unsigned long long)(ULONG_PTR)context;
+  if (WideCharToMultiByte(CP_ACP, 0, text, -1, folder, sizeof(folder), NULL, NULL) == 0) {
+    folder[0] = '\0';
+  }
+  Record("%s init context=%08lx%08lx size=%lu folder=%s folder_in_object=%d np=%d "
+         "supported=%d,%d set_2=%d options=%lu replace_now=%lu",
+         PROBE_NAME, (unsigned long)(address >> 32), (unsigned long)address,
+         (unsigned long)context->size, folder, text == context->folder, np, supported_1,
+         supported_2, set_2, (unsigned long)context->options,
+         (unsigned long)KestContext_GetReplaceNow(context));
+#ifdef PROBE_SET_REPLACE_NOW
+  KestContext_SetReplaceNow(context, 1);
+#endif
+#ifdef PROBE_SHARED
+  {
+    WCHAR shared[300];
+    DWORD n = GetEnvironmentVariableW(L"KEST_PROBE_SHARED", shared, 300);
+    if (n > 0 && n < 300) {
+      int add_1 = KestContext_AddSharedDllRef(context, shared);
+      int add_2 = KestContext_AddSharedDllRef(context, shared);
+      int release = KestContext_ReleaseSharedDllRef(context, shared);
+      Record("%s shared add=%d,%d release=%d", PROBE_NAME, add_1, add_2, release);
+    }
+    /* Left set, as a careless component might. */
+    context->delete_at_zero = 1;
+  }
+#endif
+  return PROBE_RESULT;
+}
+#endif
+
+/* The entry points without arguments only record that they ran. */
+#define PROBE_ENTRY(name, event)                                \
+  __declspec(dllexport) HRESULT STDAPICALLTYPE name(void) {     \
+    Record("%s " event, PROBE_NAME);                            \
+    return PROBE_RESULT;                                        \
+  }
+
+#if PROBE_ENTRIES & 2
+PROBE_ENTRY(DllRegisterServer, "register")
+#endif
+#if PROBE_ENTRIES & 4
+PROBE_ENTRY(DllUnregisterServer, "unregister")
+#endif
+#if PROBE_ENTRIES & 8
+PROBE_ENTRY(DllInstallShutdown, "shutdown")
+#endif
