@@ -13,3 +13,6 @@ echo "== encoder: archive size and build time against arj a -m1"
 
 echo "== decoder: output MB/s against arj e and 7z e on one arj -m1 archive"
 "$root/build/host/bench/decoder_bench"
+
+echo "== signature check: MB/s of the installer's check against openssl dgst -md5"
+"$root/build/host/bench/signature_bench"
