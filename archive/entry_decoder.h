@@ -27,10 +27,9 @@ constexpr uint32_t kWindowSize = 26624;
 // data that ends early reads as zero bits, for a few bytes only: decoding
 // that goes on past them stops as corrupt, at the next block or full
 // window, so a forged original size cannot make it write on and on.
-// *crc_register starts at
-// Crc32::kStart and holds the register over everything written, also after
-// a failure. Returns 0 when the whole entry was decoded and written (which
-// says nothing of its CRC), or:
+// *crc_register starts at Crc32::kStart and holds the register over
+// everything written, also after a failure. Returns 0 when the whole entry
+// was decoded and written (which says nothing of its CRC), or:
 //   kReaderBadTable   a corrupt block: a length count above its alphabet, a
 //                     run of zero lengths past the end, a code length above
 //                     16, lengths that do not fill the code space, a

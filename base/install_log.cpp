@@ -18,8 +18,8 @@ int Clamp(int value, int low, int high) {
   return value < low ? low : (value > high ? high : value);
 }
 
-// folder, a backslash unless it ends in one, and the log's name; false when
-// that does not fit.
+// The log's path in folder: folder, a backslash unless it ends in one, and
+// the log's name. False when that does not fit.
 bool BuildLogPath(const char* folder, char (&path)[kPathChars]) {
   if (!CopyText(path, sizeof(path), folder)) return false;
   size_t length = strlen(path);
