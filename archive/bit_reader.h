@@ -1,6 +1,7 @@
 // The entry decoder's bit input: packed bytes read most significant bit
-// first, with zero bits for as long as anyone asks once the bytes run out
-// (running out is not an error; the entry then fails its CRC).
+// first, with zero bits for as long as anyone asks once the bytes run out.
+// Running out is not an error here; the reader counts how far past the end
+// it has been taken, and the decoder decides when that is too far.
 //
 // bits_ holds the next unread bits of the stream left-aligned (the next bit
 // is bit 63); count_ of them are loaded, the rest are zero or the leading
@@ -30,10 +31,20 @@ class BitReader {
       return;
     }
     while (count_ < kGuaranteedBits) {
-      uint64_t byte = next_ < end_ ? *next_++ : 0;
+      uint64_t byte = 0;
+      if (next_ < end_) byte = *next_++;
+      else ++zero_bytes_;
       bits_ |= byte << (56 - count_);
       count_ += 8;
     }
+  }
+
+  // At least the number of bits taken beyond the end of the data (exact
+  // once every loaded bit of the data has been taken); 0 before the end.
+  uint64_t BitsTakenPastEnd() const {
+    const uint64_t loaded_zero_bits = zero_bytes_ * 8;
+    const uint64_t unread = static_cast<uint64_t>(count_);
+    return loaded_zero_bits > unread ? loaded_zero_bits - unread : 0;
   }
 
   // The next n bits (1 to 16) without taking them.
@@ -64,6 +75,7 @@ class BitReader {
   const uint8_t* end_;
   uint64_t bits_ = 0;
   int count_ = 0;
+  uint64_t zero_bytes_ = 0;  // zero bytes loaded after the end of the data
 };
 
 }  // namespace kest

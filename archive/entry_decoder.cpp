@@ -18,12 +18,22 @@ constexpr int kSmallCountBits = 5;
 constexpr int kPreTreeZeroRunAfter = 3;  // a 2-bit run of zero lengths follows the third
 constexpr int kNoZeroRun = -1;
 constexpr int kMatchBias = 253;       // match length = symbol - 253
+// A valid stream ends within its packed bytes: its last symbol takes no bit
+// past them. Decoding that has taken more than this margin beyond the end
+// is decoding zero bits that nobody wrote (a forged original size, a cut
+// stream) and stops as corrupt. The margin keeps any stream whose encoder
+// counted its final padding byte differently on the safe side.
+constexpr uint64_t kPastEndMarginBits = 8 * 8;
 
 // Distance class p: the distance is kDistanceBase[p] plus the next
 // kDistanceBits[p] bits (2^(p-1) + 1 and p - 1 for p > 0).
 constexpr uint32_t kDistanceBase[17] = {1,    2,    3,    5,    9,     17,    33,    65,   129,
                                         257,  513,  1025, 2049, 4097, 8193, 16385, 32769};
 constexpr int kDistanceBits[17] = {0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
+
+bool TakenTooFarPastEnd(const BitReader& bits) {
+  return bits.BitsTakenPastEnd() > kPastEndMarginBits;
+}
 
 class Decoder {
  public:
@@ -170,6 +180,7 @@ uint32_t Decoder::Run(uint32_t original_size) {
       if (block_left == 0) block_left = 65536;
       const uint32_t error = ReadBlockHead();
       if (error != 0) return error;
+      if (TakenTooFarPastEnd(bits_)) return kReaderBadTable;
       bits = bits_;
     }
     // Literals, as many as the block, the window and the entry allow
@@ -193,6 +204,9 @@ uint32_t Decoder::Run(uint32_t original_size) {
     out_count += literals;
     block_left -= literals;
     if (r == kWindowSize) {
+      // Each full window is a moment to see whether the data has run out:
+      // a block's symbols alone can go on for 65536 of them.
+      if (TakenTooFarPastEnd(bits)) return kReaderBadTable;
       r = 0;
       const uint32_t error = Flush(kWindowSize);
       if (error != 0) return error;
@@ -253,6 +267,7 @@ uint32_t Decoder::Run(uint32_t original_size) {
     }
     r += length;
     if (r == kWindowSize) {
+      if (TakenTooFarPastEnd(bits)) return kReaderBadTable;
       r = 0;
       const uint32_t error = Flush(kWindowSize);
       if (error != 0) return error;

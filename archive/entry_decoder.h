@@ -23,16 +23,19 @@ namespace kest {
 
 constexpr uint32_t kWindowSize = 26624;
 
-// Decodes packed[0..packed_size) until original_size bytes are out (packed
-// data that ends early reads as zero bits). *crc_register starts at
-// Crc32::kStart and holds the register over everything written, also after
-// a failure. Returns 0 when the whole entry was decoded and written (which
-// says nothing of its CRC), or:
+// Decodes packed[0..packed_size) until original_size bytes are out. Packed
+// data that ends early reads as zero bits, for a few bytes only: decoding
+// that goes on past them stops as corrupt, at the next block or full
+// window, so a forged original size cannot make it write on and on.
+// *crc_register starts at Crc32::kStart and holds the register over
+// everything written, also after a failure. Returns 0 when the whole entry
+// was decoded and written (which says nothing of its CRC), or:
 //   kReaderBadTable   a corrupt block: a length count above its alphabet, a
 //                     run of zero lengths past the end, a code length above
 //                     16, lengths that do not fill the code space, a
 //                     symbol from an empty code, a distance reaching back
-//                     before the window (decoding stops at once)
+//                     before the window (decoding stops at once); or
+//                     more than a few bytes taken past the packed data
 //   kReaderNoWindow   the window could not be allocated (nothing written)
 //   kCodeDiskFull     a write failed with system error 39 or 112
 //   kCodeWriteFailed  a write failed otherwise

@@ -1,6 +1,8 @@
 // A ByteSource over a Win32 file handle, which it owns. Errors are
-// GetLastError() values. Positions are 32-bit (SetFilePointer, as on
-// Windows 95).
+// GetLastError() values. Positions are 32-bit unsigned: a package can have
+// up to 4 GiB - 1 bytes (every position and size is passed to the system
+// with its high half, which Windows 95 accepts too). A file of 4 GiB or
+// more fails Size with ERROR_FILE_TOO_LARGE.
 #pragma once
 #include <windows.h>
 
@@ -30,5 +32,8 @@ class Win32FileSource : public ByteSource {
 // the given flags (FILE_FLAG_RANDOM_ACCESS, FILE_FLAG_SEQUENTIAL_SCAN).
 // Returns 0 with *file set, or the system error code.
 uint32_t OpenFileForReading(const char* path, DWORD flags, Win32File* file);
+
+// Moves file's pointer to position (from the start). 0 or the system error.
+uint32_t SeekFile(HANDLE file, uint32_t position);
 
 }  // namespace kest

@@ -14,6 +14,10 @@ namespace kest {
 constexpr uint32_t kSystemDiskFull = 112;        // ERROR_DISK_FULL
 constexpr uint32_t kSystemHandleDiskFull = 39;   // ERROR_HANDLE_DISK_FULL
 
+// Positions and sizes are 32-bit, so a file read through a ByteSource, an
+// installer with its package included, has at most this many bytes.
+constexpr uint64_t kLargestSourceBytes = 0xFFFFFFFF;
+
 class ByteSource {
  public:
   virtual ~ByteSource() = default;

@@ -74,7 +74,11 @@ uint32_t ParseCommandLine(char* text, uint32_t* options, char* destination, char
   Tokenizer tokens(text);
   for (char* token = tokens.Next(); token != nullptr && result == kSuccess; token = tokens.Next()) {
     if (!IsSwitchChar(*token)) {
-      CopyText(destination, kPathChars, token);
+      // A folder cut to the buffer would be another folder.
+      if (!CopyText(destination, kPathChars, token)) {
+        result = kCodeBadCommandLine;
+        continue;
+      }
       bits |= kStateFolderGiven;
       continue;
     }

@@ -9,11 +9,19 @@ RecordingStatusPlatform::RecordingStatusPlatform() {
   InstallStatus& s = Status();
   ResetStatus();
   s.ui_level = 3;
+  // Detached first, so that switching off writes no closing line.
+  s.log.SetBackend(nullptr);
+  s.log.SetLogging(nullptr, 0);
+  s.log.SetBackend(&log);
   s.platform = this;
 }
 
 RecordingStatusPlatform::~RecordingStatusPlatform() {
-  if (Status().platform == this) Status().platform = nullptr;
+  InstallStatus& s = Status();
+  if (s.platform != this) return;
+  s.platform = nullptr;
+  s.log.SetBackend(nullptr);
+  s.log.SetLogging(nullptr, 0);
 }
 
 bool RecordingStatusPlatform::LoadText(uint32_t id, char* buffer, uint32_t size) {
@@ -22,14 +30,14 @@ bool RecordingStatusPlatform::LoadText(uint32_t id, char* buffer, uint32_t size)
     buffer[0] = '\0';
     return false;
   }
-  CopyText(buffer, size, text);
+  CopyTextCut(buffer, size, text);  // as the system cuts a string resource
   return true;
 }
 
 bool RecordingStatusPlatform::SystemMessage(uint32_t code, char* buffer, uint32_t size) {
   auto it = system_messages.find(code);
   if (it == system_messages.end()) return false;
-  CopyText(buffer, size, it->second.c_str());
+  CopyTextCut(buffer, size, it->second.c_str());
   return true;
 }
 

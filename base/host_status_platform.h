@@ -14,30 +14,6 @@
 
 namespace kest {
 
-class RecordingStatusPlatform : public StatusPlatform {
- public:
-  struct Shown {
-    uint32_t code;
-    uint32_t buttons;
-    uint32_t dialog_id;
-    std::string detail;
-  };
-
-  // Installs this platform (and an in-memory log) as the process's, resets
-  // the status record and switches logging off. Restores nothing on
-  // destruction except detaching itself.
-  RecordingStatusPlatform();
-  ~RecordingStatusPlatform() override;
-
-  bool LoadText(uint32_t id, char* buffer, uint32_t size) override;
-  bool SystemMessage(uint32_t code, char* buffer, uint32_t size) override;
-  uint32_t ShowErrorDialog(InstallStatus& status) override;
-
-  std::map<uint32_t, std::string> system_messages;  // code -> text
-  std::deque<uint32_t> choices;                     // answers, in order; 0 when empty
-  std::vector<Shown> shown;                         // every dialog shown
-};
-
 class MemoryLogBackend : public LogBackend {
  public:
   bool Open(const char* path) override;
@@ -55,6 +31,32 @@ class MemoryLogBackend : public LogBackend {
 
  private:
   bool open_ = false;
+};
+
+class RecordingStatusPlatform : public StatusPlatform {
+ public:
+  struct Shown {
+    uint32_t code;
+    uint32_t buttons;
+    uint32_t dialog_id;
+    std::string detail;
+  };
+
+  // Makes this platform the process's, with `log` as the install log's
+  // backend and logging off, and resets the status record (UI level 3). The
+  // backend found there, which may be gone, is never written to. On
+  // destruction detaches both; restores nothing.
+  RecordingStatusPlatform();
+  ~RecordingStatusPlatform() override;
+
+  bool LoadText(uint32_t id, char* buffer, uint32_t size) override;
+  bool SystemMessage(uint32_t code, char* buffer, uint32_t size) override;
+  uint32_t ShowErrorDialog(InstallStatus& status) override;
+
+  std::map<uint32_t, std::string> system_messages;  // code -> text
+  std::deque<uint32_t> choices;                     // answers, in order; 0 when empty
+  std::vector<Shown> shown;                         // every dialog shown
+  MemoryLogBackend log;
 };
 
 }  // namespace kest

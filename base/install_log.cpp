@@ -18,6 +18,19 @@ int Clamp(int value, int low, int high) {
   return value < low ? low : (value > high ? high : value);
 }
 
+// The log's path in folder: folder, a backslash unless it ends in one, and
+// the log's name. False when that does not fit.
+bool BuildLogPath(const char* folder, char (&path)[kPathChars]) {
+  if (!CopyText(path, sizeof(path), folder)) return false;
+  size_t length = strlen(path);
+  if ((length == 0 || path[length - 1] != '\\') &&
+      !CopyText(path + length, sizeof(path) - length, "\\")) {
+    return false;
+  }
+  length = strlen(path);
+  return CopyText(path + length, sizeof(path) - length, kLogFileName);
+}
+
 }  // namespace
 
 void FormatLogTimestamp(const LogTime& t, char (&out)[kLogTimestampChars]) {
@@ -31,16 +44,8 @@ void FormatLogTimestamp(const LogTime& t, char (&out)[kLogTimestampChars]) {
 void InstallLog::SetLogging(const char* folder, uint32_t options) {
   if (options & kOptionLog) {
     logging_on_ = true;
-    if (folder != nullptr) {
-      CopyText(path_, sizeof(path_), folder);
-      size_t length = strlen(path_);
-      if (length == 0 || path_[length - 1] != '\\') CopyText(path_ + length, sizeof(path_) - length, "\\");
-      length = strlen(path_);
-      if (!CopyText(path_ + length, sizeof(path_) - length, kLogFileName)) {
-        // A folder too long for the name: no log rather than a log elsewhere.
-        path_[0] = '\0';
-      }
-    }
+    // A folder too long for the name: no log rather than a log elsewhere.
+    if (folder != nullptr && !BuildLogPath(folder, path_)) path_[0] = '\0';
     if (path_[0] != '\0' && backend_ != nullptr) {
       // A second start (Next pressed again after Try Again) may come while
       // the file is still open, possibly in another folder: start afresh.

@@ -21,7 +21,7 @@ constexpr char kLabelGap[] = "   ";       // between a label and its text
 // to fit; dst stays terminated.
 void AppendText(char* dst, size_t size, const char* src) {
   size_t used = strlen(dst);
-  CopyText(dst + used, size - used, src);
+  CopyTextCut(dst + used, size - used, src);
 }
 
 }  // namespace
@@ -40,7 +40,7 @@ void SetError(uint32_t code, uint32_t buttons, const char* detail, uint32_t labe
   if (detail != nullptr) {
     char label[kLabelChars];
     if (label_id != 0 && s.platform->LoadText(label_id, label, sizeof(label))) {
-      CopyText(s.detail_text, sizeof(s.detail_text), label);
+      CopyTextCut(s.detail_text, sizeof(s.detail_text), label);
       AppendText(s.detail_text, sizeof(s.detail_text), kLabelGap);
     }
     AppendText(s.detail_text, sizeof(s.detail_text), detail);

@@ -24,15 +24,12 @@
 // machine disturbs less), with the ratio ours / theirs (the target: at
 // most 1.0).
 #include <dirent.h>
-#include <ftw.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <chrono>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -41,10 +38,10 @@
 #include "archive/memory_source.h"
 #include "archive/package_reader.h"
 #include "archive/posix_output_files.h"
+#include "bench/bench_support.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 using Bytes = std::vector<uint8_t>;
 
 constexpr size_t kTextBytes = 12u << 20;
@@ -119,25 +116,6 @@ Bytes MixedData() {
   return data;
 }
 
-// Runs every contender kRounds times, taking turns (so that a busy moment
-// of the shared machine falls on all of them), and returns the fastest
-// time of each; -1 for one that failed.
-std::vector<double> Fastest(const std::vector<std::function<bool()>>& runs) {
-  std::vector<double> best(runs.size(), 1e30);
-  for (int round = 0; round < kRounds; ++round) {
-    for (size_t k = 0; k < runs.size(); ++k) {
-      if (best[k] < 0) continue;
-      const Clock::time_point start = Clock::now();
-      if (!runs[k]()) {
-        best[k] = -1;
-        continue;
-      }
-      best[k] = std::min(best[k], std::chrono::duration<double>(Clock::now() - start).count());
-    }
-  }
-  return best;
-}
-
 // The archive file as the reader's source, read where it lies (as the
 // installer reads its own file).
 class FileSource : public kest::ByteSource {
@@ -169,8 +147,6 @@ class NullSink : public kest::ByteSink {
   uint32_t Write(const void*, uint32_t) override { return 0; }
 };
 
-int RemoveEntry(const char* path, const struct stat*, int, struct FTW*) { return remove(path); }
-
 // Processor time (user and system) used so far by finished child processes.
 double ChildProcessorSeconds() {
   struct rusage usage;
@@ -191,23 +167,11 @@ bool RunCommand(const std::string& command, double* least) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string work;
-  bool scratch = argc < 2;
-  if (scratch) {
-    // tmpfs when there is one: no disk write-back in the figures.
-    struct stat shm;
-    char pattern[64];
-    snprintf(pattern, sizeof(pattern), "%s/kest-decoder-bench-XXXXXX",
-             stat("/dev/shm", &shm) == 0 ? "/dev/shm" : "/tmp");
-    if (mkdtemp(pattern) == nullptr) {
-      perror("mkdtemp");
-      return 1;
-    }
-    work = pattern;
-  } else {
-    work = argv[1];
-    mkdir(work.c_str(), 0755);
-  }
+  const bool scratch = argc < 2;
+  const std::string work =
+      scratch ? kest::bench::MakeScratchFolder("kest-decoder-bench") : std::string(argv[1]);
+  if (work.empty()) return 1;
+  if (!scratch) mkdir(work.c_str(), 0755);
 
   const Bytes data = MixedData();
   {
@@ -236,7 +200,7 @@ int main(int argc, char** argv) {
   if (!in_memory.Open()) return 1;
   const kest::EntryHeader& entry = in_memory.entry();
 
-  const std::vector<double> times = Fastest({
+  const std::vector<double> times = kest::bench::Fastest(kRounds, {
       [&] {
         FILE* file = fopen(archive.c_str(), "rb");
         if (file == nullptr) return false;
@@ -277,7 +241,7 @@ int main(int argc, char** argv) {
   mkdir((work + "/kestpack").c_str(), 0755);
   mkdir((work + "/7z-x").c_str(), 0755);
   double our_processor = 1e30, their_processor = 1e30;
-  const std::vector<double> whole = Fastest({
+  const std::vector<double> whole = kest::bench::Fastest(kRounds, {
       [&] {
         return RunCommand(std::string(KESTPACK_PATH) + " extract " + archive + " -C " + work +
                               "/kestpack >/dev/null",
@@ -301,6 +265,6 @@ int main(int argc, char** argv) {
   }
   printf("kestpack's output %s the input\n", extracted ? "matches" : "DIFFERS FROM");
 
-  if (scratch) nftw(work.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
+  if (scratch) kest::bench::RemoveFolder(work);
   return same && extracted ? 0 : 1;
 }

@@ -13,7 +13,6 @@
 // Each archive is built three times and the fastest run counts: the
 // machine is shared, and the minimum is the least disturbed figure.
 #include <dirent.h>
-#include <ftw.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -24,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "packaging/archive_writer.h"
 
 namespace {
@@ -158,8 +158,6 @@ std::vector<Category> BuildCorpus(const std::string& corpus) {
   return categories;
 }
 
-int RemoveEntry(const char* path, const struct stat*, int, struct FTW*) { return remove(path); }
-
 struct Result {
   uint64_t size = 0;
   double seconds = 1e30;
@@ -263,6 +261,6 @@ int main(int argc, char** argv) {
   } else {
     fprintf(stderr, "encoder_bench: a build failed (is arj installed?)\n");
   }
-  nftw(work.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
+  kest::bench::RemoveFolder(work);
   return ok ? 0 : 1;
 }

@@ -1,19 +1,23 @@
 # Flags and helper functions shared by every subsystem.
 
+# A result marked [[nodiscard]] (a copy that may not fit, for one) is never
+# dropped without a decision: ignoring it stops the build.
+set(KEST_RESULT_FLAGS -Werror=unused-result)
+
 if(KEST_WIN32)
   # The installer runs on Windows 95 and NT 3.51 onwards: ANSI APIs only, no
   # exceptions or RTTI, small code, everything linked statically.
   add_compile_definitions(WINVER=0x0400 _WIN32_WINDOWS=0x0400 _WIN32_WINNT=0x0400
                           WIN32_LEAN_AND_MEAN NOMINMAX)
   set(KEST_INSTALLER_FLAGS -Os -fno-exceptions -fno-rtti -fno-threadsafe-statics -ffunction-sections
-      -fdata-sections -fno-asynchronous-unwind-tables -Wall -Wextra)
+      -fdata-sections -fno-asynchronous-unwind-tables -Wall -Wextra ${KEST_RESULT_FLAGS})
   set(KEST_WIN32_LINK_FLAGS -static -static-libgcc -static-libstdc++
       -Wl,--gc-sections
       # Windows 95 and NT 4.0 refuse images that ask for a newer subsystem.
       -Wl,--major-subsystem-version,4 -Wl,--minor-subsystem-version,0
       -Wl,--major-os-version,4 -Wl,--minor-os-version,0)
 else()
-  set(KEST_INSTALLER_FLAGS -O2 -Wall -Wextra)
+  set(KEST_INSTALLER_FLAGS -O2 -Wall -Wextra ${KEST_RESULT_FLAGS})
   if(KEST_SANITIZE)
     add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer
                         -fno-sanitize-recover=undefined)

@@ -75,8 +75,10 @@ class CopyPass {
   // it fails; detail names the file in the reports. On giving up, nothing
   // this pass wrote is left at the output path.
   bool Extract(const char* detail);
-  // Writes the entry over an existing target: beside it first, then moved.
-  bool ReplaceExisting(const char* target, char (&recorded)[kPathChars]);
+  // Writes the entry over an existing target: into temporary, a new file
+  // beside it, and then moved over it; *deferred when the move waits for
+  // the restart (temporary then stays).
+  bool ReplaceExisting(const char* target, char (&temporary)[kPathChars], bool* deferred);
   // Queues the written and checked temporary file's move over target for
   // the restart; on failure the temporary file goes.
   bool QueueAtRestart(const char* temporary, const char* target);
@@ -104,13 +106,16 @@ class CopyPass {
 
 bool CopyPass::CopyEntry() {
   char name[kPathChars];  // the entry's name in the package
-  CopyText(name, sizeof(name), reader_.GetEntryName());
+  const bool whole_name = CopyText(name, sizeof(name), reader_.GetEntryName());
+  if (!whole_name) CopyTextCut(name, sizeof(name), reader_.GetEntryName());  // for the report
   if (!reader_.IsUsable()) {
     ReportReaderError(reader_.GetError(), name, kButtonsRetry);
     return Fail();
   }
   char target[kPathChars];
-  const uint32_t resolved = targets_.ResolveEntryTarget(name, target);
+  // A name that does not fit a path cannot give one.
+  const uint32_t resolved =
+      whole_name ? targets_.ResolveEntryTarget(name, target) : uint32_t{kCodeInvalidFolder};
   if (resolved != kSuccess) {
     ReportError(resolved, kButtonsExitOnly, name, IDS_LABEL_FILE);
     return Fail();
@@ -176,8 +181,8 @@ bool CopyPass::CopyEntry() {
     LogFormat("Queuing \"%s\" for lazy copy as \"%s\")", target, temporary);
   }
 
-  char written[kPathChars];  // the output path: the target or the temporary file
-  CopyText(written, sizeof(written), reader_.GetEntryName());
+  // The output path: the target, or the temporary file of a lazy copy.
+  const char* written = route == Route::kAtRestart ? temporary : target;
   LogFormat("Setting directory for \"%s\"", written);
   const uint32_t folder_code = PrepareFolderOf(written);
   if (folder_code != kSuccess) {
@@ -186,18 +191,22 @@ bool CopyPass::CopyEntry() {
     return Fail();
   }
   LogFormat("Copying \"%s\" to install target", written);
+  const char* recorded = written;  // the installed-files entry
   switch (route) {
     case Route::kInPlace:
       if (!Extract(written)) return false;
       break;
-    case Route::kBeside:
-      if (!ReplaceExisting(target, written)) return false;
+    case Route::kBeside: {
+      bool deferred = false;
+      if (!ReplaceExisting(target, temporary, &deferred)) return false;
+      if (deferred) recorded = temporary;
       break;
+    }
     case Route::kAtRestart:
       if (!Extract(written) || !QueueAtRestart(temporary, target)) return false;
       break;
   }
-  if (!Record(written)) return false;
+  if (!Record(recorded)) return false;
   parts_.progress->PumpMessages();
   return NextEntry();
 }
@@ -226,8 +235,8 @@ bool CopyPass::Extract(const char* detail) {
   return true;
 }
 
-bool CopyPass::ReplaceExisting(const char* target, char (&recorded)[kPathChars]) {
-  char temporary[kPathChars];
+bool CopyPass::ReplaceExisting(const char* target, char (&temporary)[kPathChars],
+                               bool* deferred) {
   if (!MakeTempNameBeside(folders_, target, temporary)) return Fail();
   NameOutput(temporary);
   if (!ok_ || !Extract(target)) {
@@ -238,7 +247,7 @@ bool CopyPass::ReplaceExisting(const char* target, char (&recorded)[kPathChars])
   // Taken by another program since it was tested: replaced at the restart.
   LogFormat("Queuing \"%s\" for lazy copy as \"%s\")", target, temporary);
   if (!QueueAtRestart(temporary, target)) return false;
-  CopyText(recorded, sizeof(recorded), temporary);
+  *deferred = true;
   return true;
 }
 
@@ -257,7 +266,7 @@ uint32_t CopyPass::PrepareFolderOf(const char* path) {
   // A folder that goes away later makes the extraction itself fail, which
   // is reported as any failed write is.
   char folder[kPathChars];
-  CopyText(folder, sizeof(folder), path);
+  if (!CopyText(folder, sizeof(folder), path)) return kCodeInvalidFolder;
   char* last_separator = nullptr;
   for (char* p = folder; *p != '\0'; p = NextAnsiChar(p)) {
     if (*p == '\\') last_separator = p;

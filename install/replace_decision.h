@@ -22,7 +22,7 @@ namespace kest {
 
 class PackageReader;
 
-// What the decision learns about the disk file; FileFactsWin32 asks the
+// What the decision learns about the disk file; DiskFileFactsWin32 asks the
 // system, tests describe a disk of their own.
 class DiskFileFacts {
  public:

@@ -1,10 +1,11 @@
 #include "installer/manifest_reader.h"
 
 #include "archive/package_reader.h"
+#include "archive/reader_codes.h"
 #include "base/install_codes.h"
-#include "installer/install_record.h"
 #include "base/install_status.h"
 #include "base/text_limits.h"
+#include "installer/install_record.h"
 #include "manifest/manifest_text.h"
 #include "resources/string_ids.h"
 
@@ -24,6 +25,15 @@ const char* EntryText(PackageReader& reader) {
   return reinterpret_cast<const char*>(reader.GetEntryData());
 }
 
+// Moves the reader past the manifest it has taken. The end of the archive
+// is a normal end; any other failure (a header that cannot be read) is
+// reported, exit-only, and left pending. True when nothing was reported.
+bool MovePastManifest(PackageReader& reader) {
+  if (reader.NextEntry() || reader.GetError() == kReaderEndOfArchive) return true;
+  ReportReaderError(reader.GetError(), nullptr, kButtonsExitOnly);
+  return false;
+}
+
 }  // namespace
 
 bool ReadComponentManifest(InstallRecord* record) {
@@ -34,7 +44,7 @@ bool ReadComponentManifest(InstallRecord* record) {
                                  &manifest) != ManifestRead::kRead) {
     return false;
   }
-  reader.NextEntry();
+  MovePastManifest(reader);
 
   bool stored = false;
   if (manifest.components) {
@@ -57,7 +67,7 @@ bool ReadDependencyManifest(InstallRecord* record) {
                                   &manifest) != ManifestRead::kRead) {
     return false;
   }
-  reader.NextEntry();
+  const bool moved = MovePastManifest(reader);
   if (!manifest.dependencies) return false;
 
   record->dependencies = std::move(manifest.dependencies);
@@ -65,12 +75,14 @@ bool ReadDependencyManifest(InstallRecord* record) {
   if (manifest.has_dependencies) record->has_dependencies = 1;
 
   // Default holds at most kPathChars - 1 bytes (longer values are refused
-  // when the line is read), so the copy is never cut.
+  // when the line is read); one that did not fit would leave the folder as
+  // it was.
   const char* folder = record->dependencies->default_folder;
-  if (folder != nullptr && folder[0] != '\0' && (record->options & kStateFolderGiven) == 0) {
-    CopyText(record->destination, sizeof(record->destination), folder);
+  if (folder != nullptr && folder[0] != '\0' && (record->options & kStateFolderGiven) == 0 &&
+      !CopyText(record->destination, sizeof(record->destination), folder)) {
+    LogFormat("Default folder too long, not used: %s", folder);
   }
-  ResetStatus();
+  if (moved) ResetStatus();
   return true;
 }
 

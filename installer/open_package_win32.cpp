@@ -42,10 +42,7 @@ std::unique_ptr<PackageReader> OpenPackage() {
   }
   Win32File file;
   code = OpenFileForReading(path, FILE_FLAG_RANDOM_ACCESS, &file);
-  if (code == 0 && SetFilePointer(file.get(), LONG(ArchiveOffset()), nullptr, FILE_BEGIN) ==
-                       INVALID_SET_FILE_POINTER) {
-    code = GetLastError();
-  }
+  if (code == 0) code = SeekFile(file.get(), ArchiveOffset());
   if (code != 0) {
     ReportError(MapSystemError(code), kButtonsExitOnly, path, IDS_LABEL_FILE);
     return nullptr;

@@ -35,8 +35,9 @@ LONG FindHighestVersionSubkey(HKEY root, const char* path, VersionParts* best, c
     VersionParts version;
     if (ParseVersionText(scratch, &version) == 0) continue;
     if (CompareVersionParts(version, *best) <= 0) continue;
+    // A name the caller's buffer cannot hold whole would name another key.
+    if (name != nullptr && !CopyText(name, kPathChars, subkey)) continue;
     *best = version;
-    if (name != nullptr) CopyText(name, kPathChars, subkey);
   }
   return status == ERROR_NO_MORE_ITEMS ? ERROR_SUCCESS : status;
 }

@@ -17,6 +17,9 @@ echo "== decoder: output MB/s against arj e and 7z e on one arj -m1 archive;"
 echo "   kestpack extract against 7z x on the same archive"
 "$root/build/host/bench/decoder_bench"
 
+echo "== signature check: MB/s of the installer's check against openssl dgst -md5"
+"$root/build/host/bench/signature_bench"
+
 echo "== copy pass under Wine ($arch build) against a plain Win32 copy of the same files"
 KEST_WINE_ARCH="$arch" "$root/scripts/with-wine.sh" \
   wine "$root/build/$arch/bench/copy_pass_bench.exe" 7

@@ -23,7 +23,29 @@ constexpr uint32_t kSine[64] = {
     0xffeff47d, 0x85845dd1, 0x6fa87e4f, 0xfe2ce6e0, 0xa3014314, 0x4e0811a1,
     0xf7537e82, 0xbd3af235, 0x2ad7d2bb, 0xeb86d391};
 
-uint32_t RotateLeft(uint32_t x, unsigned n) { return (x << n) | (x >> (32 - n)); }
+inline uint32_t RotateLeft(uint32_t x, unsigned n) { return (x << n) | (x >> (32 - n)); }
+
+// The round functions, as defined:
+//   F = (x & y) | (~x & z)    G = (x & z) | (y & ~z)    H = x ^ y ^ z    I = y ^ (x | ~z)
+// written so that x, the result of the step just before, enters as late
+// as possible: the rest is worked out while that step still runs. In G the
+// two terms share no bit, so adding them is the same as OR-ing them.
+inline uint32_t F(uint32_t x, uint32_t y, uint32_t z) { return z ^ (x & (y ^ z)); }
+inline uint32_t G(uint32_t x, uint32_t y, uint32_t z) { return (x & z) + (y & ~z); }
+inline uint32_t H(uint32_t x, uint32_t y, uint32_t z) { return x ^ (y ^ z); }
+inline uint32_t I(uint32_t x, uint32_t y, uint32_t z) { return y ^ (x | ~z); }
+
+// Step i of the 64, with the round function of its round. Written out one
+// call per step (no loop) and always inlined, also where the installer is
+// built for size, so that every index, constant and rotation is fixed where
+// it is compiled and the four variables stay in registers: the hash of the
+// whole package is the longest part of every run's signature check.
+// Likewise a, word and the constant are summed before the round function.
+template <uint32_t (*Round)(uint32_t, uint32_t, uint32_t)>
+__attribute__((always_inline)) inline void Step(uint32_t& a, uint32_t b, uint32_t c, uint32_t d,
+                                                uint32_t word, int i) {
+  a = b + RotateLeft(a + word + kSine[i] + Round(b, c, d), kShift[i / 16][i % 4]);
+}
 
 }  // namespace
 
@@ -42,21 +64,42 @@ void Md5::Transform(const uint8_t* block) {
            uint32_t(block[4 * i + 2]) << 16 | uint32_t(block[4 * i + 3]) << 24;
   }
   uint32_t a = state_[0], b = state_[1], c = state_[2], d = state_[3];
-  for (int i = 0; i < 64; ++i) {
-    uint32_t f;
-    int g;
-    switch (i / 16) {
-      case 0: f = (b & c) | (~b & d); g = i; break;
-      case 1: f = (d & b) | (~d & c); g = (5 * i + 1) % 16; break;
-      case 2: f = b ^ c ^ d; g = (3 * i + 5) % 16; break;
-      default: f = c ^ (b | ~d); g = (7 * i) % 16; break;
-    }
-    uint32_t rotated = RotateLeft(a + f + kSine[i] + m[g], kShift[i / 16][i % 4]);
-    a = d;
-    d = c;
-    c = b;
-    b += rotated;
-  }
+  // Round 1: F, words in order.
+  Step<F>(a, b, c, d, m[0], 0); Step<F>(d, a, b, c, m[1], 1);
+  Step<F>(c, d, a, b, m[2], 2); Step<F>(b, c, d, a, m[3], 3);
+  Step<F>(a, b, c, d, m[4], 4); Step<F>(d, a, b, c, m[5], 5);
+  Step<F>(c, d, a, b, m[6], 6); Step<F>(b, c, d, a, m[7], 7);
+  Step<F>(a, b, c, d, m[8], 8); Step<F>(d, a, b, c, m[9], 9);
+  Step<F>(c, d, a, b, m[10], 10); Step<F>(b, c, d, a, m[11], 11);
+  Step<F>(a, b, c, d, m[12], 12); Step<F>(d, a, b, c, m[13], 13);
+  Step<F>(c, d, a, b, m[14], 14); Step<F>(b, c, d, a, m[15], 15);
+  // Round 2: G, words 1 + 5i.
+  Step<G>(a, b, c, d, m[1], 16); Step<G>(d, a, b, c, m[6], 17);
+  Step<G>(c, d, a, b, m[11], 18); Step<G>(b, c, d, a, m[0], 19);
+  Step<G>(a, b, c, d, m[5], 20); Step<G>(d, a, b, c, m[10], 21);
+  Step<G>(c, d, a, b, m[15], 22); Step<G>(b, c, d, a, m[4], 23);
+  Step<G>(a, b, c, d, m[9], 24); Step<G>(d, a, b, c, m[14], 25);
+  Step<G>(c, d, a, b, m[3], 26); Step<G>(b, c, d, a, m[8], 27);
+  Step<G>(a, b, c, d, m[13], 28); Step<G>(d, a, b, c, m[2], 29);
+  Step<G>(c, d, a, b, m[7], 30); Step<G>(b, c, d, a, m[12], 31);
+  // Round 3: H, words 5 + 3i.
+  Step<H>(a, b, c, d, m[5], 32); Step<H>(d, a, b, c, m[8], 33);
+  Step<H>(c, d, a, b, m[11], 34); Step<H>(b, c, d, a, m[14], 35);
+  Step<H>(a, b, c, d, m[1], 36); Step<H>(d, a, b, c, m[4], 37);
+  Step<H>(c, d, a, b, m[7], 38); Step<H>(b, c, d, a, m[10], 39);
+  Step<H>(a, b, c, d, m[13], 40); Step<H>(d, a, b, c, m[0], 41);
+  Step<H>(c, d, a, b, m[3], 42); Step<H>(b, c, d, a, m[6], 43);
+  Step<H>(a, b, c, d, m[9], 44); Step<H>(d, a, b, c, m[12], 45);
+  Step<H>(c, d, a, b, m[15], 46); Step<H>(b, c, d, a, m[2], 47);
+  // Round 4: I, words 7i.
+  Step<I>(a, b, c, d, m[0], 48); Step<I>(d, a, b, c, m[7], 49);
+  Step<I>(c, d, a, b, m[14], 50); Step<I>(b, c, d, a, m[5], 51);
+  Step<I>(a, b, c, d, m[12], 52); Step<I>(d, a, b, c, m[3], 53);
+  Step<I>(c, d, a, b, m[10], 54); Step<I>(b, c, d, a, m[1], 55);
+  Step<I>(a, b, c, d, m[8], 56); Step<I>(d, a, b, c, m[15], 57);
+  Step<I>(c, d, a, b, m[6], 58); Step<I>(b, c, d, a, m[13], 59);
+  Step<I>(a, b, c, d, m[4], 60); Step<I>(d, a, b, c, m[11], 61);
+  Step<I>(c, d, a, b, m[2], 62); Step<I>(b, c, d, a, m[9], 63);
   state_[0] += a;
   state_[1] += b;
   state_[2] += c;

@@ -7,6 +7,7 @@
 #include "base/install_codes.h"
 #include "base/text_limits.h"
 #include "verify/memory_hooks.h"
+#include "verify/signature_record.h"
 
 namespace kest {
 
@@ -25,7 +26,10 @@ uint32_t SignedPackageReader::LoadTrailer(ByteSource& source) {
   // a file that ends before that has no trailer.
   uint64_t start = uint64_t(archive_start()) + GetArchiveLength();
   if (start > file_size) return kReaderShortTrailer;
+  // Only the signature record at the trailer's start is examined; whatever
+  // follows it is never read, however long it is.
   uint32_t size = file_size - uint32_t(start);
+  if (size > kSignatureRecordBytes) size = kSignatureRecordBytes;
   code = source.Seek(uint32_t(start));
   if (code != 0) return code;
   trailer_.reset(new (std::nothrow) uint8_t[size != 0 ? size : 1]);

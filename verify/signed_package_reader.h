@@ -26,14 +26,16 @@ class SignedPackageReader : public PackageReader {
   SignedPackageReader(ByteSource* source, bool owns_source, OutputFileSystem& output,
                       PackageFileAccess& files, const RsaPublicKey* key = nullptr);
 
-  // Records the source position, reads the trailer (archive start + archive
-  // length to the end of the file), runs the signature check and moves the
-  // position back. True when every step passed.
+  // Records the source position, reads the start of the trailer (from
+  // archive start + archive length: the signature record, or as much of it
+  // as the file holds; nothing after it), runs the signature check and
+  // moves the position back. True when every step passed.
   bool ReadTrailer(ByteSource& source) override;
 
   // Why the signature check failed (kPass when it passed or never ran).
   SignatureVerdict verdict() const { return verdict_; }
-  // The trailer as read; kept only when the check passed.
+  // The start of the trailer as read (at most the signature record); kept
+  // only when the check passed.
   const uint8_t* trailer() const { return trailer_.get(); }
   uint32_t trailer_size() const { return trailer_size_; }
 

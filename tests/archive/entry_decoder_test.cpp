@@ -327,6 +327,39 @@ TEST(EntryDecoder, CorruptStreamsStop) {
   }
 }
 
+// An original size far beyond what the packed bytes hold (a forged header)
+// must not turn the zero bits after them into gigabytes of output: once
+// decoding has taken more than a few bytes past the end, it stops as
+// corrupt. The sink gives up after 16 windows, so a decoder that runs on
+// shows as a write failure instead of filling the disk.
+TEST(EntryDecoder, StopsSoonAfterThePackedBytesRunOut) {
+  StreamBuilder zero_bit_symbols;  // the first worked example: "AAA", then zero bits
+  zero_bit_symbols.BlockCount(3);
+  zero_bit_symbols.PreTreeSingle(0);
+  zero_bit_symbols.CharSingle('A');
+  zero_bit_symbols.PositionSingle(0);
+  StreamBuilder block_left_open;  // a block that claims more symbols than it holds
+  UniversalHead(&block_left_open, 60000);
+  for (int k = 0; k < 100; ++k) block_left_open.Literal('x');
+  struct Case {
+    const char* what;
+    Bytes packed;
+  } cases[] = {
+      {"zero-bit codes, then blocks read from zero bits", zero_bit_symbols.Finish()},
+      {"a block whose symbols run on past the data", block_left_open.Finish()},
+      {"whole windows of real data first", Encode(Literals(3 * kWindowSize))},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ChunkSink sink;
+    sink.fail_at_chunk = 16;
+    sink.fail_code = 5;
+    Decoded d = Decode(c.packed, 0xFFFFFFFF, sink);
+    EXPECT_EQ(d.code, kReaderBadTable);
+    EXPECT_LE(d.sink.bytes.size(), 4 * kWindowSize + c.packed.size() * 8 * 256);
+  }
+}
+
 // The same odd codes are fine while nothing is decoded from them.
 TEST(EntryDecoder, UnusedOddCodesAreHarmless) {
   StreamBuilder s;

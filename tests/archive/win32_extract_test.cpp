@@ -152,5 +152,60 @@ TEST(Win32Reader, FileSourcePositionsAndSize) {
   EXPECT_FALSE(missing.valid());
 }
 
+// Packages up to 4 GiB - 1 bytes: positions from 2 GiB on are positions,
+// not negative distances. The files are sparse, so they cost no disk.
+TEST(Win32Reader, FileSourceBeyondTwoGibibytes) {
+  test::ScratchFolder scratch;
+  struct Case {
+    uint64_t file_size;
+    uint32_t marker_at;  // 0: no marker
+  } cases[] = {
+      {0x80000010ull, 0x80000000u},  // 2 GiB: the first position that was refused
+      {kLargestSourceBytes, 0xFFFFFFF0u},  // the largest installer kestpack writes
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file_size);
+    const std::string path = scratch.File("sparse.bin");
+    {
+      Win32File file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+      ASSERT_TRUE(file.valid());
+      LONG high = LONG(c.marker_at >> 31 >> 1);
+      SetFilePointer(file.get(), LONG(c.marker_at), &high, FILE_BEGIN);
+      DWORD written = 0;
+      ASSERT_TRUE(WriteFile(file.get(), "marker", 6, &written, nullptr));
+      high = LONG(c.file_size >> 32);
+      SetFilePointer(file.get(), LONG(uint32_t(c.file_size)), &high, FILE_BEGIN);
+      ASSERT_TRUE(SetEndOfFile(file.get()));
+    }
+    std::unique_ptr<ByteSource> source = OpenSource(path);
+    ASSERT_NE(source, nullptr);
+    uint32_t size = 0, at = 0, got = 0;
+    char buffer[8] = {};
+    EXPECT_EQ(source->Size(&size), 0u);
+    EXPECT_EQ(size, c.file_size);
+    EXPECT_EQ(source->Seek(c.marker_at), 0u);
+    EXPECT_EQ(source->Tell(&at), 0u);
+    EXPECT_EQ(at, c.marker_at);
+    EXPECT_EQ(source->Read(buffer, 6, &got), 0u);
+    EXPECT_STREQ(buffer, "marker");
+  }
+
+  // A file of 4 GiB or more holds no package this reader can address.
+  const std::string path = scratch.File("too_big.bin");
+  {
+    Win32File file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(file.valid());
+    LONG high = 1;
+    SetFilePointer(file.get(), 0, &high, FILE_BEGIN);
+    ASSERT_TRUE(SetEndOfFile(file.get()));
+  }
+  std::unique_ptr<ByteSource> source = OpenSource(path);
+  ASSERT_NE(source, nullptr);
+  uint32_t size = 0;
+  EXPECT_NE(source->Size(&size), 0u);
+}
+
 }  // namespace
 }  // namespace kest

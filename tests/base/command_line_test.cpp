@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "base/install_codes.h"
@@ -22,7 +23,7 @@ Parsed Parse(std::string line) {
   std::string text = line;
   char destination[kPathChars];
   char context[kPathChars] = "before";
-  CopyText(destination, sizeof(destination), kDefaultDestination);
+  strcpy(destination, kDefaultDestination);
   uint32_t options = 0xDEAD;
   uint32_t result = ParseCommandLine(&text[0], &options, destination, context);
   return {result, options, destination, context};
@@ -105,21 +106,28 @@ TEST(ParseCommandLine, Table) {
   }
 }
 
-TEST(ParseCommandLine, QuotedFolderLengthLimits) {
+TEST(ParseCommandLine, FolderLengthLimits) {
   // 259 characters fit the folder buffer with its terminator.
   std::string fits(kPathChars - 1, 'a');
   Parsed p = Parse("\"" + fits + "\" /L");
   EXPECT_EQ(p.result, 0u);
   EXPECT_EQ(p.destination, fits);
   EXPECT_EQ(p.options, kUi | kGiven | kOptionLogBit);
-
-  // 260 does not: the quoted part is left in the text and the token that
-  // holds it is cut to the buffer.
-  std::string too_long(kPathChars, 'b');
-  p = Parse("\"" + too_long + "\"");
+  p = Parse("/L " + fits);
   EXPECT_EQ(p.result, 0u);
-  EXPECT_EQ(p.destination.size(), kPathChars - 1);
-  EXPECT_EQ(p.destination, "\"" + std::string(kPathChars - 2, 'b'));
+  EXPECT_EQ(p.destination, fits);
+
+  // 260 do not, quoted or not. A folder cut to the buffer would be another
+  // folder, so the command line is refused and the destination kept. (A
+  // quoted part that long stays in the text and its token is refused.)
+  const std::string too_long(kPathChars, 'b');
+  for (const std::string& line : {"\"" + too_long + "\"", "/L " + too_long + " /F"}) {
+    SCOPED_TRACE(line.substr(0, 8));
+    p = Parse(line);
+    EXPECT_EQ(p.result, kBad);
+    EXPECT_EQ(p.destination, kDefault);
+  }
+  EXPECT_EQ(p.options, kUi | kOptionLogBit);
 }
 
 TEST(ParseCommandLine, OverlongContextTextIsRefused) {

@@ -52,6 +52,27 @@ TEST(ErrorTable, SystemErrorMap) {
   for (const auto& m : map) EXPECT_EQ(MapSystemError(m[0]), m[1]) << m[0];
 }
 
+// Each test's platform starts from a quiet log, whatever the test before it
+// left behind: a log still on, through a backend that may be gone.
+TEST(RecordingStatusPlatform, StartsWithLoggingOffAndItsOwnLog) {
+  MemoryLogBackend earlier;
+  {
+    RecordingStatusPlatform first;
+    Status().log.SetBackend(&earlier);
+    Status().log.SetLogging("c:\\dest", kOptionLog);
+  }  // ends without stopping its log
+  const std::string before = earlier.files["c:\\dest\\install.log"];
+  RecordingStatusPlatform platform;
+  EXPECT_FALSE(Status().log.logging_on());
+  ReportError(kCodeOutOfMemory, kButtonsExitOnly, nullptr, 0);
+  EXPECT_EQ(earlier.files["c:\\dest\\install.log"], before);
+  // The platform's own log is the one in use.
+  Status().log.SetLogging("c:\\d", kOptionLog);
+  ReportError(kCodeOutOfMemory, kButtonsExitOnly, nullptr, 0);
+  EXPECT_NE(platform.log.files["c:\\d\\install.log"].find("ERROR: \"Out of Memory\""),
+            std::string::npos);
+}
+
 class ReportTest : public testing::Test {
  protected:
   ReportTest() {

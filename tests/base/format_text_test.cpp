@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <string>
 
+#include "base/text_limits.h"
+
 namespace kest {
 namespace {
 
@@ -47,6 +49,30 @@ TEST(FormatText, UnknownDirectivesAndNullTextsAreHarmless) {
   char out[64];
   FormatText(out, sizeof(out), "%s|%q|%", static_cast<const char*>(nullptr));
   EXPECT_STREQ(out, "|%q|%");
+}
+
+// size counts the terminator: a text fits when it is shorter than size.
+TEST(CopyText, WholeOrNothingAndCutToFit) {
+  struct Case {
+    const char* src;
+    size_t size;
+    bool fits;
+    const char* copied;  // dst after CopyText (it held "xyz")
+    const char* cut;     // dst after CopyTextCut
+  } cases[] = {
+      {"abc", 4, true, "abc", "abc"},
+      {"abcd", 4, false, "xyz", "abc"},
+      {"", 1, true, "", ""},
+      {"a", 1, false, "xyz", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.src);
+    char dst[8] = "xyz";
+    EXPECT_EQ(CopyText(dst, c.size, c.src), c.fits);
+    EXPECT_STREQ(dst, c.copied);
+    CopyTextCut(dst, c.size, c.src);
+    EXPECT_STREQ(dst, c.cut);
+  }
 }
 
 }  // namespace

@@ -2,11 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "archive/memory_source.h"
 #include "archive/package_reader.h"
+#include "archive/reader_codes.h"
 #include "base/host_status_platform.h"
 #include "base/install_codes.h"
 #include "installer/install_record.h"
@@ -120,6 +124,73 @@ TEST_F(ManifestReader, BadLinesAreReportedWithTheLineAsDetail) {
   }
   EXPECT_EQ(Render(*record_.components), "header<[Component1]> product<P>");
   EXPECT_STREQ(record_.destination, "C:\\Y\\");
+}
+
+// A disk with one unreadable stretch: every read that touches it fails as a
+// bad sector does.
+class BadSectorSource : public MemorySource {
+ public:
+  BadSectorSource(const std::vector<uint8_t>& bytes, uint32_t bad_from, uint32_t bad_to)
+      : MemorySource(bytes.data(), static_cast<uint32_t>(bytes.size())),
+        bad_from_(bad_from), bad_to_(bad_to) {}
+  uint32_t Read(void* buffer, uint32_t size, uint32_t* read) override {
+    uint32_t position = 0;
+    Tell(&position);
+    *read = 0;
+    if (position < bad_to_ && position + size > bad_from_) return kDataError;
+    return MemorySource::Read(buffer, size, read);
+  }
+  static constexpr uint32_t kDataError = 23;  // ERROR_CRC
+
+ private:
+  uint32_t bad_from_, bad_to_;
+};
+
+uint32_t Find(const std::vector<uint8_t>& bytes, const std::string& text) {
+  auto at = std::search(bytes.begin(), bytes.end(), text.begin(), text.end());
+  EXPECT_NE(at, bytes.end()) << text;
+  return static_cast<uint32_t>(at - bytes.begin());
+}
+
+// Moving past a manifest can fail on the next header. That failure is
+// reported and stays pending, so that the run cannot go on as if the
+// package had ended; the normal end of the archive stays quiet.
+TEST_F(ManifestReader, AFailedMoveAfterAManifestIsReported) {
+  const Entries entries = {{"CPACK.INI", "[Component1]\r\nName=N\r\n"},
+                           {"CPACK.INF", "[Dependencies]\r\nDefault=C:\\Y\\\r\n"},
+                           {"RUNTIME/X.DLL", "MZ"}};
+  std::vector<uint8_t> damaged_crc = BuildArchive(entries);
+  damaged_crc[Find(damaged_crc, "RUNTIME/X.DLL")] ^= 0x20;
+  const std::vector<uint8_t> intact = BuildArchive(entries);
+  const uint32_t dependency_name = Find(intact, "CPACK.INF");
+
+  struct Case {
+    const char* name;
+    std::unique_ptr<ByteSource> source;
+    bool component, dependency;
+    uint32_t pending;  // the reader's word, reported and left pending
+  } cases[] = {
+      {"a bad sector in the dependency manifest's header",
+       std::make_unique<BadSectorSource>(intact, dependency_name, dependency_name + 4), true,
+       false, kReaderReadError},
+      {"a damaged header after the dependency manifest",
+       std::make_unique<MemorySource>(damaged_crc.data(),
+                                      static_cast<uint32_t>(damaged_crc.size())),
+       true, true, kReaderBadCrc},
+  };
+  for (Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    RecordingStatusPlatform platform;
+    InstallRecord record;
+    OpenArchive(c.source.release(), &record);
+    EXPECT_EQ(ReadComponentManifest(&record), c.component);
+    EXPECT_EQ(ReadDependencyManifest(&record), c.dependency);
+    EXPECT_EQ(Status().install_code, c.pending);
+    ASSERT_EQ(platform.shown.size(), 1u);
+    EXPECT_EQ(platform.shown[0].code, c.pending);
+    EXPECT_EQ(platform.shown[0].buttons, kButtonsExitOnly);
+    EXPECT_FALSE(record.reader->HasEntry());
+  }
 }
 
 TEST_F(ManifestReader, DefaultFolderRule) {

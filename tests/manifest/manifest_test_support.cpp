@@ -47,8 +47,11 @@ std::vector<uint8_t> BuildArchive(const std::vector<std::pair<std::string, std::
 }
 
 void OpenArchive(const std::vector<uint8_t>& archive, InstallRecord* record) {
+  OpenArchive(new MemorySource(archive.data(), static_cast<uint32_t>(archive.size())), record);
+}
+
+void OpenArchive(ByteSource* source, InstallRecord* record) {
   static NoFiles files;
-  auto* source = new MemorySource(archive.data(), static_cast<uint32_t>(archive.size()));
   record->reader.reset(new BareArchiveReader(source, true, files));
   ASSERT_TRUE(record->reader->Open()) << std::hex << record->reader->GetError();
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "base/byte_io.h"
 #include "installer/install_record.h"
 #include "manifest/manifest_records.h"
 #include "manifest/manifest_text.h"
@@ -32,6 +33,8 @@ std::vector<uint8_t> BuildArchive(const std::vector<std::pair<std::string, std::
 // Gives record a reader over archive, positioned on its first entry. The
 // archive must outlive the reader.
 void OpenArchive(const std::vector<uint8_t>& archive, InstallRecord* record);
+// The same over source, which the reader then owns.
+void OpenArchive(ByteSource* source, InstallRecord* record);
 
 // Collects what the walk meets; a failed allocation is retried while
 // retries_left is above 0.

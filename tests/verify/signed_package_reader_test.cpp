@@ -67,8 +67,16 @@ class TestSource : public MemorySource {
     return fail_tell_after-- == 0 ? 6 : MemorySource::Tell(position);
   }
   uint32_t Size(uint32_t* size) override { return fail_size ? 21 : MemorySource::Size(size); }
+  uint32_t Read(void* buffer, uint32_t size, uint32_t* read) override {
+    const uint32_t code = MemorySource::Read(buffer, size, read);
+    uint32_t position = 0;
+    MemorySource::Tell(&position);
+    if (position > furthest_read) furthest_read = position;
+    return code;
+  }
   int fail_tell_after = -1;  // succeed this many times, then fail once
   bool fail_size = false;
+  uint32_t furthest_read = 0;  // the end of the furthest read so far
 };
 
 class TestFiles : public PackageFileAccess {
@@ -111,11 +119,28 @@ TEST_F(SignedReader, IntactPackageOpensAtItsFirstEntryAndKeepsItsTrailer) {
   EXPECT_EQ(reader.GetError(), 0u);
   EXPECT_STREQ(reader.GetEntryName(), "cpack.ini");
   EXPECT_EQ(reader.GetArchiveLength(), p.archive_length);
-  EXPECT_EQ(reader.trailer_size(), kSignatureRecordBytes + 10);
+  // The record only: the ten bytes after it are never read.
+  EXPECT_EQ(reader.trailer_size(), kSignatureRecordBytes);
   ASSERT_TRUE(reader.NextEntry());
   EXPECT_STREQ(reader.GetEntryName(), "data\\big.bin");
   EXPECT_FALSE(reader.NextEntry());
   EXPECT_EQ(reader.GetError(), kReaderEndOfArchive);
+}
+
+// Whatever follows the record is never examined, so it is never read: a
+// package with megabytes appended costs the installer no more memory.
+TEST_F(SignedReader, ReadsOnlyTheRecordOfALongTrailer) {
+  Package p = MakePackage(*signer_);
+  const uint32_t end_of_archive = p.archive_offset + p.archive_length;
+  p.file.resize(p.file.size() + (4u << 20), 0xEE);
+  RsaPublicKey key = signer_->PublicKey();
+  TestSource source(p.file);
+  source.Seek(p.archive_offset);
+  TestFiles files(p.file);
+  SignedPackageReader reader(&source, false, output_, files, &key);
+  ASSERT_TRUE(reader.Open()) << std::hex << reader.GetError();
+  EXPECT_LE(source.furthest_read, end_of_archive + kSignatureRecordBytes);
+  EXPECT_EQ(reader.trailer_size(), kSignatureRecordBytes);
 }
 
 TEST_F(SignedReader, FailuresAndTheirCodes) {

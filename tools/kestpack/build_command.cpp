@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/byte_io.h"
 #include "tools/kestpack/archive_builder.h"
 #include "tools/kestpack/commands.h"
 #include "tools/kestpack/entry_names.h"
@@ -181,11 +182,13 @@ int RunBuild(const std::vector<std::string>& args) {
     }
     WarnOnForeignStub(image, signer, stub_path);
   }
-  // Offsets in the package are 32-bit: the image and the archive together
-  // stay below 4 GiB. Stored, the archive's length is known now; packed,
-  // it is known only entry by entry, and the build stops at the first
-  // entry that passes the limit.
-  const uint64_t limit = uint64_t(UINT32_MAX) - image.size();
+  // Offsets in the package are 32-bit: the image, the archive and the
+  // signature record together stay within kLargestSourceBytes, the largest
+  // file the installer reads. Stored, the archive's length is known now;
+  // packed, it is known only entry by entry, and the build stops at the
+  // first entry that passes the limit.
+  const uint64_t limit =
+      kLargestSourceBytes - image.size() - (archive_only ? 0 : kSignatureRecordBytes);
   if (method == 0 && StoredArchiveBytes(inputs) > limit) {
     PrintError(output + ": the package would exceed 4 GiB: its files add up to " +
                std::to_string(StoredArchiveBytes(inputs)) + " bytes stored");

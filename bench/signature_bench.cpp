@@ -1,0 +1,154 @@
+// Speed of the signature check every installer run starts with, against
+// `openssl dgst -md5` on the same file. Prints MB/s for each and the ratio
+// of our time to openssl's (the target: at most 1.2).
+//
+// Usage: signature_bench [WORK_FOLDER]
+//        signature_bench --check PACKAGE ARCHIVE_OFFSET   (one check; exit 0 when it passes)
+//
+// The package: 64 KiB standing in for the installer image, an archive of a
+// small manifest and about 37 MB of stored data, and the signature record,
+// signed with the repository's test key (the key the host build has built
+// in). Contenders, each a process of its own, so that both pay their start:
+//   ours           this program with --check: the installer's reader on a
+//                  file source positioned at the archive, as OpenPackage
+//                  makes it; Open() runs the trailer step, which opens the
+//                  file again, hashes the signed range in 64 KiB reads and
+//                  checks the RSA signature
+//   openssl dgst   `openssl dgst -md5 PACKAGE`, the same bytes and more
+// and, in this process, our Md5 over the bytes in memory (the hash alone).
+// Each runs five times, taking turns, and the fastest run counts. The
+// default work folder is on tmpfs (/dev/shm), so the file is read from
+// memory by both.
+#include <stdio.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include <string>
+#include <vector>
+
+#include "archive/posix_output_files.h"
+#include "bench/bench_support.h"
+#include "packaging/archive_writer.h"
+#include "packaging/vector_sink.h"
+#include "tools/kestpack/host_files.h"
+#include "tools/kestpack/rsa_signer.h"
+#include "verify/md5.h"
+#include "verify/signature_record.h"
+#include "verify/signed_package_reader.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+constexpr uint32_t kImageBytes = 64u << 10;
+constexpr uint32_t kDataBytes = 37u << 20;
+constexpr int kRounds = 5;
+
+Bytes PseudoRandom(size_t size, uint64_t seed) {
+  Bytes bytes(size);
+  uint64_t x = seed;
+  for (uint8_t& b : bytes) {
+    x ^= x << 13, x ^= x >> 7, x ^= x << 17;
+    b = static_cast<uint8_t>(x >> 24);
+  }
+  return bytes;
+}
+
+// The signed package; *archive_offset receives where its archive starts.
+bool MakePackage(Bytes* package, uint32_t* archive_offset) {
+  const Bytes image = PseudoRandom(kImageBytes, 0x9E3779B97F4A7C15ull);
+  const Bytes data = PseudoRandom(kDataBytes, 0xD1B54A32D192ED03ull);
+  const std::string manifest = "[Component1]\r\nName=Bench\r\n";
+  Bytes archive;
+  kest::VectorSink sink(&archive);
+  kest::ArchiveWriter writer(sink);
+  kest::EntryInfo info = {"CPACK.INI", 0x22388269, 0x01BC0A3C4155F880ull, {0, 0, 0, 0}};
+  bool ok = writer.Begin("BENCH.ARJ", 0x22388269) == 0 &&
+            writer.AddEntry(info, reinterpret_cast<const uint8_t*>(manifest.data()),
+                            static_cast<uint32_t>(manifest.size()), 0) == 0;
+  info.name = "DATA.BIN";
+  ok = ok && writer.AddEntry(info, data.data(), kDataBytes, 0) == 0 && writer.Finish() == 0;
+  ok = ok && kest::SetArchiveLength(archive.data(), writer.length(), writer.length()) == 0;
+  if (!ok) return false;
+
+  kest::RsaSigner signer;
+  std::string error;
+  uint8_t signature[kest::kSignatureBytes], record[kest::kSignatureRecordBytes];
+  if (!signer.Load(KEST_SOURCE_DIR "/tests/keys/test-signing-key.pem", &error) ||
+      !signer.SignMd5({{image.data(), image.size()}, {archive.data(), archive.size()}}, signature,
+                      &error)) {
+    fprintf(stderr, "signing failed: %s\n", error.c_str());
+    return false;
+  }
+  kest::BuildSignatureRecord(signature, record);
+  *package = image;
+  package->insert(package->end(), archive.begin(), archive.end());
+  package->insert(package->end(), record, record + sizeof record);
+  *archive_offset = kImageBytes;
+  return true;
+}
+
+// The installer's check on the package at path, as OpenPackage runs it.
+int Check(const char* path, uint32_t archive_offset) {
+  std::string error;
+  std::unique_ptr<kest::PosixFileSource> source = kest::PosixFileSource::Open(path, &error);
+  if (!source || source->Seek(archive_offset) != 0) return 2;
+  kest::PosixFileSystem output;
+  kest::PathFileAccess files(path);
+  kest::SignedPackageReader reader(source.release(), true, output, files);
+  return reader.Open() ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 4 && std::string(argv[1]) == "--check") {
+    return Check(argv[2], static_cast<uint32_t>(strtoul(argv[3], nullptr, 10)));
+  }
+  const bool scratch = argc < 2;
+  const std::string work =
+      scratch ? kest::bench::MakeScratchFolder("kest-signature-bench") : std::string(argv[1]);
+  if (work.empty()) return 1;
+  if (!scratch) mkdir(work.c_str(), 0755);
+
+  Bytes package;
+  uint32_t archive_offset = 0;
+  if (!MakePackage(&package, &archive_offset)) return 1;
+  const std::string path = work + "/package.exe";
+  FILE* f = fopen(path.c_str(), "wb");
+  if (f == nullptr || fwrite(package.data(), 1, package.size(), f) != package.size()) return 1;
+  fclose(f);
+  printf("package: %.1f MB (image, archive with %.1f MB stored, signature record)\n",
+         package.size() / 1e6, kDataBytes / 1e6);
+
+  const std::string ours = std::string("'") + argv[0] + "' --check '" + path + "' " +
+                           std::to_string(archive_offset);
+  const std::string openssl = "openssl dgst -md5 '" + path + "' >/dev/null";
+  const size_t signed_bytes = package.size() - kest::kSignatureRecordBytes;
+  const std::vector<double> times = kest::bench::Fastest(kRounds, {
+      [&] { return system(ours.c_str()) == 0; },
+      [&] { return system(openssl.c_str()) == 0; },
+      [&] {
+        kest::Md5 md5;
+        md5.Update(package.data(), signed_bytes);
+        uint8_t digest[kest::kMd5DigestBytes];
+        md5.Final(digest);
+        return true;
+      },
+  });
+
+  const double mb = package.size() / 1e6;
+  auto line = [](const char* who, double megabytes, double seconds) {
+    if (seconds < 0) printf("  %-34s failed\n", who);
+    else printf("  %-34s %8.1f MB/s  (%.3f s)\n", who, megabytes / seconds, seconds);
+  };
+  printf("signature check of one package, MB/s (fastest of %d):\n", kRounds);
+  line("ours (installer's check, process)", mb, times[0]);
+  line("openssl dgst -md5 (process)", mb, times[1]);
+  line("ours (Md5 in memory, hash alone)", signed_bytes / 1e6, times[2]);
+  const bool passed = times[0] > 0 && times[1] > 0;
+  if (passed) printf("ratio (our time / openssl's): %.2f\n", times[0] / times[1]);
+
+  if (scratch) kest::bench::RemoveFolder(work);
+  return passed ? 0 : 1;
+}
