@@ -12,8 +12,6 @@
 //   Windows 95    delete the target, then rename    "rename" section of WININIT.INI
 //                 the replacement to its name       in the Windows folder:
 //                                                   <short target>=<short replacement>
-//
-// The restart performs the queued moves in the order they were queued.
 #pragma once
 #include <cstdint>
 
