@@ -14,6 +14,7 @@
 // KEST_PREREQ_EXIT (decimal; 0 when unset).
 #include <windows.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <string>
 
