@@ -266,6 +266,30 @@ TEST_F(DependencyPassTest, LogOfAFailedRun) {
                                "       \"Command:   " + path + "\""}));
 }
 
+// Names and command lines too long for their buffers are reported whole,
+// and nothing is started under a cut name.
+TEST_F(DependencyPassTest, OverlongNamesAreReportedNotCut) {
+  const std::string installer = AddInstallerFolder("pkg", {"SETUP.EXE"});
+  const std::string source = std::string(kPathChars - 20, 'S') + ".EXE";
+  EXPECT_EQ(RunPass(std::string(kOldFile) + "Source=" + source + "\n", installer, kLog, progress_),
+            kCodeRequiredFilesMissing);
+  EXPECT_EQ(std::string(Status().detail_text), "File:   " + source);
+
+  ResetStatus();
+  const DependencyPass pass = {destination_.c_str(), installer.c_str(), "", kLog, &progress_};
+  const std::string no_room_for_exe = installer + std::string(kPathChars - 4 - installer.size(), 'S');
+  EXPECT_NE(RunPrerequisite(pass, no_room_for_exe.c_str(), ""), 0u);
+  EXPECT_EQ(Status().install_code, kCodeRenameFailed);
+  EXPECT_EQ(std::string(Status().detail_text), "File:   " + no_room_for_exe);
+
+  ResetStatus();
+  const std::string program = installer + "SETUP.EXE";
+  EXPECT_NE(RunPrerequisite(pass, program.c_str(), std::string(900, 'a').c_str()), 0u);
+  EXPECT_EQ(Status().install_code, kCodePrerequisiteFailed);
+  EXPECT_EQ(std::string(Status().detail_text), "Command:   " + program);
+  EXPECT_TRUE(Recorded("program").empty());
+}
+
 // While the prerequisite runs, a wizard run handles its window's messages:
 // a message sent by the prerequisite is answered before it ends.
 TEST_F(DependencyPassTest, WizardKeepsHandlingMessagesWhileWaiting) {
