@@ -1,6 +1,9 @@
 #include "tests/support/win32_test_support.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 namespace kest::test {
@@ -48,6 +51,31 @@ ScopedWindowsVersion::ScopedWindowsVersion(const std::string& exe_name, const st
 }
 
 ScopedWindowsVersion::~ScopedWindowsVersion() { RegDeleteKeyA(HKEY_CURRENT_USER, key_.c_str()); }
+
+ProcessResult RunThisProgramUnder(const std::string& version, const std::string& gtest_filter) {
+  char program[MAX_PATH];
+  DWORD length = GetModuleFileNameA(nullptr, program, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return ProcessResult();
+  const char* name = strrchr(program, '\\');
+  ScopedWindowsVersion scoped(name != nullptr ? name + 1 : program, version);
+  SetEnvironmentVariableA("KEST_TEST_WINDOWS_VERSION", version.c_str());
+  ProcessResult result =
+      RunProcess("\"" + std::string(program) + "\" --gtest_filter=" + gtest_filter);
+  SetEnvironmentVariableA("KEST_TEST_WINDOWS_VERSION", nullptr);
+  return result;
+}
+
+void ExpectTestsPassUnder(std::initializer_list<const char*> versions,
+                          const std::string& gtest_filter) {
+  for (const char* version : versions) {
+    SCOPED_TRACE(version);
+    ProcessResult run = RunThisProgramUnder(version, gtest_filter);
+    EXPECT_TRUE(run.finished);
+    EXPECT_EQ(run.exit_code, 0u);
+  }
+}
+
+const char* RequestedWindowsVersion() { return getenv("KEST_TEST_WINDOWS_VERSION"); }
 
 ScratchFolder::ScratchFolder() {
   char temp[MAX_PATH];

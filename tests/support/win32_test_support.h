@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,19 @@ class ScopedWindowsVersion {
  private:
   std::string key_;
 };
+
+// Runs this test program again, limited to the tests that gtest_filter
+// selects, with Wine reporting `version` to it (as ScopedWindowsVersion)
+// and the environment variable KEST_TEST_WINDOWS_VERSION set to version.
+// Its output goes to this program's console; exit code 0: they passed.
+ProcessResult RunThisProgramUnder(const std::string& version, const std::string& gtest_filter);
+// RunThisProgramUnder for each version in turn; a test failure unless the
+// selected tests pass under every one.
+void ExpectTestsPassUnder(std::initializer_list<const char*> versions,
+                          const std::string& gtest_filter);
+// In a program started by RunThisProgramUnder, the version it asked for;
+// null otherwise (the tests meant for such a run then skip themselves).
+const char* RequestedWindowsVersion();
 
 // A new empty folder under the temporary folder, removed with everything in
 // it when the object goes.

@@ -1,0 +1,57 @@
+#include "install/obsolete_files_win32.h"
+
+#include <windows.h>
+
+#include <cstring>
+
+#include "base/ansi_chars.h"
+#include "base/install_codes.h"
+#include "base/install_status.h"
+#include "base/text_limits.h"
+#include "install/self_registration_win32.h"
+#include "resources/string_ids.h"
+
+namespace kest {
+namespace {
+
+// folder, a backslash unless it ends in one, entry; lower-cased. False when
+// the path would not fit.
+bool MakeObsoletePath(const char* folder, const char* entry, char (&path)[kPathChars]) {
+  size_t folder_chars = strlen(folder);
+  const bool separator =
+      folder_chars == 0 || *PrevAnsiChar(folder, folder + folder_chars) != '\\';
+  size_t entry_chars = strlen(entry);
+  if (folder_chars + (separator ? 1 : 0) + entry_chars >= kPathChars) return false;
+  memcpy(path, folder, folder_chars);
+  if (separator) path[folder_chars++] = '\\';
+  memcpy(path + folder_chars, entry, entry_chars + 1);
+  LowerAnsiText(path);
+  return true;
+}
+
+void ReportNotDeleted(const char* detail) {
+  ReportError(kCodeDeleteFailed, kButtonsRetry, detail, IDS_LABEL_FILE);
+  ResetStatus();
+}
+
+}  // namespace
+
+bool RemoveObsoleteFiles(const char* destination, const StringList* obsolete_files,
+                         InstallerContext& context) {
+  if (obsolete_files == nullptr) return true;
+  for (const StringList::Node* node = obsolete_files->head(); node != nullptr; node = node->next) {
+    char path[kPathChars];
+    if (!MakeObsoletePath(destination, node->text, path)) {
+      ReportNotDeleted(node->text);
+      continue;
+    }
+    if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) continue;
+    if (IsSelfRegistering(path)) {
+      UnregisterLibrary(path, context, UnregisterForm::kObsoleteFile, false);
+    }
+    if (!DeleteFileA(path)) ReportNotDeleted(path);
+  }
+  return true;
+}
+
+}  // namespace kest

@@ -1,0 +1,140 @@
+#include "install/prerequisite_win32.h"
+
+#include <windows.h>
+
+#include "base/install_codes.h"
+#include "base/install_log.h"
+#include "base/install_options.h"
+#include "base/install_status.h"
+#include "install/dependency_rule.h"
+#include "install/disk_file_facts_win32.h"
+#include "install/folder_system_win32.h"
+#include "install/platform_win32.h"
+#include "install/prerequisite_command.h"
+#include "resources/string_ids.h"
+
+namespace kest {
+namespace {
+
+// A Windows error number that is never 0, for a failed call.
+uint32_t LastError() {
+  DWORD error = GetLastError();
+  return error != 0 ? error : ERROR_GEN_FAILURE;
+}
+
+uint32_t ReportCommandFailure(const char* program, uint32_t result) {
+  ReportError(kCodePrerequisiteFailed, kButtonsExitOnly, program, IDS_LABEL_COMMAND);
+  return result;
+}
+
+// Waits for the process to end. In a wizard run every message that arrives
+// meanwhile is handled, so the page repaints; a silent run has no page.
+void WaitForProcess(HANDLE process, const DependencyPass& pass) {
+  const bool wizard = (pass.options & kOptionUiLevelMask) == kUiLevelFull;
+  while (wizard) {
+    DWORD woken = MsgWaitForMultipleObjects(1, &process, FALSE, INFINITE, QS_ALLINPUT);
+    if (woken == WAIT_OBJECT_0) return;
+    if (woken != WAIT_OBJECT_0 + 1) break;  // the wait itself failed: wait plainly
+    pass.progress->PumpMessages();
+  }
+  WaitForSingleObject(process, INFINITE);
+}
+
+}  // namespace
+
+uint32_t RunPrerequisite(const DependencyPass& pass, const char* path, const char* arguments) {
+  char program[kPathChars];
+  bool rename = false;
+  if (!MakeProgramPath(path, program, &rename)) {
+    ReportError(kCodeRenameFailed, kButtonsExitOnly, path, IDS_LABEL_FILE);
+    return ERROR_FILENAME_EXCED_RANGE;
+  }
+  if (rename && !MoveFileA(path, program)) {
+    uint32_t error = LastError();
+    ReportError(kCodeRenameFailed, kButtonsExitOnly, path, IDS_LABEL_FILE);
+    return error;
+  }
+  DWORD attributes = GetFileAttributesA(program);
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    ReportError(kCodeRequiredFilesMissing, kButtonsExitOnly, path, IDS_LABEL_FILE);
+    return attributes;
+  }
+  char command[kCommandLineChars];
+  if (!MakePrerequisiteCommandLine(program, arguments, pass.destination, pass.options,
+                                   command)) {
+    return ReportCommandFailure(program, ERROR_FILENAME_EXCED_RANGE);
+  }
+
+  LogLine(" ");
+  LogFormat("Executing prerequisite install: \"%s\"", command);
+  const bool log = (pass.options & kOptionLogBit) != 0;
+  if (log) Status().log.CloseFile();
+  pass.progress->PumpMessages();
+
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_FORCEONFEEDBACK;
+  PROCESS_INFORMATION process = {};
+  // The program is named on its own: the system never looks for it in the
+  // words of a command line whose path has blanks ("c:\program files\...").
+  if (!CreateProcessA(program, command, nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr,
+                      nullptr, &startup, &process)) {
+    uint32_t error = LastError();
+    if (log) Status().log.ReopenFile();
+    return ReportCommandFailure(program, error);
+  }
+  CloseHandle(process.hThread);
+  WaitForProcess(process.hProcess, pass);
+  DWORD exit_code = 0;
+  if (!GetExitCodeProcess(process.hProcess, &exit_code)) exit_code = LastError();
+  CloseHandle(process.hProcess);
+
+  if (log) Status().log.ReopenFile();
+  LogFormat("Returned from prerequisite install: \"%s\"", command);
+  pass.progress->PumpMessages();
+  if ((pass.options & kOptionDeletePrereqs) != 0) {
+    LogFormat("Deleting prerequisite install: \"%s\"", program);
+    DeleteFileA(program);
+  }
+  if (exit_code == 0) return 0;
+  return ReportCommandFailure(program, exit_code);
+}
+
+bool ProcessDependency(DependencyRecord& dependency, const DependencyPass& pass) {
+  {
+    FolderSystemWin32 folders;
+    TargetResolver resolver(folders, pass.scriba_folder);
+    DiskFileFactsWin32 disk;
+    if (!AnyRequiredFileOlder(dependency, pass.destination, resolver, disk)) return false;
+  }
+  if (dependency.platform != nullptr && *dependency.platform != '\0' &&
+      !PlatformMatches(dependency.platform)) {
+    return false;
+  }
+  if (dependency.source_file == nullptr || *dependency.source_file == '\0') {
+    ReportError(kCodeInvalidInstallFiles, kButtonsExitOnly, dependency.header,
+                IDS_LABEL_DEPENDENCY);
+    return false;
+  }
+  char path[kPathChars];
+  if (!MakePrerequisitePath(pass.installer_folder, dependency.source_file, path)) {
+    ReportError(kCodeRequiredFilesMissing, kButtonsExitOnly, dependency.source_file,
+                IDS_LABEL_FILE);
+    return false;
+  }
+  LogFormat("Found valid dependency: \"%s\"", path);
+  const char* arguments = dependency.source_args != nullptr ? dependency.source_args : "";
+  return RunPrerequisite(pass, path, arguments) == 0;
+}
+
+uint32_t ProcessNextDependency(const DependencyPass& pass, DependencyList& list) {
+  DependencyList first(list.release());
+  if (first == nullptr) return Status().install_code;
+  list.reset(first->next);
+  first->next = nullptr;
+  if (first->header != nullptr) ProcessDependency(*first, pass);
+  first.reset();
+  return Status().install_code;
+}
+
+}  // namespace kest
