@@ -70,6 +70,13 @@ bool ReadCommandLine(InstallRecord& record) {
 
 }  // namespace
 
+int PerformInstall(HWND window, InstallRecord& record) {
+  // Folder preparation, the log and the file phases follow here.
+  (void)window;
+  (void)record;
+  return 1;
+}
+
 void SetInstallerCommandLine(const char* text) { g_command_line = text != nullptr ? text : ""; }
 
 void RunInstallSequence(HWND main_window) {
