@@ -16,6 +16,10 @@
                            lowers it once, and leaves the object's
                            delete-at-zero flag set
    PROBE_REFUSE_LOAD       DllMain refuses the load
+   PROBE_LIST_WINDOWS      DllRegisterServer also records every top-level
+                           window of the loading process: "windows" and,
+                           per window, its class name and whether it is
+                           visible
 
    DllMain records "attach" with the module's path and "detach", so a test
    can prove that a library was never loaded, or that it was unloaded. */
@@ -117,7 +121,36 @@ __declspec(dllexport) HRESULT STDAPICALLTYPE DllInstallInit(KestInstallerContext
     return PROBE_RESULT;                                        \
   }
 
-#if PROBE_ENTRIES & 2
+#if (PROBE_ENTRIES & 2) && defined(PROBE_LIST_WINDOWS)
+struct WindowList {
+  char text[800];
+  size_t length;
+};
+
+static BOOL CALLBACK ListWindow(HWND window, LPARAM list_address) {
+  struct WindowList *list = (struct WindowList *)list_address;
+  DWORD process = 0;
+  char name[64];
+  int n;
+  GetWindowThreadProcessId(window, &process);
+  if (process != GetCurrentProcessId()) return TRUE;
+  if (GetClassNameA(window, name, sizeof(name)) == 0) name[0] = '\0';
+  n = snprintf(list->text + list->length, sizeof(list->text) - list->length, " %s:%s", name,
+               IsWindowVisible(window) ? "visible" : "hidden");
+  if (n > 0 && (size_t)n < sizeof(list->text) - list->length) list->length += (size_t)n;
+  return TRUE;
+}
+
+__declspec(dllexport) HRESULT STDAPICALLTYPE DllRegisterServer(void) {
+  struct WindowList list;
+  list.text[0] = '\0';
+  list.length = 0;
+  EnumWindows(ListWindow, (LPARAM)&list);
+  Record("%s register", PROBE_NAME);
+  Record("%s windows%s", PROBE_NAME, list.text);
+  return PROBE_RESULT;
+}
+#elif PROBE_ENTRIES & 2
 PROBE_ENTRY(DllRegisterServer, "register")
 #endif
 #if PROBE_ENTRIES & 4

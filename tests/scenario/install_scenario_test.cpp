@@ -1,0 +1,327 @@
+// End-to-end: silent runs of installers that kestpack built (make_packs.sh
+// says what each pack holds), as an administrator deploying the pack would
+// make them. Each scenario installs into a folder of its own and checks the
+// files and their bytes and times, the registry, install.log, the
+// components' record of their entry points and the full 32-bit exit code.
+//
+// The whole table runs under one Windows version; the main scenario runs
+// under every version the installer supports. The family-specific paths
+// (restart replacement, rights, the NT 3.x notice) have rows of their own.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "tests/support/win32_test_support.h"
+
+namespace kest {
+namespace {
+
+const std::string kPacks = test::WindowsPath(KEST_SCENARIO_PACKS);
+constexpr char kEarlierKey[] = "Software\\KestScenario\\Pack";
+constexpr char kHostKey[] = "SOFTWARE\\MORVANE\\Scriba\\4.6";
+constexpr char kDefaultFolder[] = "c:\\Kest Scenario";
+constexpr DWORD kDamagedPackage = 0x8040F001;
+constexpr DWORD kInvalidFolder = 0x8040F003;
+constexpr DWORD kSelfRegisterFailed = 0x8040F005;
+// 2026-06-01T12:00:00Z, release2's file date, in 100-ns units since 1601.
+constexpr uint64_t kRelease2Time = 134247888000000000ULL;
+
+std::string PackPath(const std::string& pack) { return kPacks + "\\" + pack + ".exe"; }
+
+std::string FileText(const std::string& path) {
+  std::string text;
+  if (!test::ReadWholeFile(path, &text)) return "<missing>";
+  return text;
+}
+
+uint64_t WriteTime(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+  return (uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) | data.ftLastWriteTime.dwLowDateTime;
+}
+
+std::string SystemFolderFile(const std::string& name) {
+  char folder[MAX_PATH];
+  UINT n = GetSystemDirectoryA(folder, MAX_PATH);
+  return std::string(folder, n) + "\\" + name;
+}
+
+void SetMachineText(const char* key_path, const char* value, const std::string& text) {
+  HKEY key;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, key_path, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                            &key, nullptr),
+            ERROR_SUCCESS);
+  RegSetValueExA(key, value, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                 static_cast<DWORD>(text.size() + 1));
+  RegCloseKey(key);
+}
+
+void DeleteMachineKey(const char* key_path) { RegDeleteKeyA(HKEY_LOCAL_MACHINE, key_path); }
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+// One scenario's surroundings: its folders, the components' record and the
+// runs it makes. Everything it made goes with it, registry keys included.
+class Run {
+ public:
+  explicit Run(const char* version) : version_(version) {
+    record_ = scratch_.File("probe-record.txt");
+    SetEnvironmentVariableA("KEST_PROBE_RECORD", record_.c_str());
+    target = scratch_.File("target");
+  }
+  ~Run() {
+    SetEnvironmentVariableA("KEST_PROBE_RECORD", nullptr);
+    DeleteMachineKey(kEarlierKey);
+    DeleteMachineKey(kHostKey);
+    DeleteFileA(SystemFolderFile("kestscen.dll").c_str());
+    test::RemoveTree(kDefaultFolder);
+  }
+  Run(const Run&) = delete;
+  Run& operator=(const Run&) = delete;
+
+  // Runs pack (a path) with arguments under the run's Windows version;
+  // "%T" in arguments stands for the target folder. The full exit code.
+  DWORD Install(const std::string& installer, std::string arguments) {
+    for (size_t at; (at = arguments.find("%T")) != std::string::npos;) {
+      arguments.replace(at, 2, target);
+    }
+    const std::string exe_name = installer.substr(installer.find_last_of('\\') + 1);
+    test::ScopedWindowsVersion scoped(exe_name, version_);
+    test::ProcessResult result = test::RunProcess("\"" + installer + "\" " + arguments);
+    EXPECT_TRUE(result.finished) << installer << " " << arguments;
+    return result.exit_code;
+  }
+  std::string In(const std::string& name) const { return target + "\\" + name; }
+  std::string Scratch(const std::string& name) const { return scratch_.File(name); }
+  std::string Record() const { return FileText(record_); }
+  std::string Log() const { return FileText(In("install.log")); }
+
+  std::string target;
+
+ private:
+  const char* version_;
+  test::ScratchFolder scratch_;
+  std::string record_;
+};
+
+// What every complete install of release2 into folder leaves.
+void ExpectRelease2In(const Run& run, const std::string& folder) {
+  SCOPED_TRACE(folder);
+  EXPECT_EQ(FileText(folder + "\\readme.txt"), "Kest Scenario, release 2\r\n");
+  EXPECT_EQ(FileText(folder + "\\docs\\guide.txt"), "The guide, release 2\r\n");
+  EXPECT_EQ(FileText(folder + "\\shared.dll"), FileText(test::WindowsPath(KEST_VERSION_NEW)));
+  EXPECT_EQ(WriteTime(folder + "\\readme.txt"), kRelease2Time);
+  EXPECT_TRUE(test::FileExists(folder + "\\probe.dll"));
+  EXPECT_TRUE(Contains(run.Record(), "full register"));
+}
+
+struct Scenario {
+  const char* name;
+  const char* version;                 // Windows version the installer sees
+  const char* earlier_pack;            // installed first into the target, or null
+  const char* pack;
+  const char* arguments;               // %T: the target folder
+  DWORD exit_code;
+  std::function<void(Run&)> prepare;   // before the runs, or empty
+  std::function<void(Run&)> check;
+};
+
+const std::string kRelease1Readme = "Kest Scenario, release 1\r\n";
+
+std::vector<Scenario> Scenarios() {
+  const auto nothing_written = [](Run& run) {
+    EXPECT_FALSE(test::FileExists(run.target));
+    EXPECT_TRUE(run.Record().empty() || run.Record() == "<missing>");
+  };
+  return {
+      {"fresh install into the pack's default folder", "win10", nullptr, "release2", "/U0 /L", 0,
+       nullptr,
+       [](Run& run) {
+         ExpectRelease2In(run, kDefaultFolder);
+         const std::string log = FileText(std::string(kDefaultFolder) + "\\install.log");
+         EXPECT_TRUE(Contains(log, "Logging Started (\"")) << log;
+         EXPECT_TRUE(Contains(log, "Copying \"c:\\kest scenario\\readme.txt\" to install target"))
+             << log;
+         EXPECT_TRUE(Contains(log, "Calling DllRegisterServer in ")) << log;
+         EXPECT_TRUE(Contains(log, "Logging Stopped (\"")) << log;
+         // The host product is missing: its files go below the destination.
+         EXPECT_EQ(FileText(std::string(kDefaultFolder) + "\\include\\addin.txt"),
+                   "for the host product\r\n");
+         // A new system-folder file is written there.
+         EXPECT_EQ(FileText(SystemFolderFile("kestscen.dll")),
+                   FileText(test::WindowsPath(KEST_VERSION_NEW)));
+         EXPECT_FALSE(test::FileExists(run.target));
+       }},
+      {"command-line folder with blanks", "win10", nullptr, "release2",
+       "/U0 \"%T\\with blanks\\pack folder\"", 0, nullptr,
+       [](Run& run) {
+         ExpectRelease2In(run, run.In("with blanks\\pack folder"));
+         EXPECT_FALSE(test::FileExists(run.In("with blanks\\pack folder\\install.log")));
+       }},
+      {"/F keeps the command-line folder over an earlier install", "win10", nullptr, "release2",
+       "/U0 /F \"%T\"", 0,
+       [](Run& run) { SetMachineText(kEarlierKey, "LocalInstallPath", run.Scratch("earlier")); },
+       [](Run& run) {
+         ExpectRelease2In(run, run.target);
+         EXPECT_FALSE(test::FileExists(run.Scratch("earlier")));
+       }},
+      {"without /F an earlier install's folder wins", "win10", nullptr, "release2",
+       "/U0 \"%T\"", 0,
+       [](Run& run) { SetMachineText(kEarlierKey, "LocalInstallPath", run.Scratch("earlier")); },
+       [](Run& run) {
+         ExpectRelease2In(run, run.Scratch("earlier"));
+         EXPECT_FALSE(test::FileExists(run.target));
+       }},
+      // Equal versions and times replace a file, except in the system
+      // folder, where only a newer one does; the log says which and why.
+      {"second run over the same target", "win10", "release2", "release2", "/U0 /L \"%T\"", 0,
+       nullptr,
+       [](Run& run) {
+         ExpectRelease2In(run, run.target);
+         const std::string log = run.Log();
+         EXPECT_TRUE(Contains(log, "Version compare for \"" +
+                                       test::Lower(SystemFolderFile("kestscen.dll")) +
+                                       "\" indicates archive is older than disk version"))
+             << log;
+         EXPECT_TRUE(Contains(log, "Date/time compare for \"" + test::Lower(run.In("readme.txt")) +
+                                       "\" indicates archive is not older than disk version"))
+             << log;
+       }},
+      {"upgrade over release 1 removes its obsolete file", "win10", "release1", "release2",
+       "/U0 \"%T\"", 0, nullptr,
+       [](Run& run) {
+         ExpectRelease2In(run, run.target);
+         EXPECT_FALSE(test::FileExists(run.In("old\\gone.txt")));
+         EXPECT_TRUE(test::FileExists(run.In("old")));  // folders stay
+       }},
+      {"downgrade keeps the newer files on disk", "win10", "release2", "release1", "/U0 \"%T\"", 0,
+       nullptr,
+       [](Run& run) {
+         ExpectRelease2In(run, run.target);
+         EXPECT_EQ(FileText(run.In("old\\gone.txt")), "left behind by release 1\r\n");
+       }},
+      {"an equal version in the system folder is kept", "win10", nullptr, "release2", "/U0 \"%T\"",
+       0,
+       [](Run&) {
+         ASSERT_TRUE(CopyFileA(test::WindowsPath(KEST_VERSION_SECOND).c_str(),
+                               SystemFolderFile("kestscen.dll").c_str(), FALSE));
+       },
+       [](Run& run) {
+         ExpectRelease2In(run, run.target);
+         EXPECT_EQ(FileText(SystemFolderFile("kestscen.dll")),
+                   FileText(test::WindowsPath(KEST_VERSION_SECOND)));
+       }},
+      {"the host product's folder takes its files", "win10", nullptr, "release2", "/U0 \"%T\"", 0,
+       [](Run& run) {
+         CreateDirectoryA(run.Scratch("host").c_str(), nullptr);
+         SetMachineText(kHostKey, "Path", run.Scratch("host"));
+       },
+       [](Run& run) {
+         ExpectRelease2In(run, run.target);
+         EXPECT_EQ(FileText(run.Scratch("host\\addin.txt")), "for the host product\r\n");
+         EXPECT_FALSE(test::FileExists(run.In("include")));
+       }},
+      {"NT 3.51: the notice and the missing host product only warn", "nt351", nullptr, "release2",
+       "/U0 \"%T\"", 0, nullptr, [](Run& run) { ExpectRelease2In(run, run.target); }},
+      {"a prerequisite installer of the same kind installs first", "win10", nullptr, nullptr,
+       "/U0 /F /L \"%T\"", 0,
+       [](Run& run) {
+         CreateDirectoryA(run.Scratch("media").c_str(), nullptr);
+         ASSERT_TRUE(CopyFileA(PackPath("parent").c_str(), run.Scratch("media\\parent.exe").c_str(),
+                               FALSE));
+         ASSERT_TRUE(CopyFileA(PackPath("child").c_str(), run.Scratch("media\\child.exe").c_str(),
+                               FALSE));
+       },
+       [](Run& run) {
+         EXPECT_EQ(FileText(run.In("child.txt")), "installed by the prerequisite\r\n");
+         EXPECT_EQ(FileText(run.In("parent.txt")), "installed by the parent\r\n");
+         const std::string log = run.Log();
+         const std::string command =
+             run.Scratch("media\\child.exe") + " /u0 \"" + run.target + "\" /f /l";
+         EXPECT_TRUE(Contains(log, "Executing prerequisite install: \"" + command + "\"")) << log;
+         EXPECT_TRUE(Contains(log, "child.exe\").")) << log;  // the child's own log lines
+         EXPECT_TRUE(Contains(log, "Returned from prerequisite install: \"" + command + "\""))
+             << log;
+         EXPECT_TRUE(Contains(log, "parent.txt\" to install target")) << log;
+       }},
+      {"a destination of 211 characters", "win10", nullptr, "release2", "/U0 \"%T\"",
+       kInvalidFolder,
+       [](Run& run) {
+         run.target += "\\";
+         run.target += std::string(211 - run.target.size(), 'd');
+         ASSERT_EQ(run.target.size(), 211u);
+       },
+       nothing_written},
+      {"a damaged package", "win10", nullptr, nullptr, "/U0 \"%T\"", kDamagedPackage,
+       [](Run& run) {
+         std::string bytes;
+         ASSERT_TRUE(test::ReadWholeFile(PackPath("release2"), &bytes));
+         bytes[bytes.size() - 400] ^= 0x01;
+         ASSERT_TRUE(test::WriteWholeFile(run.Scratch("damaged.exe"), bytes));
+       },
+       nothing_written},
+      {"/N: nothing registers", "win10", nullptr, "release2", "/U0 /N \"%T\"", 0, nullptr,
+       [](Run& run) {
+         EXPECT_TRUE(test::FileExists(run.In("probe.dll")));
+         EXPECT_FALSE(Contains(run.Record(), "full init")) << run.Record();
+       }},
+      {"/NP and /I reach the components", "win10", nullptr, "release2",
+       "/U0 /NP /I c:\\context \"%T\"", 0, nullptr,
+       [](Run& run) {
+         const std::string record = run.Record();
+         EXPECT_TRUE(Contains(record, "full init")) << record;
+         EXPECT_TRUE(Contains(record, "folder=c:\\context ")) << record;
+         EXPECT_TRUE(Contains(record, " np=1 ")) << record;
+       }},
+      {"a silent run shows no window, even when it reports", "win10", nullptr, "windows",
+       "/U0 \"%T\"", kSelfRegisterFailed, nullptr,
+       [](Run& run) {
+         const std::string record = run.Record();
+         EXPECT_TRUE(Contains(record, "failing register")) << record;
+         // Only the hidden main window: no dialog, no message box. The
+         // system's own hidden input-method window of a GUI thread aside.
+         const size_t at = record.find("windows windows");
+         ASSERT_NE(at, std::string::npos) << record;
+         std::string windows = record.substr(at, record.find('\n', at) - at);
+         for (size_t ime; (ime = windows.find(" IME:hidden")) != std::string::npos;) {
+           windows.erase(ime, 11);
+         }
+         EXPECT_EQ(windows, "windows windows KestInst:hidden");
+       }},
+  };
+}
+
+std::string InstallerFor(const Scenario& s, Run& run) {
+  if (s.pack != nullptr) return PackPath(s.pack);
+  if (std::string(s.name) == "a damaged package") return run.Scratch("damaged.exe");
+  return run.Scratch("media\\parent.exe");
+}
+
+void Play(const Scenario& s, const char* version) {
+  SCOPED_TRACE(std::string(s.name) + " under " + version);
+  Run run(version);
+  if (s.prepare) s.prepare(run);
+  if (s.earlier_pack != nullptr) {
+    ASSERT_EQ(run.Install(PackPath(s.earlier_pack), "/U0 \"%T\""), 0u);
+  }
+  EXPECT_EQ(run.Install(InstallerFor(s, run), s.arguments), s.exit_code);
+  s.check(run);
+}
+
+TEST(InstallScenario, Table) {
+  for (const Scenario& s : Scenarios()) Play(s, s.version);
+}
+
+TEST(InstallScenario, FreshInstallOnEveryWindows) {
+  const Scenario fresh = Scenarios()[0];
+  for (const char* version : {"win95", "win98", "nt351", "nt40", "win2k"}) Play(fresh, version);
+}
+
+}  // namespace
+}  // namespace kest

@@ -1,0 +1,105 @@
+#!/bin/bash
+# Builds the scenario tests' small packs with kestpack into signed
+# installers, on the installer of this Windows build:
+#   make_packs.sh KESTPACK STUB KEY OUT PROBE_FOLDER OLD_DLL NEW_DLL
+# PROBE_FOLDER holds the recording components probe_<name>.dll.
+# OUT/<pack>.exe for each pack below. Every pack names its files and
+# manifests here, so a reader sees at once what a scenario installs.
+set -euo pipefail
+kestpack="$1" stub="$2" key="$3" out="$4" probes="$5" old_dll="$6" new_dll="$7"
+if [ ! -x "$kestpack" ]; then
+  echo "make_packs: no kestpack at $kestpack; run scripts/build.sh host first" >&2
+  exit 1
+fi
+rm -rf "$out"
+mkdir -p "$out"
+work="$out/work"
+
+# pack NAME DATE: stages $work/NAME/files (filled by the caller) with the
+# manifests $work/NAME/CPACK.INI and CPACK.INF, all dated DATE, into
+# OUT/NAME.exe. The date makes the file-time decisions of a scenario fixed.
+pack() {
+  local name="$1" date="$2"
+  find "$work/$name" -exec touch -d "$date" {} +
+  "$kestpack" build -o "$out/$name.exe" --stub "$stub" --key "$key" \
+    --components "$work/$name/CPACK.INI" --dependencies "$work/$name/CPACK.INF" \
+    "$work/$name/files" >/dev/null
+}
+stage() {  # stage NAME: an empty pack folder, echoes its files folder
+  mkdir -p "$work/$1/files"
+  echo "$work/$1/files"
+}
+components() {  # components NAME VERSION [OBSOLETE...]
+  local name="$1" version="$2"; shift 2
+  {
+    printf '[Component1]\r\nName=Kest Scenario\r\nProduct=Kest Scenario Pack\r\n'
+    printf 'Version=%s\r\nCopyright=None\r\n' "$version"
+    if [ $# -gt 0 ]; then
+      printf '\r\n[ObsoleteFiles]\r\n'
+      for file in "$@"; do printf '%s\r\n' "$file"; done
+    fi
+  } >"$work/$name/CPACK.INI"
+}
+dependencies() {  # dependencies NAME LINES...
+  local name="$1"; shift
+  { printf '[Dependencies]\r\n'; for line in "$@"; do printf '%s\r\n' "$line"; done; } \
+    >"$work/$name/CPACK.INF"
+}
+earlier=(
+  'Registry=Software\KestScenario\Pack:LocalInstallPath'
+  'Default=C:\Kest Scenario\')
+
+# release2: the pack of most scenarios. A text in the destination and one
+# in a sub-folder, a versioned library, a library for the system folder,
+# one for the host product's folder, and the recording component, which
+# registers itself.
+files="$(stage release2)"
+printf 'Kest Scenario, release 2\r\n' >"$files/readme.txt"
+mkdir -p "$files/docs"
+printf 'The guide, release 2\r\n' >"$files/docs/guide.txt"
+cp "$new_dll" "$files/shared.dll"
+mkdir -p "$files/_winsys" "$files/_scriba"
+cp "$new_dll" "$files/_winsys/kestscen.dll"
+printf 'for the host product\r\n' >"$files/_scriba/addin.txt"
+cp "$probes/probe_full.dll" "$files/probe.dll"
+components release2 2.0 'old\gone.txt' 'old\never-there.txt'
+dependencies release2 "${earlier[@]}"
+pack release2 2026-06-01T12:00:00Z
+
+# release1: the release before: older texts, an older library, and a file
+# that release2 lists as obsolete.
+files="$(stage release1)"
+printf 'Kest Scenario, release 1\r\n' >"$files/readme.txt"
+cp "$old_dll" "$files/shared.dll"
+mkdir -p "$files/old"
+printf 'left behind by release 1\r\n' >"$files/old/gone.txt"
+components release1 1.0
+dependencies release1 "${earlier[@]}"
+pack release1 2025-06-01T12:00:00Z
+
+# child: a pack of its own, installed as the prerequisite of parent.
+files="$(stage child)"
+printf 'installed by the prerequisite\r\n' >"$files/child.txt"
+components child 1.0
+dependencies child
+pack child 2026-06-01T12:00:00Z
+
+# parent: needs child.txt in version 1.0 or later; while it is missing
+# (version 0.0.0.0) the prerequisite child.exe, beside the installer, runs.
+files="$(stage parent)"
+printf 'installed by the parent\r\n' >"$files/parent.txt"
+components parent 1.0
+dependencies parent "${earlier[@]}" 'File1=child.txt' 'Version1=1.0' 'Source=child.exe'
+pack parent 2026-06-01T12:00:00Z
+
+# windows: the component that lists the installer's windows while it
+# registers, behind one whose registration fails (a report in a silent run).
+files="$(stage windows)"
+cp "$probes/probe_failing.dll" "$files/a-failing.dll"
+cp "$probes/probe_windows.dll" "$files/b-windows.dll"
+components windows 1.0
+dependencies windows
+pack windows 2026-06-01T12:00:00Z
+
+rm -rf "$work"
+ls "$out"
