@@ -11,6 +11,7 @@
 
 #include <windows.h>
 
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
@@ -29,6 +30,8 @@ constexpr DWORD kInvalidFolder = 0x8040F003;
 constexpr DWORD kSelfRegisterFailed = 0x8040F005;
 // 2026-06-01T12:00:00Z, release2's file date, in 100-ns units since 1601.
 constexpr uint64_t kRelease2Time = 134247888000000000ULL;
+
+const std::string kRelease1Readme = "Kest Scenario, release 1\r\n";
 
 std::string PackPath(const std::string& pack) { return kPacks + "\\" + pack + ".exe"; }
 
@@ -68,22 +71,22 @@ bool Contains(const std::string& text, const std::string& part) {
 
 // One scenario's surroundings: its folders, the components' record and the
 // runs it makes. Everything it made goes with it, registry keys included.
-class Run {
+class ScenarioRun {
  public:
-  explicit Run(const char* version) : version_(version) {
+  explicit ScenarioRun(const char* version) : version_(version) {
     record_ = scratch_.File("probe-record.txt");
     SetEnvironmentVariableA("KEST_PROBE_RECORD", record_.c_str());
     target = scratch_.File("target");
   }
-  ~Run() {
+  ~ScenarioRun() {
     SetEnvironmentVariableA("KEST_PROBE_RECORD", nullptr);
     DeleteMachineKey(kEarlierKey);
     DeleteMachineKey(kHostKey);
     DeleteFileA(SystemFolderFile("kestscen.dll").c_str());
     test::RemoveTree(kDefaultFolder);
   }
-  Run(const Run&) = delete;
-  Run& operator=(const Run&) = delete;
+  ScenarioRun(const ScenarioRun&) = delete;
+  ScenarioRun& operator=(const ScenarioRun&) = delete;
 
   // Runs pack (a path) with arguments under the run's Windows version;
   // "%T" in arguments stands for the target folder. The full exit code.
@@ -111,7 +114,7 @@ class Run {
 };
 
 // What every complete install of release2 into folder leaves.
-void ExpectRelease2In(const Run& run, const std::string& folder) {
+void ExpectRelease2In(const ScenarioRun& run, const std::string& folder) {
   SCOPED_TRACE(folder);
   EXPECT_EQ(FileText(folder + "\\readme.txt"), "Kest Scenario, release 2\r\n");
   EXPECT_EQ(FileText(folder + "\\docs\\guide.txt"), "The guide, release 2\r\n");
@@ -121,6 +124,21 @@ void ExpectRelease2In(const Run& run, const std::string& folder) {
   EXPECT_TRUE(Contains(run.Record(), "full register"));
 }
 
+// After a run that met readme.txt in use: the old text still in place, the
+// new one beside it under a temporary name, the queuing in the log; after
+// the restart the new text in place and nothing beside it.
+void ExpectReplacedAtRestart(ScenarioRun& run) {
+  EXPECT_EQ(FileText(run.In("readme.txt")), kRelease1Readme);
+  const std::string log = run.Log();
+  const std::string queued = "Queuing \"" + test::Lower(run.In("readme.txt")) + "\" for lazy copy as";
+  EXPECT_TRUE(Contains(log, queued)) << log;
+  const size_t names_before = test::FolderContents(run.target).size();
+  test::ProcessResult restart = test::RunProcess("wineboot.exe -r");
+  EXPECT_TRUE(restart.finished);
+  EXPECT_EQ(FileText(run.In("readme.txt")), "Kest Scenario, release 2\r\n");
+  EXPECT_EQ(test::FolderContents(run.target).size() + 1, names_before);  // the temporary name
+}
+
 struct Scenario {
   const char* name;
   const char* version;                 // Windows version the installer sees
@@ -128,21 +146,20 @@ struct Scenario {
   const char* pack;
   const char* arguments;               // %T: the target folder
   DWORD exit_code;
-  std::function<void(Run&)> prepare;   // before the runs, or empty
-  std::function<void(Run&)> check;
+  std::function<void(ScenarioRun&)> prepare;   // before the runs, or empty
+  std::function<void(ScenarioRun&)> check;
+  const char* held = nullptr;          // a target file another program holds open during the run
 };
 
-const std::string kRelease1Readme = "Kest Scenario, release 1\r\n";
-
 std::vector<Scenario> Scenarios() {
-  const auto nothing_written = [](Run& run) {
+  const auto nothing_written = [](ScenarioRun& run) {
     EXPECT_FALSE(test::FileExists(run.target));
     EXPECT_TRUE(run.Record().empty() || run.Record() == "<missing>");
   };
   return {
       {"fresh install into the pack's default folder", "win10", nullptr, "release2", "/U0 /L", 0,
        nullptr,
-       [](Run& run) {
+       [](ScenarioRun& run) {
          ExpectRelease2In(run, kDefaultFolder);
          const std::string log = FileText(std::string(kDefaultFolder) + "\\install.log");
          EXPECT_TRUE(Contains(log, "Logging Started (\"")) << log;
@@ -160,21 +177,21 @@ std::vector<Scenario> Scenarios() {
        }},
       {"command-line folder with blanks", "win10", nullptr, "release2",
        "/U0 \"%T\\with blanks\\pack folder\"", 0, nullptr,
-       [](Run& run) {
+       [](ScenarioRun& run) {
          ExpectRelease2In(run, run.In("with blanks\\pack folder"));
          EXPECT_FALSE(test::FileExists(run.In("with blanks\\pack folder\\install.log")));
        }},
       {"/F keeps the command-line folder over an earlier install", "win10", nullptr, "release2",
        "/U0 /F \"%T\"", 0,
-       [](Run& run) { SetMachineText(kEarlierKey, "LocalInstallPath", run.Scratch("earlier")); },
-       [](Run& run) {
+       [](ScenarioRun& run) { SetMachineText(kEarlierKey, "LocalInstallPath", run.Scratch("earlier")); },
+       [](ScenarioRun& run) {
          ExpectRelease2In(run, run.target);
          EXPECT_FALSE(test::FileExists(run.Scratch("earlier")));
        }},
       {"without /F an earlier install's folder wins", "win10", nullptr, "release2",
        "/U0 \"%T\"", 0,
-       [](Run& run) { SetMachineText(kEarlierKey, "LocalInstallPath", run.Scratch("earlier")); },
-       [](Run& run) {
+       [](ScenarioRun& run) { SetMachineText(kEarlierKey, "LocalInstallPath", run.Scratch("earlier")); },
+       [](ScenarioRun& run) {
          ExpectRelease2In(run, run.Scratch("earlier"));
          EXPECT_FALSE(test::FileExists(run.target));
        }},
@@ -182,7 +199,7 @@ std::vector<Scenario> Scenarios() {
       // folder, where only a newer one does; the log says which and why.
       {"second run over the same target", "win10", "release2", "release2", "/U0 /L \"%T\"", 0,
        nullptr,
-       [](Run& run) {
+       [](ScenarioRun& run) {
          ExpectRelease2In(run, run.target);
          const std::string log = run.Log();
          EXPECT_TRUE(Contains(log, "Version compare for \"" +
@@ -195,50 +212,50 @@ std::vector<Scenario> Scenarios() {
        }},
       {"upgrade over release 1 removes its obsolete file", "win10", "release1", "release2",
        "/U0 \"%T\"", 0, nullptr,
-       [](Run& run) {
+       [](ScenarioRun& run) {
          ExpectRelease2In(run, run.target);
          EXPECT_FALSE(test::FileExists(run.In("old\\gone.txt")));
          EXPECT_TRUE(test::FileExists(run.In("old")));  // folders stay
        }},
       {"downgrade keeps the newer files on disk", "win10", "release2", "release1", "/U0 \"%T\"", 0,
        nullptr,
-       [](Run& run) {
+       [](ScenarioRun& run) {
          ExpectRelease2In(run, run.target);
          EXPECT_EQ(FileText(run.In("old\\gone.txt")), "left behind by release 1\r\n");
        }},
       {"an equal version in the system folder is kept", "win10", nullptr, "release2", "/U0 \"%T\"",
        0,
-       [](Run&) {
+       [](ScenarioRun&) {
          ASSERT_TRUE(CopyFileA(test::WindowsPath(KEST_VERSION_SECOND).c_str(),
                                SystemFolderFile("kestscen.dll").c_str(), FALSE));
        },
-       [](Run& run) {
+       [](ScenarioRun& run) {
          ExpectRelease2In(run, run.target);
          EXPECT_EQ(FileText(SystemFolderFile("kestscen.dll")),
                    FileText(test::WindowsPath(KEST_VERSION_SECOND)));
        }},
       {"the host product's folder takes its files", "win10", nullptr, "release2", "/U0 \"%T\"", 0,
-       [](Run& run) {
+       [](ScenarioRun& run) {
          CreateDirectoryA(run.Scratch("host").c_str(), nullptr);
          SetMachineText(kHostKey, "Path", run.Scratch("host"));
        },
-       [](Run& run) {
+       [](ScenarioRun& run) {
          ExpectRelease2In(run, run.target);
          EXPECT_EQ(FileText(run.Scratch("host\\addin.txt")), "for the host product\r\n");
          EXPECT_FALSE(test::FileExists(run.In("include")));
        }},
       {"NT 3.51: the notice and the missing host product only warn", "nt351", nullptr, "release2",
-       "/U0 \"%T\"", 0, nullptr, [](Run& run) { ExpectRelease2In(run, run.target); }},
+       "/U0 \"%T\"", 0, nullptr, [](ScenarioRun& run) { ExpectRelease2In(run, run.target); }},
       {"a prerequisite installer of the same kind installs first", "win10", nullptr, nullptr,
        "/U0 /F /L \"%T\"", 0,
-       [](Run& run) {
+       [](ScenarioRun& run) {
          CreateDirectoryA(run.Scratch("media").c_str(), nullptr);
          ASSERT_TRUE(CopyFileA(PackPath("parent").c_str(), run.Scratch("media\\parent.exe").c_str(),
                                FALSE));
          ASSERT_TRUE(CopyFileA(PackPath("child").c_str(), run.Scratch("media\\child.exe").c_str(),
                                FALSE));
        },
-       [](Run& run) {
+       [](ScenarioRun& run) {
          EXPECT_EQ(FileText(run.In("child.txt")), "installed by the prerequisite\r\n");
          EXPECT_EQ(FileText(run.In("parent.txt")), "installed by the parent\r\n");
          const std::string log = run.Log();
@@ -250,16 +267,23 @@ std::vector<Scenario> Scenarios() {
              << log;
          EXPECT_TRUE(Contains(log, "parent.txt\" to install target")) << log;
        }},
+      // The held file is written beside itself and replaced at the restart,
+      // through WININIT.INI on the Windows 95 family and a delayed move on
+      // Windows NT; the restart (wineboot) carries it out.
+      {"a file in use, Windows 95", "win95", "release1", "release2", "/U0 /L \"%T\"", 0, nullptr,
+       [](ScenarioRun& run) { ExpectReplacedAtRestart(run); }, "readme.txt"},
+      {"a file in use, Windows NT", "nt40", "release1", "release2", "/U0 /L \"%T\"", 0, nullptr,
+       [](ScenarioRun& run) { ExpectReplacedAtRestart(run); }, "readme.txt"},
       {"a destination of 211 characters", "win10", nullptr, "release2", "/U0 \"%T\"",
        kInvalidFolder,
-       [](Run& run) {
+       [](ScenarioRun& run) {
          run.target += "\\";
          run.target += std::string(211 - run.target.size(), 'd');
          ASSERT_EQ(run.target.size(), 211u);
        },
        nothing_written},
       {"a damaged package", "win10", nullptr, nullptr, "/U0 \"%T\"", kDamagedPackage,
-       [](Run& run) {
+       [](ScenarioRun& run) {
          std::string bytes;
          ASSERT_TRUE(test::ReadWholeFile(PackPath("release2"), &bytes));
          bytes[bytes.size() - 400] ^= 0x01;
@@ -267,13 +291,13 @@ std::vector<Scenario> Scenarios() {
        },
        nothing_written},
       {"/N: nothing registers", "win10", nullptr, "release2", "/U0 /N \"%T\"", 0, nullptr,
-       [](Run& run) {
+       [](ScenarioRun& run) {
          EXPECT_TRUE(test::FileExists(run.In("probe.dll")));
          EXPECT_FALSE(Contains(run.Record(), "full init")) << run.Record();
        }},
       {"/NP and /I reach the components", "win10", nullptr, "release2",
        "/U0 /NP /I c:\\context \"%T\"", 0, nullptr,
-       [](Run& run) {
+       [](ScenarioRun& run) {
          const std::string record = run.Record();
          EXPECT_TRUE(Contains(record, "full init")) << record;
          EXPECT_TRUE(Contains(record, "folder=c:\\context ")) << record;
@@ -281,7 +305,7 @@ std::vector<Scenario> Scenarios() {
        }},
       {"a silent run shows no window, even when it reports", "win10", nullptr, "windows",
        "/U0 \"%T\"", kSelfRegisterFailed, nullptr,
-       [](Run& run) {
+       [](ScenarioRun& run) {
          const std::string record = run.Record();
          EXPECT_TRUE(Contains(record, "failing register")) << record;
          // Only the hidden main window: no dialog, no message box. The
@@ -297,7 +321,7 @@ std::vector<Scenario> Scenarios() {
   };
 }
 
-std::string InstallerFor(const Scenario& s, Run& run) {
+std::string InstallerFor(const Scenario& s, ScenarioRun& run) {
   if (s.pack != nullptr) return PackPath(s.pack);
   if (std::string(s.name) == "a damaged package") return run.Scratch("damaged.exe");
   return run.Scratch("media\\parent.exe");
@@ -305,17 +329,43 @@ std::string InstallerFor(const Scenario& s, Run& run) {
 
 void Play(const Scenario& s, const char* version) {
   SCOPED_TRACE(std::string(s.name) + " under " + version);
-  Run run(version);
+  ScenarioRun run(version);
   if (s.prepare) s.prepare(run);
   if (s.earlier_pack != nullptr) {
     ASSERT_EQ(run.Install(PackPath(s.earlier_pack), "/U0 \"%T\""), 0u);
   }
+  HANDLE held = INVALID_HANDLE_VALUE;
+  if (s.held != nullptr) {
+    held = CreateFileA(run.In(s.held).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE) << s.held;
+  }
   EXPECT_EQ(run.Install(InstallerFor(s, run), s.arguments), s.exit_code);
+  if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
   s.check(run);
 }
 
 TEST(InstallScenario, Table) {
   for (const Scenario& s : Scenarios()) Play(s, s.version);
+}
+
+// A drive that fills during the copy (a tmpfs of 512 KiB, mounted by
+// tests/install/disk_full.sh): a clear code, the files written before
+// intact, nothing half-written left.
+TEST(DiskFull, TheCopyStopsWithAClearCodeAndKeepsEarlierFiles) {
+  const char* drive = getenv("KEST_FULL_DRIVE");
+  ASSERT_NE(drive, nullptr) << "run through tests/install/disk_full.sh";
+  for (const char* version : {"win95", "win10"}) {
+    SCOPED_TRACE(version);
+    ScenarioRun run(version);
+    run.target = std::string(drive) + "\\spill-" + version;
+    EXPECT_EQ(run.Install(PackPath("spill"), "/U0 /L \"%T\""), 0x8040F000u);
+    const std::string packed = kPacks + "\\spill-files\\";
+    EXPECT_EQ(FileText(run.In("a-first.txt")), FileText(packed + "a-first.txt"));
+    EXPECT_EQ(FileText(run.In("b-big.bin")), FileText(packed + "b-big.bin"));
+    EXPECT_FALSE(test::FileExists(run.In("c-big.bin")));
+    EXPECT_TRUE(Contains(run.Log(), "ERROR: ")) << run.Log();
+    test::RemoveTree(run.target);
+  }
 }
 
 TEST(InstallScenario, FreshInstallOnEveryWindows) {

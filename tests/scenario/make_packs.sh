@@ -101,5 +101,19 @@ components windows 1.0
 dependencies windows
 pack windows 2026-06-01T12:00:00Z
 
+# spill: two files of 300 KiB that do not compress, behind a small one;
+# on a drive of 512 KiB the second big one does not fit.
+files="$(stage spill)"
+printf 'first\r\n' >"$files/a-first.txt"
+python3 -c 'import random, sys; sys.stdout.buffer.write(random.Random(1).randbytes(300 << 10))' \
+  >"$files/b-big.bin"
+python3 -c 'import random, sys; sys.stdout.buffer.write(random.Random(2).randbytes(300 << 10))' \
+  >"$files/c-big.bin"
+components spill 1.0
+dependencies spill
+pack spill 2026-06-01T12:00:00Z
+mkdir -p "$out/spill-files"
+cp "$files/a-first.txt" "$files/b-big.bin" "$out/spill-files/"
+
 rm -rf "$work"
 ls "$out"
