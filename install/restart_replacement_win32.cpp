@@ -2,6 +2,10 @@
 
 #include <windows.h>
 
+#include <cstring>
+#include <memory>
+#include <new>
+
 #include "base/install_codes.h"
 #include "base/install_status.h"
 #include "base/platform_win32.h"
@@ -50,6 +54,31 @@ bool QueueInWininit(const char* replacement, const char* target) {
   return true;
 }
 
+// Every deletion is a line "NUL=<path>" of the rename section, so the key
+// repeats; the profile writer keeps one line per key and would replace the
+// previous deletion. The section is therefore read whole, the line added,
+// and the section written back whole, which keeps every line as it is.
+// The path is in its short form, as the rename lines are.
+void AppendDeletionToWininit(const char* path) {
+  char profile[kPathChars];
+  char short_path[kPathChars];
+  if (!WininitPath(profile) || !ShortPath(path, short_path)) return;
+  // The largest section the Windows 95 family's profile calls handle.
+  constexpr DWORD kSectionBytes = 32767;
+  std::unique_ptr<char[]> section(new (std::nothrow) char[kSectionBytes]);
+  if (!section) return;
+  DWORD used = GetPrivateProfileSectionA(kRenameSection, section.get(), kSectionBytes, profile);
+  if (used >= kSectionBytes - 2) return;  // full, or cut: writing it back would lose lines
+  const size_t line_bytes = 4 + strlen(short_path) + 1;  // "NUL=" path NUL
+  if (used + line_bytes + 1 > kSectionBytes) return;
+  memcpy(section.get() + used, "NUL=", 4);
+  memcpy(section.get() + used + 4, short_path, line_bytes - 4);
+  section[used + line_bytes] = '\0';  // the list's closing NUL
+  WritePrivateProfileSectionA(kRenameSection, section.get(), profile);
+  // The Windows 95 family keeps profiles cached; this writes the file out.
+  WritePrivateProfileStringA(nullptr, nullptr, nullptr, profile);
+}
+
 }  // namespace
 
 bool QueueReplaceAtRestart(const char* replacement, const char* target) {
@@ -71,8 +100,7 @@ void QueueDeletionAtRestart(const char* path) {
   SystemVersion version;
   if (!QuerySystemVersion(&version)) return;
   if (version.platform_id == kPlatformWindows95) {
-    char profile[kPathChars];
-    if (WininitPath(profile)) WritePrivateProfileStringA(kRenameSection, "NUL", path, profile);
+    AppendDeletionToWininit(path);
   } else {
     MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
   }

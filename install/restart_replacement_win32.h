@@ -29,8 +29,9 @@ namespace kest {
 // reason when the write fails.
 bool QueueReplaceAtRestart(const char* replacement, const char* target);
 
-// Asks the system to delete path when it next starts: a rename to NUL in
-// WININIT.INI on the Windows 95 family, a pending move to nothing on
+// Asks the system to delete path when it next starts: a line "NUL=<short
+// path>" added to the rename section of WININIT.INI on the Windows 95 family
+// (earlier lines kept, deletions included), a pending move to nothing on
 // Windows NT. Reports nothing; a deletion that cannot be queued is left.
 void QueueDeletionAtRestart(const char* path);
 

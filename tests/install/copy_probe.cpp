@@ -4,6 +4,8 @@
 //
 //   copy_probe queue REPLACEMENT TARGET
 //       QueueReplaceAtRestart(REPLACEMENT, TARGET).
+//   copy_probe delete PATH...
+//       QueueDeletionAtRestart(PATH) for each PATH in turn.
 //   copy_probe copy ARCHIVE DESTINATION REPORT [--signed] [--silent] [--choices=C,C...]
 //       CopyPackageFiles over the bare archive ARCHIVE, from its first
 //       entry, with DESTINATION as the current directory and the install
@@ -123,6 +125,10 @@ int main(int argc, char** argv) {
   if (argc == 4 && strcmp(argv[1], "queue") == 0) {
     kest::QueueReplaceAtRestart(argv[2], argv[3]);
     return static_cast<int>(kest::Status().install_code);
+  }
+  if (argc >= 3 && strcmp(argv[1], "delete") == 0) {
+    for (int i = 2; i < argc; ++i) kest::QueueDeletionAtRestart(argv[i]);
+    return 0;
   }
   if (argc >= 5 && strcmp(argv[1], "copy") == 0) return kest::Copy(argc, argv, platform);
   return 2;

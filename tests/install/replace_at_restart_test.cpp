@@ -101,6 +101,39 @@ TEST_F(ReplaceAtRestart, QueuedOnEachFamilyAndCarriedOutByTheRestart) {
   }
 }
 
+// Deletions queued one after another (a component's shared files whose
+// counts reach zero) are all carried out, on the Windows 95 family too,
+// where each is a line with the same key.
+TEST_F(ReplaceAtRestart, EveryQueuedDeletionIsCarriedOut) {
+  for (const char* version : {"win95", "nt40"}) {
+    SCOPED_TRACE(version);
+    ScratchFolder scratch;
+    std::string arguments, expected_wininit = "[rename]\r\n";
+    std::vector<std::string> files;
+    for (const char* name : {"first shared library.dll", "second shared library.dll",
+                             "third shared library.dll"}) {
+      files.push_back(scratch.File(name));
+      ASSERT_TRUE(WriteWholeFile(files.back(), name));
+      arguments += " \"" + files.back() + "\"";
+      expected_wininit += "NUL=" + ShortPath(files.back()) + "\r\n";
+    }
+    test::ScopedWindowsVersion seen("copy_probe.exe", version);
+    test::ProcessResult run = test::RunProcess(
+        "\"" + test::BesideTestProgram("copy_probe.exe") + "\" delete" + arguments);
+    EXPECT_EQ(run.exit_code, 0u);
+    if (std::string(version) == "win95") {
+      std::string wininit;
+      ASSERT_TRUE(ReadWholeFile(WindowsFile("WININIT.INI"), &wininit));
+      EXPECT_EQ(wininit, expected_wininit);
+    }
+    for (const std::string& file : files) EXPECT_TRUE(FileExists(file));
+
+    ASSERT_TRUE(test::RestartPrefix());
+    for (const std::string& file : files) EXPECT_FALSE(FileExists(file)) << file;
+    ForgetQueuedReplacements();
+  }
+}
+
 TEST_F(ReplaceAtRestart, WhatCannotBeQueuedIsReportedAndQueuesNothing) {
   struct Case {
     const char* version;
