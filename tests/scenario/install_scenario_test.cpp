@@ -124,6 +124,11 @@ void ExpectRelease2In(const ScenarioRun& run, const std::string& folder) {
   EXPECT_TRUE(Contains(run.Record(), "full register"));
 }
 
+// folder, a backslash and as many letters as make a path of length characters.
+std::string PathOfLength(const std::string& folder, size_t length) {
+  return folder + "\\" + std::string(length - folder.size() - 1, 'd');
+}
+
 // After a run that met readme.txt in use: the old text still in place, the
 // new one beside it under a temporary name, the queuing in the log; after
 // the restart the new text in place and nothing beside it.
@@ -274,13 +279,12 @@ std::vector<Scenario> Scenarios() {
        [](ScenarioRun& run) { ExpectReplacedAtRestart(run); }, "readme.txt"},
       {"a file in use, Windows NT", "nt40", "release1", "release2", "/U0 /L \"%T\"", 0, nullptr,
        [](ScenarioRun& run) { ExpectReplacedAtRestart(run); }, "readme.txt"},
+      {"a destination of 210 characters", "win10", nullptr, "release2", "/U0 \"%T\"", 0,
+       [](ScenarioRun& run) { run.target = PathOfLength(run.target, 210); },
+       [](ScenarioRun& run) { ExpectRelease2In(run, run.target); }},
       {"a destination of 211 characters", "win10", nullptr, "release2", "/U0 \"%T\"",
        kInvalidFolder,
-       [](ScenarioRun& run) {
-         run.target += "\\";
-         run.target += std::string(211 - run.target.size(), 'd');
-         ASSERT_EQ(run.target.size(), 211u);
-       },
+       [](ScenarioRun& run) { run.target = PathOfLength(run.target, 211); },
        nothing_written},
       {"a damaged package", "win10", nullptr, nullptr, "/U0 \"%T\"", kDamagedPackage,
        [](ScenarioRun& run) {
