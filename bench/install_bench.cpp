@@ -13,7 +13,7 @@
 //                 --components CPACK.INI --dependencies CPACK.INF
 //                 --plain-copy PLAIN_COPY.EXE --nsis-target TARGET
 //                 --library DLL [--library DLL]... [--rounds N]
-//                 [--size-pair STUB NSIS_TARGET]
+//                 [--size-pair STUB NSIS_TARGET] [--keep]
 //
 // It runs inside scripts/with-wine.sh (WINEPREFIX, DISPLAY and `wine` are
 // set up there); bench/install_bench.sh builds everything and starts it.
@@ -21,7 +21,8 @@
 // obsolete files (looked for, and not found, in a fresh target) and the
 // dependency that names where an earlier release went.
 // --size-pair builds both installers once more with another stub and NSIS
-// target (the shipped 32-bit pair) and prints only their sizes.
+// target (the shipped 32-bit pair) and prints only their sizes. --keep
+// keeps the work folder (corpus, installers, the runs' output) at the end.
 //
 // What one run measures, seen from Linux:
 //   time    from starting `wine PROGRAM ARGS` to its end: what a user
@@ -68,6 +69,7 @@ struct Options {
   std::vector<std::string> libraries;
   std::string pair_stub, pair_nsis_target;
   int rounds = 5;
+  bool keep = false;  // the work folder stays, for a closer look
 };
 
 struct Run {
@@ -291,6 +293,7 @@ bool ParseOptions(int argc, char** argv, Options* options) {
     else if (a == "--nsis-target") ok = value(&options->nsis_target);
     else if (a == "--library") ok = value(&number) && (options->libraries.push_back(number), true);
     else if (a == "--rounds") ok = value(&number) && (options->rounds = atoi(number.c_str())) > 0;
+    else if (a == "--keep") options->keep = true;
     else if (a == "--size-pair") ok = value(&options->pair_stub) && value(&options->pair_nsis_target);
     else ok = false;
     if (!ok) return false;
@@ -379,7 +382,8 @@ int Main(const Options& options) {
          MedianPeakMb(kestinst.warm) - MedianPeakMb(plain.warm),
          MedianPeakMb(nsis.warm) - MedianPeakMb(plain.warm));
   printf("targets: KestInst/NSIS <= 1.0, KestInst/plain copy <= 1.3, installer size <= NSIS's\n");
-  RemoveFolder(setup.work);
+  if (options.keep) printf("work folder kept: %s\n", setup.work.c_str());
+  else RemoveFolder(setup.work);
   return 0;
 }
 
@@ -395,7 +399,7 @@ int main(int argc, char** argv) {
             "                     --components CPACK.INI --dependencies CPACK.INF\n"
             "                     --plain-copy PLAIN_COPY.EXE --nsis-target TARGET\n"
             "                     --library DLL [--library DLL]... [--rounds N]\n"
-            "                     [--size-pair STUB NSIS_TARGET]\n");
+            "                     [--size-pair STUB NSIS_TARGET] [--keep]\n");
     return 2;
   }
   return kest::bench::Main(options);
