@@ -19,6 +19,25 @@ bool WideMatches(unsigned unit, char letter) {
   return false;
 }
 
+// The first position from p below end whose byte is first_letter in either
+// case (letters other than i and s, which have no stand-ins), or end.
+// Eight bytes at a time: a word whose bytes, with the case bit set, equal
+// the letter nowhere is passed over whole.
+size_t NextCandidate(const uint8_t* bytes, size_t p, size_t end, char first_letter) {
+  const uint64_t ones = 0x0101010101010101ull, highs = 0x8080808080808080ull;
+  const uint64_t pattern = ones * static_cast<uint8_t>(first_letter);
+  for (; p + 8 <= end; p += 8) {
+    uint64_t word;
+    memcpy(&word, bytes + p, 8);
+    const uint64_t x = (word | (ones * 0x20)) ^ pattern;  // a zero byte where it may match
+    if (((x - ones) & ~x & highs) != 0) break;
+  }
+  for (; p < end; ++p) {
+    if (FoldAscii(bytes[p]) == first_letter) return p;
+  }
+  return end;
+}
+
 }  // namespace
 
 VersionKeyScan::VersionKeyScan(const char* name) : name_(name), length_(strlen(name)) {
@@ -26,7 +45,12 @@ VersionKeyScan::VersionKeyScan(const char* name) : name_(name), length_(strlen(n
 }
 
 void VersionKeyScan::Scan(const uint8_t* bytes, size_t size, size_t starts) {
+  // Both forms begin with the first letter's byte (UTF-16 little-endian
+  // puts an ASCII letter's byte first) unless a stand-in can take its place.
+  const char first = FoldAscii(static_cast<unsigned char>(name_[0]));
+  const bool skip = first >= 'a' && first <= 'z' && first != 'i' && first != 's';
   for (size_t p = 0; p < starts && !found_; ++p) {
+    if (skip && (p = NextCandidate(bytes, p, starts, first)) == starts) break;
     bool narrow = p + length_ <= size;
     bool wide = p + 2 * length_ <= size;
     for (size_t j = 0; j < length_ && (narrow || wide); ++j) {

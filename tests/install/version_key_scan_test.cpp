@@ -23,8 +23,8 @@ std::string Wide(const std::string& text) {
 // A UTF-16 little-endian unit.
 std::string Unit(unsigned u) { return std::string{char(u & 0xFF), char(u >> 8)}; }
 
-bool Scan(const std::string& bytes, size_t piece) {
-  VersionKeyScan scan("OLESelfRegister");
+bool Scan(const std::string& bytes, size_t piece, const char* name = "OLESelfRegister") {
+  VersionKeyScan scan(name);
   for (size_t at = 0; at < bytes.size(); at += piece) {
     const size_t n = std::min(piece, bytes.size() - at);
     scan.Feed(reinterpret_cast<const uint8_t*>(bytes.data()) + at, n);
@@ -65,6 +65,15 @@ TEST(VersionKeyScan, FindsTheNameOnlyWhereTheVersionLibraryCould) {
     }
     if (c.bytes.empty()) EXPECT_EQ(Scan(c.bytes, 1), c.may_hold) << c.what;
   }
+}
+
+// A name whose first letter has a stand-in is looked for at every offset.
+TEST(VersionKeyScan, NameStartingWithALetterThatHasStandIns) {
+  const std::string noise(40, '\x5A');
+  EXPECT_TRUE(Scan(noise + Unit(0x17F) + Wide("ize") + noise, 3, "Size"));
+  EXPECT_TRUE(Scan(noise + "\xA7ize", 5, "Size"));
+  EXPECT_TRUE(Scan(noise + Wide("SIZE"), 7, "Size"));
+  EXPECT_FALSE(Scan(noise + Wide("Siz") + noise, 2, "Size"));
 }
 
 }  // namespace
