@@ -66,7 +66,6 @@ bool PackageReader::NextEntry() {
   }
   has_entry_ = false;
   data_ = nullptr;
-  owned_.reset();
   if (!ReadEntry()) return false;
   if (entry_.id == kEndMarkerId) {
     Record(kReaderEndOfArchive);
@@ -93,14 +92,17 @@ uint32_t PackageReader::LoadEntryData() {
   if (size > packed_size_limit_) return kCodeOutOfMemory;
   // A source in memory lends them: no allocation, no copy.
   if ((data_ = source_->Lend(size)) != nullptr) return 0;
-  owned_.reset(new (std::nothrow) uint8_t[size == 0 ? 1 : size]);
-  if (!owned_) return kCodeOutOfMemory;
+  if (size > owned_size_ || !owned_) {
+    // The smaller block goes first: never two at once.
+    owned_.reset();
+    owned_size_ = 0;
+    owned_.reset(new (std::nothrow) uint8_t[size == 0 ? 1 : size]);
+    if (!owned_) return kCodeOutOfMemory;
+    owned_size_ = size;
+  }
   uint32_t got = 0;
   const uint32_t error = ReadFully(*source_, owned_.get(), size, &got);
-  if (error != 0) {
-    owned_.reset();
-    return error;
-  }
+  if (error != 0) return error;
   data_ = owned_.get();
   // Data cut short by the end of the source reads as zeros; the entry then
   // fails its CRC when extracted.

@@ -93,9 +93,12 @@ class PackageReader {
   // Reads the next header into entry_; false with the code recorded.
   bool ReadEntry();
   // Makes the current entry's packed data available: lent by the source
-  // when it holds them in memory, else allocated and read (zero-filled past
-  // the end of the source). Returns 0, kCodeOutOfMemory or the read's
-  // system error code.
+  // when it holds them in memory, else read (zero-filled past the end of
+  // the source) into owned_, which is kept from entry to entry and only
+  // replaced by a larger block when an entry does not fit (a fresh block
+  // per entry costs the system a mapping, a page fault per page and an
+  // unmapping for each large entry). Returns 0, kCodeOutOfMemory or the
+  // read's system error code.
   uint32_t LoadEntryData();
   void ExtractStored(ByteSink& out);
   void ExtractCompressed(ByteSink& out);
@@ -109,6 +112,7 @@ class PackageReader {
   bool has_entry_ = false;
   const uint8_t* data_ = nullptr;          // the packed data: owned_ or lent by the source
   std::unique_ptr<uint8_t[]> owned_;
+  uint32_t owned_size_ = 0;                // bytes in owned_
   uint32_t archive_length_ = 0;
   uint32_t error_ = 0;
   bool entry_ok_ = true;

@@ -31,6 +31,7 @@
 #include "archive/win32_output_files.h"
 #include "base/host_status_platform.h"
 #include "base/install_status.h"
+#include "bench/copy_tree_win32.h"
 #include "install/copy_pass_win32.h"
 #include "packaging/archive_writer.h"
 #include "packaging/vector_sink.h"
@@ -130,26 +131,7 @@ void PrintFigures(double start) {
 // The floor: CopyFileA of every file, folders created on the way.
 int PlainCopy(const std::string& source, const std::string& destination) {
   const double start = Now();
-  CreateDirectoryA(destination.c_str(), nullptr);
-  WIN32_FIND_DATAA folder;
-  HANDLE folders = FindFirstFileA((source + "\\*").c_str(), &folder);
-  if (folders == INVALID_HANDLE_VALUE) return 1;
-  do {
-    const std::string name = folder.cFileName;
-    if (name == "." || name == "..") continue;
-    const std::string from = source + "\\" + name, to = destination + "\\" + name;
-    CreateDirectoryA(to.c_str(), nullptr);
-    WIN32_FIND_DATAA file;
-    HANDLE files = FindFirstFileA((from + "\\*").c_str(), &file);
-    if (files == INVALID_HANDLE_VALUE) continue;
-    do {
-      if (file.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-      const std::string leaf = file.cFileName;
-      if (!CopyFileA((from + "\\" + leaf).c_str(), (to + "\\" + leaf).c_str(), FALSE)) return 1;
-    } while (FindNextFileA(files, &file));
-    FindClose(files);
-  } while (FindNextFileA(folders, &folder));
-  FindClose(folders);
+  if (!bench::CopyTree(source, destination)) return 1;
   PrintFigures(start);
   return 0;
 }

@@ -18,6 +18,7 @@
 #include "install/restart_replacement_win32.h"
 #include "install/self_registration_win32.h"
 #include "install/target_path.h"
+#include "install/text_set.h"
 #include "resources/string_ids.h"
 
 namespace kest {
@@ -103,7 +104,7 @@ class CopyPass {
   bool ok_ = true;
   // Folders whose chain and write test passed in this pass, with their
   // trailing backslash.
-  StringList prepared_folders_;
+  TextSet prepared_folders_;
 };
 
 bool CopyPass::CopyEntry() {
@@ -274,12 +275,11 @@ uint32_t CopyPass::PrepareFolderOf(const char* path) {
     if (*p == '\\') last_separator = p;
   }
   if (last_separator != nullptr) last_separator[1] = '\0';
-  for (const StringList::Node* n = prepared_folders_.head(); n != nullptr; n = n->next) {
-    if (lstrcmpA(n->text, folder) == 0) return kSuccess;
-  }
+  // Target paths are lower-cased, so equal folders are equal bytes.
+  if (prepared_folders_.Contains(folder)) return kSuccess;
   const uint32_t code = CreateFoldersFor(folders_, path, parts_.created_folders);
   // Not remembered when memory is short: the folder is prepared again.
-  if (code == kSuccess) prepared_folders_.Append(folder);
+  if (code == kSuccess) prepared_folders_.Insert(folder);
   return code;
 }
 

@@ -3,13 +3,17 @@
 #include <windows.h>
 
 #include <cstring>
+#include <memory>
+#include <new>
 
+#include "archive/win32_file_source.h"
 #include "base/format_text.h"
 #include "base/install_codes.h"
 #include "base/install_log.h"
 #include "base/install_options.h"
 #include "base/install_status.h"
 #include "base/text_limits.h"
+#include "install/version_key_scan.h"
 #include "install/version_resource_win32.h"
 #include "resources/string_ids.h"
 
@@ -120,13 +124,35 @@ Outcome RegisterLibrary(const char* name, InstallerContext& context) {
   return outcome;
 }
 
+constexpr char kSelfRegisterValue[] = "OLESelfRegister";
+
+// False only when the file's bytes cannot hold the value's name
+// (install/version_key_scan.h), which spares the version library's slow
+// reading of every library without it. Whatever stops the reading leaves
+// the answer to the version library.
+bool MayDeclareSelfRegistration(const char* full_path) {
+  constexpr DWORD kPiece = 64 * 1024;
+  Win32File file;
+  if (OpenFileForReading(full_path, FILE_FLAG_SEQUENTIAL_SCAN, &file) != 0) return true;
+  std::unique_ptr<uint8_t[]> piece(new (std::nothrow) uint8_t[kPiece]);
+  if (!piece) return true;
+  VersionKeyScan scan(kSelfRegisterValue);
+  DWORD got = 0;
+  do {
+    if (!ReadFile(file.get(), piece.get(), kPiece, &got, nullptr)) return true;
+    scan.Feed(piece.get(), got);
+  } while (got != 0 && !scan.MayHold());
+  return scan.MayHold();
+}
+
 }  // namespace
 
 bool IsSelfRegistering(const char* path) {
   char full[kPathChars];
   if (!HasRegisteringExtension(path) || !MakeFullPath(path, full)) return false;
+  if (!MayDeclareSelfRegistration(full)) return false;
   VersionResource version;
-  return version.Load(full) && version.HasString("OLESelfRegister");
+  return version.Load(full) && version.HasString(kSelfRegisterValue);
 }
 
 bool RegisterInstalledFiles(uint32_t& options, const StringList& installed_files,

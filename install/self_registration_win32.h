@@ -31,7 +31,8 @@ namespace kest {
 // string table of the first translation in its version resource holds a
 // value "OLESelfRegister", whatever it holds. A missing file, or one
 // without version resource or translation, does not count. The file is
-// never loaded to find out.
+// never loaded to find out, and a file whose bytes cannot hold the name
+// (install/version_key_scan.h) is answered without the version library.
 bool IsSelfRegistering(const char* path);
 
 // The registration pass, after the file copy. Nothing at all with the

@@ -23,3 +23,6 @@ echo "== signature check: MB/s of the installer's check against openssl dgst -md
 echo "== copy pass under Wine ($arch build) against a plain Win32 copy of the same files"
 KEST_WINE_ARCH="$arch" "$root/scripts/with-wine.sh" \
   wine "$root/build/$arch/bench/copy_pass_bench.exe" 7
+
+echo "== install under Wine against NSIS and a plain Win32 copy"
+bash "$root/bench/install_bench.sh"
