@@ -146,11 +146,15 @@ int PerformInstall(HWND window, InstallRecord& record) {
   if (record.has_dependencies == 0 || ProcessDependencies(record)) {
     if (IsWizardRun(record)) SetPageStatus(record, window, IDS_INITIALIZING_FOLDERS, false);
     if (InstallFiles(*record.reader, record)) {
+      // Only the registration pass leaves a code pending on success: a
+      // component that could not be loaded or did not register.
+      const bool registration_failed = Status().install_code == kCodeSelfRegisterFailed ||
+                                       (record.options & kStateRegistrationFailed) != 0;
       ResetStatus();
       record.options |= kStateInstalled;
       // A wizard run says so in its completion dialog; a silent run has
-      // only its exit code to tell that a component did not register.
-      if (!IsWizardRun(record) && (record.options & kStateRegistrationFailed) != 0) {
+      // only its exit code to tell.
+      if (!IsWizardRun(record) && registration_failed) {
         SetError(kCodeSelfRegisterFailed, kButtonsExitOnly, nullptr, 0);
       }
     } else if (Status().user_choice == kChoiceRetry) {
