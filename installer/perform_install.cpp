@@ -31,10 +31,9 @@ bool IsWizardRun(const InstallRecord& record) {
   return (record.options & kOptionUiLevelMask) == kUiLevelFull;
 }
 
-void SetPageStatus(HWND page, uint32_t string_id, bool lock) {
+void SetPageStatus(const InstallRecord& record, HWND page, uint32_t string_id, bool lock) {
   char text[kTextBytes] = {};
-  LoadStringA(reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(page, GWLP_HINSTANCE)), string_id,
-              text, sizeof(text));
+  LoadStringA(record.instance, string_id, text, sizeof(text));
   if (lock) {
     LockPageForInstall(page, text);
   } else {
@@ -141,17 +140,21 @@ int PerformInstall(HWND window, InstallRecord& record) {
     return 1;
   }
   if ((record.options & kOptionLogBit) != 0) Status().log.SetLogging(record.destination, record.options);
-  if (IsWizardRun(record)) SetPageStatus(window, IDS_LOOKING_FOR_FILES, true);
+  if (IsWizardRun(record)) SetPageStatus(record, window, IDS_LOOKING_FOR_FILES, true);
 
   int result = 1;
   if (record.has_dependencies == 0 || ProcessDependencies(record)) {
-    if (IsWizardRun(record)) SetPageStatus(window, IDS_INITIALIZING_FOLDERS, false);
+    if (IsWizardRun(record)) SetPageStatus(record, window, IDS_INITIALIZING_FOLDERS, false);
     if (InstallFiles(*record.reader, record)) {
+      // Only the registration pass leaves a code pending on success: a
+      // component that could not be loaded or did not register.
+      const bool registration_failed = Status().install_code == kCodeSelfRegisterFailed ||
+                                       (record.options & kStateRegistrationFailed) != 0;
       ResetStatus();
       record.options |= kStateInstalled;
       // A wizard run says so in its completion dialog; a silent run has
-      // only its exit code to tell that a component did not register.
-      if (!IsWizardRun(record) && (record.options & kStateRegistrationFailed) != 0) {
+      // only its exit code to tell.
+      if (!IsWizardRun(record) && registration_failed) {
         SetError(kCodeSelfRegisterFailed, kButtonsExitOnly, nullptr, 0);
       }
     } else if (Status().user_choice == kChoiceRetry) {

@@ -307,6 +307,17 @@ std::vector<Scenario> Scenarios() {
          EXPECT_TRUE(Contains(record, "folder=c:\\context ")) << record;
          EXPECT_TRUE(Contains(record, " np=1 ")) << record;
        }},
+      // The DLL search is limited to the system folder, but a component's
+      // own folder still serves the libraries it imports.
+      {"a component that needs a library beside it registers", "win10", nullptr, "sibling",
+       "/U0 /L \"%T\"", 0, nullptr,
+       [](ScenarioRun& run) {
+         const std::string log = run.Log();
+         EXPECT_TRUE(Contains(log, "Calling DllRegisterServer in \"" +
+                                       test::Lower(run.In("sibling_user.dll")) + "\""))
+             << log;
+         EXPECT_FALSE(Contains(log, "ERROR: ")) << log;
+       }},
       {"a silent run shows no window, even when it reports", "win10", nullptr, "windows",
        "/U0 \"%T\"", kSelfRegisterFailed, nullptr,
        [](ScenarioRun& run) {

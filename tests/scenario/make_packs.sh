@@ -1,12 +1,13 @@
 #!/bin/bash
 # Builds the scenario tests' small packs with kestpack into signed
 # installers, on the installer of this Windows build:
-#   make_packs.sh KESTPACK STUB KEY OUT PROBE_FOLDER OLD_DLL NEW_DLL
+#   make_packs.sh KESTPACK STUB KEY OUT PROBE_FOLDER OLD_DLL NEW_DLL USER_DLL HELPER_DLL
 # PROBE_FOLDER holds the recording components probe_<name>.dll.
 # OUT/<pack>.exe for each pack below. Every pack names its files and
 # manifests here, so a reader sees at once what a scenario installs.
 set -euo pipefail
 kestpack="$1" stub="$2" key="$3" out="$4" probes="$5" old_dll="$6" new_dll="$7"
+user_dll="$8" helper_dll="$9"
 if [ ! -x "$kestpack" ]; then
   echo "make_packs: no kestpack at $kestpack; run scripts/build.sh host first" >&2
   exit 1
@@ -100,6 +101,14 @@ cp "$probes/probe_windows.dll" "$files/b-windows.dll"
 components windows 1.0
 dependencies windows
 pack windows 2026-06-01T12:00:00Z
+
+# sibling: a component that needs a library shipped beside it.
+files="$(stage sibling)"
+cp "$user_dll" "$files/sibling_user.dll"
+cp "$helper_dll" "$files/sibling_helper.dll"
+components sibling 1.0
+dependencies sibling
+pack sibling 2026-06-01T12:00:00Z
 
 # spill: two files of 300 KiB that do not compress, behind a small one;
 # on a drive of 512 KiB the second big one does not fit.
