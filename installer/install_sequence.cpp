@@ -10,7 +10,9 @@
 #include "installer/install_record.h"
 #include "base/install_status.h"
 #include "resources/string_ids.h"
+#include "installer/manifest_reader.h"
 #include "installer/open_package.h"
+#include "installer/wizard.h"
 
 namespace kest {
 namespace {
@@ -95,8 +97,18 @@ void RunInstallSequence(HWND main_window) {
     if (CheckRights() && ReadCommandLine(*record)) {
       // Opening the package checks its signature; a failure has been
       // reported and its code is the run's exit code.
+      const bool wizard = (record->options & kOptionUiLevelMask) == kUiLevelFull;
+      HWND wait_box = wizard ? OpenPleaseWaitBox(main_window) : nullptr;
       record->reader = OpenPackage();
-      // The manifests and the install itself follow here.
+      if (record->reader != nullptr && record->reader->IsUsable()) {
+        ClosePleaseWaitBox(wait_box);
+        ReadComponentManifest(record);
+        ReadDependencyManifest(record);
+        record->destination_known =
+            (record->options & (kOptionKeepFolder | kStateFolderGiven)) != 0 ? 1 : 0;
+        // The silent install and the earlier installation's folder follow here.
+        if (wizard) RunWizard(*record);
+      }
     }
     delete record;
   }

@@ -1,0 +1,150 @@
+// The wizard of the signed sample installer, used as a person would use it:
+// each scenario is a table of steps played on a new installer process by
+// the dialog driver, ending with the process's full exit code.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "resources/resource_ids.h"
+#include "tests/support/win32_test_support.h"
+#include "tests/ui/dialog_driver.h"
+
+namespace kest {
+namespace {
+
+using test::Escape;
+using test::ExpectChecked;
+using test::ExpectClear;
+using test::ExpectDialog;
+using test::ExpectExit;
+using test::ExpectHidden;
+using test::ExpectShown;
+using test::ExpectText;
+using test::ExpectTextHas;
+using test::Press;
+using test::Screenshot;
+using test::SetText;
+using test::Step;
+
+// The sample pack's first component and the folder its dependency manifest
+// proposes.
+constexpr char kProduct[] = "Morvane Components Starter Pack";
+constexpr char kDefaultFolder[] = "C:\\Morvane Components\\";
+
+std::vector<Step> Join(std::initializer_list<std::vector<Step>> parts) {
+  std::vector<Step> all;
+  for (const auto& part : parts) all.insert(all.end(), part.begin(), part.end());
+  return all;
+}
+
+// The agreement accepted and the welcome page passed.
+const std::vector<Step> kToDestination = {
+    ExpectDialog(IDD_AGREEMENT), Press(IDC_AGREE_CHECK), Press(IDC_NEXT),
+    ExpectDialog(IDD_WELCOME),   Press(IDC_NEXT),
+};
+
+// Exit Install confirmed with Yes: nothing installed, no completion dialog.
+const std::vector<Step> kConfirmExit = {
+    ExpectDialog(IDD_EXIT_CONFIRM), Press(IDC_NEXT), ExpectExit(0),
+};
+
+struct Scenario {
+  const char* name;
+  const char* arguments;
+  std::vector<Step> steps;
+};
+
+void Play(const Scenario& s, const char* version = "win10") {
+  SCOPED_TRACE(std::string(s.name) + " on " + version);
+  const std::string installer = test::SampleInstallerPath();
+  ASSERT_TRUE(test::FileExists(installer))
+      << "no signed sample installer at " << installer << "; scripts/sample.sh builds it";
+  test::ScopedWindowsVersion scoped("MorvaneSetup.exe", version);
+  test::RunScenario(installer, s.arguments, s.steps);
+}
+
+// Every way out of the wizard before anything is installed asks first, and
+// only Yes leaves; Escape asks too, except on the destination page.
+TEST(WizardScenario, ExitsAndWayBack) {
+  const Scenario scenarios[] = {
+      {"agreement: No stays, Exit Install and Yes leaves",
+       "",
+       Join({{ExpectDialog(IDD_AGREEMENT), Press(IDC_AGREE_CHECK), Press(IDC_EXIT_INSTALL),
+              ExpectDialog(IDD_EXIT_CONFIRM), Press(IDC_CANCEL_KEY), ExpectDialog(IDD_AGREEMENT),
+              ExpectChecked(IDC_AGREE_CHECK), Escape()},
+             kConfirmExit})},
+      {"welcome: Previous gives a fresh agreement page",
+       "",
+       Join({{ExpectDialog(IDD_AGREEMENT), Press(IDC_AGREE_CHECK), Press(IDC_NEXT),
+              ExpectDialog(IDD_WELCOME), ExpectText(IDC_COMPONENT_NAME, kProduct),
+              Press(IDC_PREVIOUS), ExpectDialog(IDD_AGREEMENT), ExpectClear(IDC_AGREE_CHECK),
+              Press(IDC_AGREE_CHECK), Press(IDC_NEXT), ExpectDialog(IDD_WELCOME), Escape(),
+              ExpectDialog(IDD_EXIT_CONFIRM), Press(IDC_CANCEL_KEY), ExpectDialog(IDD_WELCOME),
+              Press(IDC_EXIT_INSTALL)},
+             kConfirmExit})},
+      {"folder page: Escape does nothing, No stays, Yes leaves",
+       "",
+       Join({kToDestination,
+             {ExpectDialog(IDD_CHOOSE_FOLDER), Escape(), ExpectDialog(IDD_CHOOSE_FOLDER),
+              ExpectText(IDC_FOLDER_EDIT, kDefaultFolder), ExpectShown(IDC_BROWSE),
+              ExpectHidden(IDC_STATUS_LINE), Press(IDC_EXIT_INSTALL),
+              ExpectDialog(IDD_EXIT_CONFIRM), Press(IDC_CANCEL_KEY),
+              ExpectDialog(IDD_CHOOSE_FOLDER), ExpectShown(IDC_NEXT), Press(IDC_EXIT_INSTALL)},
+             kConfirmExit})},
+      // Browse keeps the record's folder until a folder is chosen: what was
+      // typed before is replaced by it.
+      {"folder page: Browse shows the folder held by the run",
+       "",
+       Join({kToDestination,
+             {ExpectDialog(IDD_CHOOSE_FOLDER), SetText(IDC_FOLDER_EDIT, "c:\\typed"),
+              Press(IDC_BROWSE), ExpectDialog(IDD_CHOOSE_FOLDER),
+              ExpectText(IDC_FOLDER_EDIT, kDefaultFolder), Press(IDC_EXIT_INSTALL)},
+             kConfirmExit})},
+      {"/F: the confirm page shows the folder known",
+       "/F",
+       Join({kToDestination,
+             {ExpectDialog(IDD_CONFIRM_FOLDER), ExpectText(IDC_STATUS_LINE, kDefaultFolder),
+              ExpectShown(IDC_NEXT), Escape(), ExpectDialog(IDD_CONFIRM_FOLDER),
+              Press(IDC_EXIT_INSTALL)},
+             kConfirmExit})},
+      {"a folder on the command line: the confirm page shows it",
+       "\"c:\\Given Folder & Co\"",
+       Join({kToDestination,
+             {ExpectDialog(IDD_CONFIRM_FOLDER),
+              ExpectText(IDC_STATUS_LINE, "c:\\Given Folder & Co"), Press(IDC_EXIT_INSTALL)},
+             kConfirmExit})},
+  };
+  for (const Scenario& s : scenarios) Play(s);
+  EXPECT_FALSE(test::FileExists("c:\\Given Folder & Co"));
+}
+
+// The whole way through, as a first-time user goes it: the box forgotten,
+// the reminder, the pages, and the default folder. Every dialog is
+// photographed for the README.
+TEST(WizardScenario, MainScenarioOnEveryFamily) {
+  const Scenario main_scenario = {
+      "main",
+      "",
+      {ExpectDialog(IDD_AGREEMENT), ExpectClear(IDC_AGREE_CHECK),
+       ExpectTextHas(IDC_AGREEMENT_TEXT, "MORVANE COMPONENTS SOFTWARE LICENCE"),
+       ExpectTextHas(IDC_AGREEMENT_TEXT, "Copyright (C) Morvane. All rights reserved."),
+       Screenshot("agreement"), Press(IDC_NEXT),
+       ExpectDialog(IDD_AGREEMENT_REMINDER), Screenshot("reminder"), Press(IDC_NEXT),
+       ExpectDialog(IDD_AGREEMENT), ExpectClear(IDC_AGREE_CHECK), Press(IDC_AGREE_CHECK),
+       ExpectChecked(IDC_AGREE_CHECK), Press(IDC_NEXT),
+       ExpectDialog(IDD_WELCOME), ExpectText(IDC_COMPONENT_NAME, kProduct), Screenshot("welcome"),
+       Press(IDC_EXIT_INSTALL), ExpectDialog(IDD_EXIT_CONFIRM), Screenshot("exit-confirm"),
+       Press(IDC_CANCEL_KEY), ExpectDialog(IDD_WELCOME), Press(IDC_NEXT),
+       ExpectDialog(IDD_CHOOSE_FOLDER), ExpectText(IDC_FOLDER_EDIT, kDefaultFolder),
+       Screenshot("folder"), Press(IDC_NEXT),
+       ExpectDialog(IDD_COMPLETE), Screenshot("complete"), Press(IDC_NEXT), ExpectExit(0)}};
+  for (const char* version : {"win95", "nt40", "win10"}) {
+    Play(main_scenario, version);
+    EXPECT_TRUE(test::FileExists("c:\\Morvane Components\\readme.txt")) << version;
+    test::RemoveTree("c:\\Morvane Components");
+  }
+}
+
+}  // namespace
+}  // namespace kest
