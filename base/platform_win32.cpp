@@ -4,11 +4,14 @@
 
 namespace kest {
 
-bool QueryPlatformId(uint32_t* id) {
-  OSVERSIONINFOA version = {};
-  version.dwOSVersionInfoSize = sizeof(version);  // 148 bytes: the form every family knows
-  if (!GetVersionExA(&version)) return false;
-  *id = version.dwPlatformId;
+bool QuerySystemVersion(SystemVersion* version) {
+  OSVERSIONINFOA info = {};
+  info.dwOSVersionInfoSize = sizeof(info);  // 148 bytes: the form every family knows
+  if (!GetVersionExA(&info)) {
+    *version = SystemVersion{0, 0};
+    return false;
+  }
+  *version = SystemVersion{info.dwPlatformId, info.dwMajorVersion};
   return true;
 }
 

@@ -33,6 +33,21 @@ const Table* LoadOnce(Fill fill) {
 
 }  // namespace
 
+void RestrictDllSearch() {
+  HMODULE kernel = GetModuleHandleA("kernel32.dll");
+  if (kernel == nullptr) return;
+  using SetDefaultDirectories = BOOL(WINAPI*)(DWORD);
+  using SetDirectory = BOOL(WINAPI*)(LPCSTR);
+  constexpr DWORD kSearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
+  if (auto set_default = GetProcedure<SetDefaultDirectories>(kernel, "SetDefaultDllDirectories")) {
+    set_default(kSearchSystem32);
+  }
+  // An empty text removes the current directory from the search order.
+  if (auto set_directory = GetProcedure<SetDirectory>(kernel, "SetDllDirectoryA")) {
+    set_directory("");
+  }
+}
+
 HMODULE LoadSystemLibrary(const char* file_name) {
   char path[MAX_PATH];
   UINT length = GetSystemDirectoryA(path, MAX_PATH);
@@ -41,7 +56,7 @@ HMODULE LoadSystemLibrary(const char* file_name) {
   if (length + 1 + name_length >= MAX_PATH) return nullptr;
   if (path[length - 1] != '\\') path[length++] = '\\';
   lstrcpyA(path + length, file_name);
-  return LoadLibraryA(path);
+  return LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
 const RegistryApi* Registry() {

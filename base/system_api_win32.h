@@ -18,8 +18,17 @@
 
 namespace kest {
 
-// LoadLibrary of "<system folder>\<file_name>"; null when the path does not
-// fit or the library cannot be loaded.
+// Where the running Windows has the calls (Windows 8, and earlier systems
+// with their security updates), limits the DLL search of the whole process
+// to the system folder and takes the current directory out of it, so that
+// libraries the system loads on its own behalf cannot be planted either.
+// Looked up at run time: older systems start without them and rely on the
+// full paths below. Called first thing at entry.
+void RestrictDllSearch();
+
+// Loads "<system folder>\<file_name>", with the libraries it needs searched
+// from the system folder first; null when the path does not fit or the
+// library cannot be loaded.
 HMODULE LoadSystemLibrary(const char* file_name);
 
 // advapi32: the registry calls.

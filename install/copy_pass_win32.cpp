@@ -53,7 +53,9 @@ class CopyPass {
  public:
   CopyPass(PackageReader& reader, const CopyPassParts& parts)
       : reader_(reader), parts_(parts), targets_(folders_, parts.scriba_folder) {
-    if (!QueryPlatformId(&platform_)) platform_ = 0;  // the replacing move
+    SystemVersion version;
+    QuerySystemVersion(&version);  // zero on failure: the replacing move
+    platform_ = version.platform_id;
   }
 
   bool Run() {

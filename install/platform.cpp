@@ -10,7 +10,7 @@ namespace kest {
 
 bool PlatformMatches(const char* name, const SystemVersion* version) {
   if (name == nullptr || *name == '\0') return false;
-  if (version != nullptr && version->platform_id == kPlatformWindows) {
+  if (version != nullptr && version->platform_id == kPlatformWindows95) {
     return strcmp(name, "WIN_95") == 0;
   }
   if (version != nullptr && version->platform_id == kPlatformNt) {

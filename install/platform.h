@@ -11,16 +11,9 @@
 #pragma once
 #include <cstdint>
 
+#include "base/system_version.h"
+
 namespace kest {
-
-constexpr uint32_t kPlatformWindows = 1;  // VER_PLATFORM_WIN32_WINDOWS
-constexpr uint32_t kPlatformNt = 2;       // VER_PLATFORM_WIN32_NT
-
-// What the system's extended version query says.
-struct SystemVersion {
-  uint32_t platform_id;
-  uint32_t major;
-};
 
 // True when the system described by version is the platform called name.
 // An absent or empty name is false, unreported. version null (the query

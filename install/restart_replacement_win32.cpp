@@ -53,11 +53,11 @@ bool QueueInWininit(const char* replacement, const char* target) {
 }  // namespace
 
 bool QueueReplaceAtRestart(const char* replacement, const char* target) {
-  uint32_t platform = 0;
-  if (!QueryPlatformId(&platform)) return Refuse(kCodeRestartCopyFailed, replacement);
-  if (platform == kPlatformWindows95) {
+  SystemVersion version;
+  if (!QuerySystemVersion(&version)) return Refuse(kCodeRestartCopyFailed, replacement);
+  if (version.platform_id == kPlatformWindows95) {
     if (!QueueInWininit(replacement, target)) return false;
-  } else if (platform == kPlatformNt) {
+  } else if (version.platform_id == kPlatformNt) {
     if (!MoveFileExA(replacement, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT))
       return Refuse(kCodeRestartCopyFailed, replacement);
   } else {
@@ -68,9 +68,9 @@ bool QueueReplaceAtRestart(const char* replacement, const char* target) {
 }
 
 void QueueDeletionAtRestart(const char* path) {
-  uint32_t platform = 0;
-  if (!QueryPlatformId(&platform)) return;
-  if (platform == kPlatformWindows95) {
+  SystemVersion version;
+  if (!QuerySystemVersion(&version)) return;
+  if (version.platform_id == kPlatformWindows95) {
     char profile[kPathChars];
     if (WininitPath(profile)) WritePrivateProfileStringA(kRenameSection, "NUL", path, profile);
   } else {

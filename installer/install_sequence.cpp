@@ -4,28 +4,29 @@
 #include <memory>
 #include <new>
 
-#include "installer/administrator.h"
+#include "archive/package_reader.h"
 #include "base/command_line.h"
 #include "base/install_codes.h"
-#include "installer/install_record.h"
 #include "base/install_status.h"
-#include "resources/string_ids.h"
+#include "base/platform_win32.h"
+#include "install/platform_win32.h"
+#include "installer/administrator.h"
+#include "installer/install_record.h"
+#include "installer/main_window.h"
 #include "installer/manifest_reader.h"
 #include "installer/open_package.h"
 #include "installer/wizard.h"
+#include "manifest/string_list.h"
+#include "resources/string_ids.h"
 
 namespace kest {
 namespace {
 
-constexpr DWORD kPlatformNt = VER_PLATFORM_WIN32_NT;
+// The longest destination a silent run installs into; the copy pass adds
+// the pack's own folders and names below it.
+constexpr size_t kSilentDestinationChars = 210;
 
 const char* g_command_line = "";
-
-bool IsWindowsNt() {
-  OSVERSIONINFOA version = {};
-  version.dwOSVersionInfoSize = sizeof(version);
-  return GetVersionExA(&version) && version.dwPlatformId == kPlatformNt;
-}
 
 // The installer's folder: drive and directory of the running executable,
 // ending in a backslash.
@@ -44,7 +45,8 @@ void FindInstallerFolder(char* folder) {
 
 // The steps of a run, each returning false when the run must end.
 bool CheckRights() {
-  if (IsWindowsNt() && !IsAdministrator()) {
+  SystemVersion version;
+  if (QuerySystemVersion(&version) && version.platform_id == kPlatformNt && !IsAdministrator()) {
     ReportError(kCodeAdminRequired, kButtonsExitOnly, nullptr, 0);
     return false;
   }
@@ -70,14 +72,92 @@ bool ReadCommandLine(InstallRecord& record) {
   return true;
 }
 
-}  // namespace
-
-int PerformInstall(HWND window, InstallRecord& record) {
-  // Folder preparation, the log and the file phases follow here.
-  (void)window;
-  (void)record;
-  return 1;
+// Allocates one of the record's lists, with Try Again on out of memory.
+bool MakeList(std::unique_ptr<StringList>& list) {
+  list.reset(new (std::nothrow) StringList);
+  while (!list) {
+    if (!RetryAfterOutOfMemory()) return false;
+    list.reset(new (std::nothrow) StringList);
+  }
+  return true;
 }
+
+// Opening the package and reading its manifests, with the please-wait box
+// of a wizard run around the opening. False when the package cannot be
+// used; the failure has been reported.
+bool OpenAndRead(InstallRecord& record, bool wizard) {
+  HWND please_wait = wizard ? OpenPleaseWaitBox(record.main_window) : nullptr;
+  // Opening the package checks its signature; a failure has been reported
+  // and its code is the run's exit code.
+  record.reader = OpenPackage();
+  bool usable = record.reader != nullptr;
+  if (usable && !record.reader->IsUsable()) {
+    ReportReaderError(record.reader->GetError(), nullptr, kButtonsExitOnly);
+    usable = false;
+  }
+  ClosePleaseWaitBox(please_wait);
+  if (!usable) return false;
+  // Their own failures are reported inside; the run goes on with whatever
+  // was read.
+  ReadComponentManifest(&record);
+  ReadDependencyManifest(&record);
+  return true;
+}
+
+// From the reading of the manifests to the end of the installation.
+void InstallOrRunWizard(InstallRecord& record) {
+  if ((record.options & kOptionKeepFolder) != 0) {
+    record.destination_known = 1;
+  } else {
+    record.destination_known = FindExistingFolder(record.instance, record) ? 1 : 0;
+  }
+  if (record.destination_known == 0 && (record.options & kStateFolderGiven) != 0) {
+    record.destination_known = 1;
+  }
+
+  if ((record.options & kOptionUiLevelMask) == kUiLevelSilent) {
+    if (strlen(record.destination) > kSilentDestinationChars) {
+      ReportError(kCodeInvalidFolder, kButtonsRetry, record.destination, IDS_LABEL_PATH);
+    } else {
+      PerformInstall(record.main_window, record);
+    }
+    return;
+  }
+  if (record.destination_known != 0) {
+    record.options &= ~kStateFolderPage;
+  } else {
+    record.options |= kStateFolderPage;
+  }
+  RunWizard(record);
+}
+
+// Everything after the record exists; returns when the run is to end.
+void RunWithRecord(InstallRecord& record, HWND main_window) {
+  record.instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(main_window, GWLP_HINSTANCE));
+  record.main_window = main_window;
+  if (!MakeList(record.installed_files) || !MakeList(record.created_folders)) return;
+  record.has_dependencies = 0;
+  FindInstallerFolder(record.installer_folder);
+
+  if (!CheckRights() || !ReadCommandLine(record)) return;
+  const bool wizard = (record.options & kOptionUiLevelMask) == kUiLevelFull;
+  if (!wizard) SetCursor(WaitCursor());
+
+  // Notices: the run goes on whatever the answer.
+  if (PlatformMatches("WIN_NT_35")) ReportError(kCodeNt3Notice, kButtonsExitOnly, nullptr, 0);
+  if (!FindScribaFolder(record.instance, record)) {
+    ReportError(kCodeHostNotFound, kButtonsExitOnly, nullptr, 0);
+  }
+
+  if (OpenAndRead(record, wizard)) InstallOrRunWizard(record);
+
+  // Clean-up: the log stops (with its closing line) while the run still
+  // knows its folder; the record then releases the reader, the manifests
+  // and the lists.
+  Status().log.SetLogging(nullptr, 0);
+}
+
+}  // namespace
 
 void SetInstallerCommandLine(const char* text) { g_command_line = text != nullptr ? text : ""; }
 
@@ -85,33 +165,11 @@ void RunInstallSequence(HWND main_window) {
   // Reports before the command line is read are always shown.
   Status().ui_level = kUiLevelFull;
 
-  InstallRecord* record = nullptr;
-  while ((record = new (std::nothrow) InstallRecord) == nullptr) {
-    if (!RetryAfterOutOfMemory()) break;
-  }
-  if (record != nullptr) {
-    record->instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(main_window, GWLP_HINSTANCE));
-    record->main_window = main_window;
-    FindInstallerFolder(record->installer_folder);
-
-    if (CheckRights() && ReadCommandLine(*record)) {
-      // Opening the package checks its signature; a failure has been
-      // reported and its code is the run's exit code.
-      const bool wizard = (record->options & kOptionUiLevelMask) == kUiLevelFull;
-      HWND wait_box = wizard ? OpenPleaseWaitBox(main_window) : nullptr;
-      record->reader = OpenPackage();
-      if (record->reader != nullptr && record->reader->IsUsable()) {
-        ClosePleaseWaitBox(wait_box);
-        ReadComponentManifest(record);
-        ReadDependencyManifest(record);
-        record->destination_known =
-            (record->options & (kOptionKeepFolder | kStateFolderGiven)) != 0 ? 1 : 0;
-        // The silent install and the earlier installation's folder follow here.
-        if (wizard) RunWizard(*record);
-      }
-    }
-    delete record;
-  }
+  std::unique_ptr<InstallRecord> record(new (std::nothrow) InstallRecord);
+  while (!record && RetryAfterOutOfMemory()) record.reset(new (std::nothrow) InstallRecord);
+  if (record) RunWithRecord(*record, main_window);
+  record.reset();
+  SetCursor(ArrowCursor());
   DestroyWindow(main_window);
 }
 

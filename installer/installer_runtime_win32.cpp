@@ -121,6 +121,14 @@ std::size_t strlen(const char* text) {
   return n;
 }
 
+char* strchr(const char* text, int value) {
+  const char wanted = static_cast<char>(value);
+  for (;; ++text) {
+    if (*text == wanted) return const_cast<char*>(text);
+    if (*text == '\0') return nullptr;
+  }
+}
+
 int strcmp(const char* a, const char* b) {
   for (; *a != '\0' && *a == *b; ++a, ++b) {
   }

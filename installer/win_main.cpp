@@ -5,6 +5,7 @@
 
 #include "installer/install_sequence.h"
 #include "base/install_status.h"
+#include "base/system_api_win32.h"
 #include "installer/main_window.h"
 #include "base/win32_log_backend.h"
 #include "base/win32_status_platform.h"
@@ -29,6 +30,7 @@ class Bitmap {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int) {
+  kest::RestrictDllSearch();
   kest::SetInstallerCommandLine(command_line);
   Bitmap welcome(LoadBitmapA(instance, MAKEINTRESOURCEA(IDB_WELCOME)));
 

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "base/system_api_win32.h"
+#include "base/text_limits.h"
 
 namespace kest {
 
@@ -37,5 +38,12 @@ class RegistryKey {
 
   HKEY key_ = nullptr;
 };
+
+// Reads the text value value_name of key_path under HKEY_LOCAL_MACHINE
+// (opened for reading; the value's type is not looked at) into out and
+// returns true. Data without a terminator gets one. False, with out
+// untouched, when the key or value cannot be read, or the text is empty or
+// does not fit out whole.
+bool ReadMachineText(const char* key_path, const char* value_name, char (&out)[kPathChars]);
 
 }  // namespace kest

@@ -42,17 +42,38 @@ KEST_WINE_ARCH="$arch" scripts/with-wine.sh bash -c '
     fi
   }
 
-  run 0x00000000 "$win_build\\sample\\MorvaneSetup.exe" /U0 /L "\"c:\\Morvane Components\""
+  run 0x00000000 "$win_build\\sample\\MorvaneSetup.exe" /U0 /L "c:\\Morvane Components"
   echo
   echo "The same package with one byte of its archive changed is refused (0x8040F001):"
   cp "$build/sample/MorvaneSetup.exe" "$build/sample/Tampered.exe"
   size=$(stat -c %s "$build/sample/Tampered.exe")
   printf "\\xff" | dd of="$build/sample/Tampered.exe" bs=1 seek=$((size - 200)) conv=notrunc status=none
   run 0x8040F001 "$win_build\\sample\\Tampered.exe" /U0
+  echo
+  echo "Installed into c:\\Morvane Components:"
   if [ -d "$target" ]; then
-    echo "Installed into c:\\Morvane Components:"
-    (cd "$target" && find . -type f | sort)
-    if [ -f "$target/install.log" ]; then echo; cat "$target/install.log"; fi
+    (cd "$target" && find . -type f -printf "%10s  %p\n" | sort -k2)
+  else
+    echo "demo: FAILED: the installer made no folder c:\\Morvane Components" >&2
+    failures=$((failures + 1))
+  fi
+  # Every file of the sample pack, and the log the run was asked for.
+  for file in readme.txt help/grid.txt morvgrid.dll install.log; do
+    if [ ! -f "$target/$file" ]; then
+      echo "demo: FAILED: $file was not installed" >&2
+      failures=$((failures + 1))
+    fi
+  done
+  for file in readme.txt help/grid.txt; do
+    if [ -f "$target/$file" ] && ! cmp -s "samples/morvane/files/$file" "$target/$file"; then
+      echo "demo: FAILED: $file differs from the pack" >&2
+      failures=$((failures + 1))
+    fi
+  done
+  if [ -f "$target/install.log" ]; then
+    echo
+    echo "install.log:"
+    tr -d "\r" <"$target/install.log"
   fi
   [ "$failures" = 0 ]'
 status=$?

@@ -20,7 +20,7 @@ namespace {
 using test::V;
 
 TEST(Platform, NamesMatchTheirFamilyAndVersionExactly) {
-  const SystemVersion win95 = {kPlatformWindows, 4}, win98 = {kPlatformWindows, 4},
+  const SystemVersion win95 = {kPlatformWindows95, 4}, win98 = {kPlatformWindows95, 4},
                       nt351 = {kPlatformNt, 3}, nt40 = {kPlatformNt, 4}, nt10 = {kPlatformNt, 10};
   struct Case {
     const char* name;

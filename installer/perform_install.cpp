@@ -1,0 +1,165 @@
+// PerformInstall, PrepareFolder and InstallFiles: the installation itself,
+// after the destination is chosen.
+#include <windows.h>
+
+#include <cstring>
+
+#include "archive/package_reader.h"
+#include "base/error_table.h"
+#include "base/install_codes.h"
+#include "base/install_status.h"
+#include "base/system_api_win32.h"
+#include "install/copy_pass_win32.h"
+#include "install/folder_creation.h"
+#include "install/folder_system_win32.h"
+#include "install/installer_context_win32.h"
+#include "install/obsolete_files_win32.h"
+#include "install/prerequisite_win32.h"
+#include "install/self_registration_win32.h"
+#include "installer/install_record.h"
+#include "installer/install_sequence.h"
+#include "installer/main_window.h"
+#include "manifest/string_list.h"
+#include "resources/resource_ids.h"
+#include "resources/string_ids.h"
+#include "ui/page_progress_win32.h"
+
+namespace kest {
+namespace {
+
+bool IsWizardRun(const InstallRecord& record) {
+  return (record.options & kOptionUiLevelMask) == kUiLevelFull;
+}
+
+void SetPageStatus(HWND page, uint32_t string_id, bool lock) {
+  char text[kTextBytes] = {};
+  LoadStringA(reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(page, GWLP_HINSTANCE)), string_id,
+              text, sizeof(text));
+  if (lock) {
+    LockPageForInstall(page, text);
+  } else {
+    SetStatusLine(page, text);
+  }
+  SetCursor(WaitCursor());
+}
+
+// After a failure answered with Try Again: no code pending, the page's
+// input controls usable again, the page stays open.
+int StayOnPage(HWND page) {
+  ResetStatus();
+  PageControlsOn(page, nullptr);
+  return 0;
+}
+
+// The dependency pass: every pending dependency in turn until the list is
+// empty or one of them leaves a code pending. A dependency is taken off the
+// list once judged, so another attempt does not run it again.
+bool ProcessDependencies(InstallRecord& record) {
+  const DependencyPass pass = {record.destination, record.installer_folder, record.scriba_folder,
+                               record.options, &PageProgress()};
+  do {
+    if (IsWizardRun(record)) SetCursor(WaitCursor());
+    ProcessNextDependency(pass, record.dependencies);
+  } while (record.dependencies && Status().install_code == 0);
+  return Status().install_code == 0;
+}
+
+}  // namespace
+
+uint32_t PrepareFolder(InstallRecord& record) {
+  char folder[kPathChars];
+  const size_t length = strlen(record.destination);
+  uint32_t r = 0;
+  if (length == 0 || length + 2 > sizeof(folder)) {
+    r = kCodeInvalidFolder;
+  } else {
+    memcpy(folder, record.destination, length + 1);
+    if (CharPrevA(folder, folder + length)[0] != '\\') {
+      folder[length] = '\\';
+      folder[length + 1] = '\0';
+    }
+    FolderSystemWin32 folders;
+    r = CreateFoldersFor(folders, folder, record.created_folders.get());
+    if (r == 0 && !SetCurrentDirectoryA(folder)) r = GetLastError();
+    if (r == 0) {
+      // The full form as Windows has it. Taken only from a folder that did
+      // become current: another current directory is no destination.
+      char full[kPathChars];
+      const DWORD n = GetCurrentDirectoryA(sizeof(full), full);
+      if (n > 0 && n < sizeof(full)) memcpy(record.destination, full, n + 1);
+    }
+  }
+  if (r == 0) return 0;
+  const uint32_t code = MapSystemError(r);
+  return code == kCodeFileInUse ? kCodeFolderAccessDenied : code;
+}
+
+bool InstallFiles(PackageReader& reader, InstallRecord& record) {
+  bool result = false;
+  const ComApi* com = Com();
+  const bool com_ready = com != nullptr && SUCCEEDED(com->initialize(nullptr));
+  if (!com_ready) {
+    ReportError(kCodeSystemError, kButtonsExitOnly, nullptr, 0);
+  } else {
+    InstallerContextPtr context(CreateInstallerContext(record.context_text));
+    while (!context && RetryAfterOutOfMemory()) {
+      context.reset(CreateInstallerContext(record.context_text));
+    }
+    if (context) {
+      const CopyPassParts parts = {&record.options,
+                                   record.destination,
+                                   record.scriba_folder,
+                                   record.installed_files.get(),
+                                   record.created_folders.get(),
+                                   context.get(),
+                                   &PageProgress()};
+      result = RemoveObsoleteFiles(record.destination, record.obsolete_files.get(), *context) &&
+               CopyPackageFiles(reader, parts) &&
+               RegisterInstalledFiles(record.options, *record.installed_files, *context,
+                                      PageProgress());
+    }
+  }
+  // The context object is gone by now; it lives for this call only.
+  if (com_ready) com->uninitialize();
+  record.installed_files->Clear();
+  record.created_folders->Clear();
+  return result;
+}
+
+int PerformInstall(HWND window, InstallRecord& record) {
+  if (record.destination_known == 0 && (record.options & kStateFolderPage) != 0) {
+    char typed[kPathChars] = {};
+    GetDlgItemTextA(window, IDC_FOLDER_EDIT, typed, sizeof(typed));
+    memcpy(record.destination, typed, sizeof(typed));
+  }
+
+  const uint32_t prepared = PrepareFolder(record);
+  if (prepared != 0) {
+    if (ReportError(prepared, kButtonsRetry, record.destination, IDS_LABEL_PATH) == kChoiceRetry) {
+      return StayOnPage(window);
+    }
+    return 1;
+  }
+  if ((record.options & kOptionLogBit) != 0) Status().log.SetLogging(record.destination, record.options);
+  if (IsWizardRun(record)) SetPageStatus(window, IDS_LOOKING_FOR_FILES, true);
+
+  int result = 1;
+  if (record.has_dependencies == 0 || ProcessDependencies(record)) {
+    if (IsWizardRun(record)) SetPageStatus(window, IDS_INITIALIZING_FOLDERS, false);
+    if (InstallFiles(*record.reader, record)) {
+      ResetStatus();
+      record.options |= kStateInstalled;
+      // A wizard run says so in its completion dialog; a silent run has
+      // only its exit code to tell that a component did not register.
+      if (!IsWizardRun(record) && (record.options & kStateRegistrationFailed) != 0) {
+        SetError(kCodeSelfRegisterFailed, kButtonsExitOnly, nullptr, 0);
+      }
+    } else if (Status().user_choice == kChoiceRetry) {
+      result = StayOnPage(window);
+    }
+  }
+  SetCursor(ArrowCursor());
+  return result;
+}
+
+}  // namespace kest
