@@ -26,6 +26,8 @@ Step SetText(int control, const std::string& text) { return {Act::kSetText, cont
 Step Press(int control) { return {Act::kPress, control}; }
 Step Escape() { return {Act::kEscape}; }
 Step Screenshot(const std::string& name) { return {Act::kScreenshot, 0, name}; }
+Step ScreenshotAll(const std::string& name) { return {Act::kScreenshotAll, 0, name}; }
+Step ExpectOnScreen() { return {Act::kExpectOnScreen}; }
 Step ExpectExit(DWORD code) { return {Act::kExpectExit, 0, "", code}; }
 
 namespace {
@@ -234,8 +236,22 @@ class Driver {
         Settle();
         return true;
       case Act::kScreenshot:
+      case Act::kScreenshotAll:
         if (!NeedDialog(why)) return false;
-        return Photograph(step.text, why);
+        return Photograph(step.text, step.act == Act::kScreenshotAll, why);
+      case Act::kExpectOnScreen: {
+        if (!NeedDialog(why)) return false;
+        RECT own = {}, screen = {};
+        GetWindowRect(dialog_, &own);
+        GetWindowRect(GetDesktopWindow(), &screen);
+        char text[128];
+        snprintf(text, sizeof(text), "at %ld,%ld to %ld,%ld on a screen of %ld x %ld", own.left,
+                 own.top, own.right, own.bottom, screen.right - screen.left,
+                 screen.bottom - screen.top);
+        *why = text;
+        return own.left >= screen.left && own.top >= screen.top && own.right <= screen.right &&
+               own.bottom <= screen.bottom;
+      }
       default:
         break;
     }
@@ -377,12 +393,12 @@ class Driver {
     }
   }
 
-  bool Photograph(const std::string& name, std::string* why) {
+  bool Photograph(const std::string& name, bool whole_screen, std::string* why) {
     RedrawWindow(dialog_, nullptr, nullptr,
                  RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
     Settle();
     RECT r = {};
-    GetWindowRect(dialog_, &r);
+    GetWindowRect(whole_screen ? GetDesktopWindow() : dialog_, &r);
     const int width = r.right - r.left;
     const int height = r.bottom - r.top;
     HDC screen = GetDC(nullptr);
@@ -431,7 +447,8 @@ std::string Describe(const Step& step) {
   static const char* const kNames[] = {
       "expect dialog", "expect text", "expect text containing", "expect shown",
       "expect hidden", "expect ticked", "expect clear", "type into",
-      "press", "Escape", "screenshot", "expect exit"};
+      "press", "Escape", "screenshot", "screenshot of the screen",
+      "expect on the screen", "expect exit"};
   std::string s = kNames[int(step.act)];
   if (step.id != 0) s += " " + std::to_string(step.id);
   if (!step.text.empty()) s += " \"" + step.text + "\"";

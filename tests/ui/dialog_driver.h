@@ -28,6 +28,8 @@ enum class Act {
   kPress,          // id: button, visible and enabled, clicked
   kEscape,         // the Escape key on the active dialog
   kScreenshot,     // text: file name (without .png) under the screenshot folder
+  kScreenshotAll,  // the same, of the whole screen
+  kExpectOnScreen, // the active dialog lies wholly on the screen
   kExpectExit,     // code: the process ends with this full exit code
 };
 
@@ -50,6 +52,8 @@ Step SetText(int control, const std::string& text);
 Step Press(int control);
 Step Escape();
 Step Screenshot(const std::string& name);
+Step ScreenshotAll(const std::string& name);
+Step ExpectOnScreen();
 Step ExpectExit(DWORD code);
 
 // Where screenshots go: KEST_SCREENSHOT_DIR (a Windows path) when set, else

@@ -23,6 +23,7 @@ using test::ExpectShown;
 using test::ExpectText;
 using test::ExpectTextHas;
 using test::Press;
+using test::ExpectOnScreen;
 using test::Screenshot;
 using test::SetText;
 using test::Step;
@@ -105,7 +106,7 @@ TEST(WizardScenario, ExitsAndWayBack) {
        "/F",
        Join({kToDestination,
              {ExpectDialog(IDD_CONFIRM_FOLDER), ExpectText(IDC_STATUS_LINE, kDefaultFolder),
-              ExpectShown(IDC_NEXT), Escape(), ExpectDialog(IDD_CONFIRM_FOLDER),
+              ExpectShown(IDC_NEXT), Screenshot("confirm"), Escape(), ExpectDialog(IDD_CONFIRM_FOLDER),
               Press(IDC_EXIT_INSTALL)},
              kConfirmExit})},
       {"a folder on the command line: the confirm page shows it",
@@ -126,17 +127,18 @@ TEST(WizardScenario, MainScenarioOnEveryFamily) {
   const Scenario main_scenario = {
       "main",
       "",
-      {ExpectDialog(IDD_AGREEMENT), ExpectClear(IDC_AGREE_CHECK),
+      {ExpectDialog(IDD_AGREEMENT), ExpectOnScreen(), ExpectClear(IDC_AGREE_CHECK),
        ExpectTextHas(IDC_AGREEMENT_TEXT, "MORVANE COMPONENTS SOFTWARE LICENCE"),
        ExpectTextHas(IDC_AGREEMENT_TEXT, "Copyright (C) Morvane. All rights reserved."),
        Screenshot("agreement"), Press(IDC_NEXT),
        ExpectDialog(IDD_AGREEMENT_REMINDER), Screenshot("reminder"), Press(IDC_NEXT),
        ExpectDialog(IDD_AGREEMENT), ExpectClear(IDC_AGREE_CHECK), Press(IDC_AGREE_CHECK),
        ExpectChecked(IDC_AGREE_CHECK), Press(IDC_NEXT),
-       ExpectDialog(IDD_WELCOME), ExpectText(IDC_COMPONENT_NAME, kProduct), Screenshot("welcome"),
+       ExpectDialog(IDD_WELCOME), ExpectOnScreen(), ExpectText(IDC_COMPONENT_NAME, kProduct),
+       Screenshot("welcome"),
        Press(IDC_EXIT_INSTALL), ExpectDialog(IDD_EXIT_CONFIRM), Screenshot("exit-confirm"),
        Press(IDC_CANCEL_KEY), ExpectDialog(IDD_WELCOME), Press(IDC_NEXT),
-       ExpectDialog(IDD_CHOOSE_FOLDER), ExpectText(IDC_FOLDER_EDIT, kDefaultFolder),
+       ExpectDialog(IDD_CHOOSE_FOLDER), ExpectOnScreen(), ExpectText(IDC_FOLDER_EDIT, kDefaultFolder),
        Screenshot("folder"), Press(IDC_NEXT),
        ExpectDialog(IDD_COMPLETE), Screenshot("complete"), Press(IDC_NEXT), ExpectExit(0)}};
   for (const char* version : {"win95", "nt40", "win10"}) {
@@ -144,6 +146,29 @@ TEST(WizardScenario, MainScenarioOnEveryFamily) {
     EXPECT_TRUE(test::FileExists("c:\\Morvane Components\\readme.txt")) << version;
     test::RemoveTree("c:\\Morvane Components");
   }
+}
+
+// A folder typed on the folder page, where a file to be replaced is in use:
+// everything else is installed there, that file waits for the restart, and
+// the completion dialog asks for one.
+TEST(WizardScenario, TypedFolderWithAFileInUse) {
+  test::ScratchFolder folder;
+  const std::string in_use = folder.File("readme.txt");
+  ASSERT_TRUE(test::WriteWholeFile(in_use, "an older readme"));
+  ASSERT_TRUE(test::SetWriteTime(in_use, 0x01A0000000000000ull));  // 1995: older than the pack's
+  test::FileHolder holder(in_use);
+  ASSERT_TRUE(holder.holding());
+  Play({"typed folder, a file in use",
+        "",
+        Join({kToDestination,
+              {ExpectDialog(IDD_CHOOSE_FOLDER), SetText(IDC_FOLDER_EDIT, folder.path()),
+               Press(IDC_NEXT), ExpectDialog(IDD_COMPLETE_RESTART),
+               Screenshot("complete-restart"), Press(IDC_NEXT), ExpectExit(0)}})});
+  holder.Release();
+  EXPECT_TRUE(test::FileExists(folder.File("morvgrid.dll")));
+  std::string text;
+  EXPECT_TRUE(test::ReadWholeFile(in_use, &text));
+  EXPECT_EQ(text, "an older readme");
 }
 
 }  // namespace
