@@ -130,7 +130,7 @@ TEST(WizardScenario, MainScenarioOnEveryFamily) {
       {ExpectDialog(IDD_AGREEMENT), ExpectOnScreen(), ExpectClear(IDC_AGREE_CHECK),
        ExpectTextHas(IDC_AGREEMENT_TEXT, "MORVANE COMPONENTS SOFTWARE LICENCE"),
        ExpectTextHas(IDC_AGREEMENT_TEXT, "Copyright (C) Morvane. All rights reserved."),
-       Screenshot("agreement"), Press(IDC_NEXT),
+       Screenshot("agreement"), test::ScreenshotAll("screen"), Press(IDC_NEXT),
        ExpectDialog(IDD_AGREEMENT_REMINDER), Screenshot("reminder"), Press(IDC_NEXT),
        ExpectDialog(IDD_AGREEMENT), ExpectClear(IDC_AGREE_CHECK), Press(IDC_AGREE_CHECK),
        ExpectChecked(IDC_AGREE_CHECK), Press(IDC_NEXT),
