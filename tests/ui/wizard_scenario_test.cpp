@@ -54,14 +54,17 @@ struct Scenario {
   const char* name;
   const char* arguments;
   std::vector<Step> steps;
+  // The sample installer or one of its variants, beside it.
+  const char* program = "MorvaneSetup.exe";
 };
 
 void Play(const Scenario& s, const char* version = "win10") {
   SCOPED_TRACE(std::string(s.name) + " on " + version);
-  const std::string installer = test::SampleInstallerPath();
+  std::string installer = test::SampleInstallerPath();
+  installer = installer.substr(0, installer.rfind('\\') + 1) + s.program;
   ASSERT_TRUE(test::FileExists(installer))
-      << "no signed sample installer at " << installer << "; scripts/sample.sh builds it";
-  test::ScopedWindowsVersion scoped("MorvaneSetup.exe", version);
+      << "no signed installer at " << installer << "; scripts/sample.sh builds it";
+  test::ScopedWindowsVersion scoped(s.program, version);
   test::RunScenario(installer, s.arguments, s.steps);
 }
 
@@ -169,6 +172,30 @@ TEST(WizardScenario, TypedFolderWithAFileInUse) {
   std::string text;
   EXPECT_TRUE(test::ReadWholeFile(in_use, &text));
   EXPECT_EQ(text, "an older readme");
+}
+
+// Packages that differ from the sample in one way.
+TEST(WizardScenario, PackageVariants) {
+  test::ScratchFolder folder;
+  const Scenario scenarios[] = {
+      {"no product named: the welcome page keeps its template text",
+       "",
+       Join({{ExpectDialog(IDD_AGREEMENT), Press(IDC_AGREE_CHECK), Press(IDC_NEXT),
+              ExpectDialog(IDD_WELCOME), ExpectText(IDC_COMPONENT_NAME, "Component Name"),
+              Press(IDC_EXIT_INSTALL)},
+             kConfirmExit}),
+       "NoProduct.exe"},
+      {"a component fails to register: Installation Not Complete",
+       "",
+       Join({kToDestination,
+             {ExpectDialog(IDD_CHOOSE_FOLDER), SetText(IDC_FOLDER_EDIT, folder.path()),
+              Press(IDC_NEXT), ExpectDialog(IDD_REGISTRATION_INCOMPLETE),
+              Screenshot("not-complete"), Press(IDC_NEXT), ExpectExit(0)}}),
+       "NotRegistering.exe"},
+  };
+  for (const Scenario& s : scenarios) Play(s);
+  EXPECT_TRUE(test::FileExists(folder.File("probe_failing.dll")));
+  EXPECT_TRUE(test::FileExists(folder.File("readme.txt")));
 }
 
 }  // namespace
