@@ -198,5 +198,27 @@ TEST(WizardScenario, PackageVariants) {
   EXPECT_TRUE(test::FileExists(folder.File("readme.txt")));
 }
 
+// An earlier installation's folder, found in the registry where the sample's
+// dependency manifest says, is shown on the confirm page and installed into.
+TEST(WizardScenario, ConfirmPageForTheEarlierFolder) {
+  test::ScratchFolder folder;
+  const char kKey[] = "Software\\Morvane\\Morvane Components\\1.0";
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                            nullptr),
+            ERROR_SUCCESS);
+  RegSetValueExA(key, "LocalInstallPath", 0, REG_SZ,
+                 reinterpret_cast<const BYTE*>(folder.path().c_str()),
+                 DWORD(folder.path().size() + 1));
+  RegCloseKey(key);
+  Play({"earlier folder in the registry",
+        "",
+        Join({kToDestination,
+              {ExpectDialog(IDD_CONFIRM_FOLDER), ExpectText(IDC_STATUS_LINE, folder.path()),
+               Press(IDC_NEXT), ExpectDialog(IDD_COMPLETE), Press(IDC_NEXT), ExpectExit(0)}})});
+  RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKey);
+  EXPECT_TRUE(test::FileExists(folder.File("readme.txt")));
+}
+
 }  // namespace
 }  // namespace kest
