@@ -123,6 +123,20 @@ TEST(WizardScenario, ExitsAndWayBack) {
   EXPECT_FALSE(test::FileExists("c:\\Given Folder & Co"));
 }
 
+// A known folder over 210 characters is refused when Next is pressed, before
+// anything is made; giving up ends the run with the folder's code.
+// (The error dialog, once it exists, comes between Next and the end.)
+TEST(WizardScenario, TooLongAFolderIsRefused) {
+  const std::string folder = "c:\\" + std::string(208, 'x');  // 211 characters
+  const std::string arguments = "/F \"" + folder + "\"";
+  Play({"211 characters on the confirm page",
+        arguments.c_str(),
+        Join({kToDestination,
+              {ExpectDialog(IDD_CONFIRM_FOLDER), ExpectText(IDC_STATUS_LINE, folder),
+               Press(IDC_NEXT), ExpectExit(0x8040F003)}})});
+  EXPECT_FALSE(test::FileExists(folder));
+}
+
 // The whole way through, as a first-time user goes it: the box forgotten,
 // the reminder, the pages, and the default folder. Every dialog is
 // photographed for the README.
