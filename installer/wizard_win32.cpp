@@ -1,20 +1,253 @@
 #include "installer/wizard.h"
 
+#include <cstring>
+
+#include "base/install_codes.h"
+#include "base/install_options.h"
+#include "base/install_status.h"
+#include "base/text_limits.h"
 #include "installer/install_record.h"
+#include "installer/install_sequence.h"
+#include "resources/resource_ids.h"
+#include "resources/string_ids.h"
+#include "ui/browse_folder_win32.h"
+#include "ui/center_dialog_win32.h"
+#include "ui/page_progress_win32.h"
 
 namespace kest {
+namespace {
 
-// The pages are not built yet: a run at UI level 3 ends cleanly after the
-// package and manifests have been read.
+// The agreement text: strings 125 to 156 run together. Each is loaded into
+// a path-sized buffer, so each adds at most 259 characters; the whole stays
+// within 8191 characters and a string that would overrun it is cut.
+constexpr size_t kAgreementChars = 8192;
+
+// A destination longer than this is refused before anything is installed.
+constexpr size_t kLongestDestination = 210;
+
+HINSTANCE Instance() { return GetModuleHandleA(nullptr); }
+
+InstallRecord* RecordOf(HWND page) {
+  return reinterpret_cast<InstallRecord*>(GetWindowLongPtrA(page, DWLP_USER));
+}
+
+// The welcome picture, loaded once and kept for the life of the process.
+HBITMAP WelcomePicture() {
+  static HBITMAP picture = LoadBitmapA(Instance(), MAKEINTRESOURCEA(IDB_WELCOME));
+  return picture;
+}
+
+// Please-wait box, exit confirmation, agreement reminder and the completion
+// dialogs: centred on opening; commands 1 to 4 end them with their id.
+INT_PTR CALLBACK SimpleProc(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
+  switch (message) {
+    case WM_INITDIALOG:
+      CenterDialog(dialog);
+      return TRUE;
+    case WM_COMMAND: {
+      const WORD id = LOWORD(wparam);
+      if (id >= IDC_NEXT && id <= IDC_PREVIOUS) EndDialog(dialog, id);
+      return TRUE;
+    }
+  }
+  return FALSE;
+}
+
+INT_PTR ShowSimpleDialog(int id, HWND owner) {
+  return DialogBoxParamA(Instance(), MAKEINTRESOURCEA(id), owner, SimpleProc, 0);
+}
+
+bool ExitConfirmed(HWND page) { return ShowSimpleDialog(IDD_EXIT_CONFIRM, page) == IDC_NEXT; }
+
+void FillAgreement(HWND page) {
+  static char text[kAgreementChars];
+  size_t length = 0;
+  text[0] = '\0';
+  for (int i = 0; i < IDS_AGREEMENT_COUNT; ++i) {
+    char part[kPathChars];
+    const int n = LoadStringA(Instance(), IDS_AGREEMENT_FIRST + i, part, sizeof(part));
+    if (n <= 0) continue;
+    CopyTextCut(text + length, sizeof(text) - length, part);
+    length += strlen(text + length);
+  }
+  SetDlgItemTextA(page, IDC_AGREEMENT_TEXT, text);
+}
+
+// Agreement and welcome pages. lparam of the opening is the record.
+INT_PTR CALLBACK PageProc(HWND page, UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_INITDIALOG: {
+      InstallRecord* record = reinterpret_cast<InstallRecord*>(lparam);
+      if (WelcomePicture() != nullptr) {
+        SendDlgItemMessageA(page, IDC_WELCOME_PICTURE, STM_SETIMAGE, IMAGE_BITMAP,
+                            reinterpret_cast<LPARAM>(WelcomePicture()));
+      }
+      const ComponentRecord* first = record->components.get();
+      if (first != nullptr && first->product != nullptr && first->product[0] != '\0') {
+        SetDlgItemTextA(page, IDC_COMPONENT_NAME, first->product);
+      }
+      HWND agreement = GetDlgItem(page, IDC_AGREEMENT_TEXT);
+      if (agreement != nullptr) FillAgreement(page);
+      SetWindowLongPtrA(page, DWLP_USER, lparam);
+      CenterDialog(page);
+      // The agreement opens at its top with nothing selected (the dialog
+      // manager would select all of it); the welcome page's focus is on
+      // Next, its default button.
+      if (agreement != nullptr) {
+        SetFocus(agreement);
+        SendMessageA(agreement, EM_SETSEL, 0, 0);
+      } else {
+        SetFocus(GetDlgItem(page, IDC_NEXT));
+      }
+      return FALSE;
+    }
+    case WM_COMMAND:
+      switch (LOWORD(wparam)) {
+        case IDC_NEXT:
+          if (GetDlgItem(page, IDC_AGREE_CHECK) != nullptr &&
+              IsDlgButtonChecked(page, IDC_AGREE_CHECK) != BST_CHECKED) {
+            ShowSimpleDialog(IDD_AGREEMENT_REMINDER, page);
+          } else {
+            EndDialog(page, IDC_NEXT);
+          }
+          return TRUE;
+        case IDC_CANCEL_KEY:
+        case IDC_EXIT_INSTALL:
+          if (ExitConfirmed(page)) EndDialog(page, LOWORD(wparam));
+          return TRUE;
+        case IDC_PREVIOUS:
+          EndDialog(page, IDC_PREVIOUS);
+          return TRUE;
+      }
+      return TRUE;
+  }
+  return FALSE;
+}
+
+// The destination page closes: once the installation succeeded, the
+// completion dialog that the options word selects; then the page ends with
+// the pending install code. A confirmed exit or a failure shows none.
+void ClosePage(HWND page, const InstallRecord& record) {
+  PumpPageMessages();
+  if (Status().install_code == kSuccess && (record.options & kStateInstalled) != 0) {
+    int id = IDD_COMPLETE;
+    if ((record.options & kStateRegistrationFailed) != 0) {
+      id = IDD_REGISTRATION_INCOMPLETE;
+    } else if ((record.options & kStateRestartNeeded) != 0) {
+      id = IDD_COMPLETE_RESTART;
+    }
+    ShowSimpleDialog(id, page);
+  }
+  const uint32_t code = Status().install_code;
+  EndDialog(page, static_cast<INT_PTR>(code));
+  PostQuitMessage(static_cast<int>(code));
+}
+
+void OpenDestinationPage(HWND page, InstallRecord& record) {
+  record.page_window = page;
+  SendDlgItemMessageA(page, IDC_FOLDER_EDIT, EM_LIMITTEXT, kPathChars - 1, 0);
+  if ((record.options & kStateFolderPage) == 0) {
+    ConfirmControlsOn(page, record.destination);
+  } else {
+    const DependencyRecord* first = record.dependencies.get();
+    if (record.destination[0] == '\0' && record.has_dependencies != 0 && first != nullptr &&
+        first->default_folder != nullptr) {
+      // A default too long for the buffer is not taken: the record keeps
+      // its empty folder rather than a cut one.
+      (void)CopyText(record.destination, sizeof(record.destination), first->default_folder);
+    }
+    PageControlsOn(page, record.destination);
+  }
+  CenterDialog(page);
+  SetWindowLongPtrA(page, DWLP_USER, reinterpret_cast<LONG_PTR>(&record));
+  SetCurrentPage(page);
+}
+
+void NextOnDestinationPage(HWND page, InstallRecord& record) {
+  if (strlen(record.destination) > kLongestDestination) {
+    if (ReportError(kCodeInvalidFolder, kButtonsRetry, record.destination, IDS_LABEL_PATH) ==
+        kChoiceRetry) {
+      ResetStatus();
+      PageControlsOn(page, nullptr);
+      return;
+    }
+    // Giving up here ends the run with the folder's code, as a failed
+    // preparation of the same folder would.
+    ClosePage(page, record);
+    return;
+  }
+  if (PerformInstall(page, record) == 1) ClosePage(page, record);
+}
+
+void BrowseOnDestinationPage(HWND page, InstallRecord& record) {
+  char folder[kPathChars];
+  memcpy(folder, record.destination, sizeof(folder));
+  BrowseForFolder(page, folder);
+  folder[kPathChars - 1] = '\0';
+  if (folder[0] != '\0') memcpy(record.destination, folder, sizeof(folder));
+  SetDlgItemTextA(page, IDC_FOLDER_EDIT, record.destination);
+}
+
+// Folder page and confirm page. lparam of the opening is the record.
+INT_PTR CALLBACK DestinationPageProc(HWND page, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_INITDIALOG) {
+    OpenDestinationPage(page, *reinterpret_cast<InstallRecord*>(lparam));
+    return TRUE;
+  }
+  InstallRecord* record = RecordOf(page);
+  if (message != WM_COMMAND || record == nullptr) return FALSE;
+  switch (LOWORD(wparam)) {
+    case IDC_NEXT:
+      NextOnDestinationPage(page, *record);
+      break;
+    case IDC_EXIT_INSTALL:
+      if (ExitConfirmed(page)) {
+        ResetStatus();
+        ClosePage(page, *record);
+      }
+      break;
+    case IDC_BROWSE:
+      BrowseOnDestinationPage(page, *record);
+      break;
+  }
+  // Everything else, the cancel command (Escape) included, does nothing.
+  return TRUE;
+}
+
+INT_PTR ShowPage(int id, DLGPROC procedure, InstallRecord& record) {
+  return DialogBoxParamA(Instance(), MAKEINTRESOURCEA(id), record.main_window, procedure,
+                         reinterpret_cast<LPARAM>(&record));
+}
+
+}  // namespace
+
 HWND OpenPleaseWaitBox(HWND owner) {
-  (void)owner;
-  return nullptr;
+  HWND box = CreateDialogParamA(Instance(), MAKEINTRESOURCEA(IDD_PLEASE_WAIT), owner, SimpleProc, 0);
+  if (box == nullptr) return nullptr;
+  ShowWindow(box, SW_SHOW);
+  // Opening the package runs no message loop: paint the box now.
+  UpdateWindow(box);
+  return box;
 }
 
 void ClosePleaseWaitBox(HWND box) {
   if (box != nullptr) DestroyWindow(box);
 }
 
-void RunWizard(InstallRecord& record) { (void)record; }
+void RunWizard(InstallRecord& record) {
+  int destination_page = IDD_CHOOSE_FOLDER;
+  record.options |= kStateFolderPage;
+  if (record.destination_known != 0) {
+    destination_page = IDD_CONFIRM_FOLDER;
+    record.options &= ~kStateFolderPage;
+  }
+  for (;;) {
+    if (ShowPage(IDD_AGREEMENT, PageProc, record) != IDC_NEXT) return;
+    const INT_PTR answer = ShowPage(IDD_WELCOME, PageProc, record);
+    if (answer == IDC_NEXT) break;
+    if (answer != IDC_PREVIOUS) return;
+  }
+  ShowPage(destination_page, DestinationPageProc, record);
+}
 
 }  // namespace kest

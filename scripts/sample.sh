@@ -6,6 +6,14 @@
 # the repository's TEST key (tests/keys).
 #   scripts/sample.sh [win32|win64]     (default win32)
 # Needs scripts/build.sh ARCH host first.
+#
+# Beside it, two variants that the wizard scenarios (tests/ui) play:
+#   build/ARCH/sample/NoProduct.exe       the component manifest names no
+#                                         product
+#   build/ARCH/sample/NotRegistering.exe  the pack with a component whose
+#                                         registration fails (the test
+#                                         component probe_failing.dll of
+#                                         the same build; skipped without it)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 arch="${1:-win32}"
@@ -38,3 +46,21 @@ find "$out" -exec touch -d "$stamp" {} +
   "$out/pack"
 "$kestpack" list "$out/MorvaneSetup.exe"
 "$kestpack" verify "$out/MorvaneSetup.exe" --public-key "$root/tests/keys/test-signing-key.der"
+
+# The variants: same key, same files, one change each.
+build_variant() {  # NAME COMPONENTS-FILE PACK-FOLDER
+  "$kestpack" build -o "$out/$1.exe" --stub "$windows/kestinst.exe" \
+    --key "$root/tests/keys/test-signing-key.pem" \
+    --components "$2" --dependencies "$out/CPACK.INF" "$3" >/dev/null
+}
+printf '[Component1]\r\nName=Morvane Development\r\nVersion=1.1\r\n' >"$out/NOPRODUCT.INI"
+touch -d "$stamp" "$out/NOPRODUCT.INI"
+build_variant NoProduct "$out/NOPRODUCT.INI" "$out/pack"
+failing="$windows/tests/install/registration/probe_failing.dll"
+if [ -f "$failing" ]; then
+  mkdir -p "$out/failing"
+  cp -R "$out/pack/." "$out/failing/"
+  cp "$failing" "$out/failing/"
+  find "$out/failing" -exec touch -d "$stamp" {} +
+  build_variant NotRegistering "$out/CPACK.INI" "$out/failing"
+fi

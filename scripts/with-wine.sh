@@ -12,8 +12,15 @@
 #   scripts/with-wine.sh COMMAND [ARGS...]
 #
 # KEST_WINEPREFIX names a prefix to reuse (kept afterwards); otherwise a new
-# one is made under /dev/shm and removed at the end.
+# one is made under /dev/shm and removed at the end. KEST_WINE_DESKTOP sets
+# the virtual desktop's size (default 1024x768; 640x480 shows the dialogs as
+# on the smallest screen they are made for).
 set -u
+desktop_size="${KEST_WINE_DESKTOP:-1024x768}"
+case "$desktop_size" in
+  [0-9]*x[0-9]*) ;;
+  *) echo "with-wine: KEST_WINE_DESKTOP must be WIDTHxHEIGHT" >&2; exit 2 ;;
+esac
 here="$(cd "$(dirname "$0")" && pwd)"
 
 KEST_WINE_ARCH="$("$here/wine-arch.sh")" || exit 2
@@ -75,6 +82,15 @@ mkdir -p "$WINEPREFIX"
 wineserver -p
 wine wineboot --init >/dev/null 2>&1
 wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
-wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
+wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d "$desktop_size" /f >/dev/null 2>&1
+# The desktop process that wineboot started has no virtual desktop: start
+# the server again, and a new desktop process that reads the settings above.
+# The first program of a session starts that process and passes it its
+# standard handles, so the first one here has none worth keeping: a desktop
+# process left holding a caller's pipe would keep the pipe open for ever.
+wineserver -k >/dev/null 2>&1
+wineserver -w >/dev/null 2>&1
+wineserver -p
+wine cmd /c exit </dev/null >/dev/null 2>&1
 
 "$@"

@@ -1,0 +1,547 @@
+#include "tests/ui/dialog_driver.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <sstream>
+
+#include "tests/support/win32_test_support.h"
+
+namespace kest::test {
+
+Step ExpectDialog(int template_id) { return {Act::kExpectDialog, template_id}; }
+Step ExpectText(int control, const std::string& text) { return {Act::kExpectText, control, text}; }
+Step ExpectTextHas(int control, const std::string& part) {
+  return {Act::kExpectTextHas, control, part};
+}
+Step ExpectShown(int control) { return {Act::kExpectShown, control}; }
+Step ExpectHidden(int control) { return {Act::kExpectHidden, control}; }
+Step ExpectChecked(int control) { return {Act::kExpectChecked, control}; }
+Step ExpectClear(int control) { return {Act::kExpectClear, control}; }
+Step SetText(int control, const std::string& text) { return {Act::kSetText, control, text}; }
+Step Press(int control) { return {Act::kPress, control}; }
+Step Escape() { return {Act::kEscape}; }
+Step Screenshot(const std::string& name) { return {Act::kScreenshot, 0, name}; }
+Step ScreenshotAll(const std::string& name) { return {Act::kScreenshotAll, 0, name}; }
+Step ExpectOnScreen() { return {Act::kExpectOnScreen}; }
+Step ExpectExit(DWORD code) { return {Act::kExpectExit, 0, "", code}; }
+
+namespace {
+
+// Upper bounds only: a step that is met returns at once.
+constexpr DWORD kDialogWaitMs = 30000;
+constexpr DWORD kExitWaitMs = 60000;
+constexpr UINT kSendTimeoutMs = 10000;
+
+// What a dialog template says about a dialog: enough to know it on screen.
+struct ControlTemplate {
+  int id = 0;  // -1 for the unnumbered statics
+  std::string text;
+};
+struct DialogTemplate {
+  int id = 0;
+  std::string caption;
+  std::vector<ControlTemplate> controls;
+};
+
+// Template layout (DIALOG, not DIALOGEX): header of style, extended style,
+// item count, x, y, cx, cy; then menu, class and caption as "name or
+// ordinal" fields, the font when DS_SETFONT; then each item, on a 4-byte
+// boundary: style, extended style, x, y, cx, cy, id (16 bits), class, text,
+// and a count of extra bytes that follow.
+class TemplateReader {
+ public:
+  TemplateReader(const BYTE* data, size_t size) : data_(data), size_(size) {}
+  bool Word(WORD* w) {
+    if (at_ + 2 > size_) return false;
+    *w = WORD(data_[at_] | data_[at_ + 1] << 8);
+    at_ += 2;
+    return true;
+  }
+  bool Skip(size_t n) {
+    if (at_ + n > size_) return false;
+    at_ += n;
+    return true;
+  }
+  void Align4() { at_ = (at_ + 3) & ~size_t(3); }
+  // A "name or ordinal": 0xFFFF and a number, or a NUL-terminated UTF-16
+  // text (returned as ASCII; the templates hold nothing else).
+  bool NameOrOrdinal(std::string* text) {
+    WORD w = 0;
+    if (!Word(&w)) return false;
+    if (w == 0xFFFF) return Word(&w);
+    while (w != 0) {
+      text->push_back(char(w < 0x80 ? w : '?'));
+      if (!Word(&w)) return false;
+    }
+    return true;
+  }
+
+ private:
+  const BYTE* data_;
+  size_t size_;
+  size_t at_ = 0;
+};
+
+bool ParseTemplate(const BYTE* data, size_t size, DialogTemplate* out) {
+  TemplateReader r(data, size);
+  WORD style_low = 0, style_high = 0, count = 0;
+  std::string ignored;
+  if (!r.Word(&style_low) || !r.Word(&style_high) || !r.Skip(4) || !r.Word(&count) ||
+      !r.Skip(8) || !r.NameOrOrdinal(&ignored) || !r.NameOrOrdinal(&ignored) ||
+      !r.NameOrOrdinal(&out->caption)) {
+    return false;
+  }
+  if (style_high == 0xFFFF) return false;  // DIALOGEX: not used by the installer
+  if ((style_low & DS_SETFONT) != 0) {
+    WORD points = 0;
+    if (!r.Word(&points) || !r.NameOrOrdinal(&ignored)) return false;
+  }
+  for (WORD i = 0; i < count; ++i) {
+    ControlTemplate control;
+    WORD id = 0, extra = 0;
+    std::string class_name;
+    r.Align4();
+    if (!r.Skip(16) || !r.Word(&id) || !r.NameOrOrdinal(&class_name) ||
+        !r.NameOrOrdinal(&control.text) || !r.Word(&extra) || !r.Skip(extra)) {
+      return false;
+    }
+    control.id = short(id);
+    out->controls.push_back(control);
+  }
+  return true;
+}
+
+BOOL CALLBACK AddDialogName(HMODULE module, LPCSTR, LPSTR name, LONG_PTR list) {
+  if (!IS_INTRESOURCE(name)) return TRUE;
+  HRSRC found = FindResourceA(module, name, reinterpret_cast<LPCSTR>(RT_DIALOG));
+  HGLOBAL loaded = found != nullptr ? LoadResource(module, found) : nullptr;
+  if (loaded == nullptr) return TRUE;
+  DialogTemplate t;
+  t.id = int(reinterpret_cast<ULONG_PTR>(name));
+  if (ParseTemplate(static_cast<const BYTE*>(LockResource(loaded)),
+                    SizeofResource(module, found), &t)) {
+    reinterpret_cast<std::vector<DialogTemplate>*>(list)->push_back(t);
+  }
+  return TRUE;
+}
+
+// Every dialog template of the installer's image.
+std::vector<DialogTemplate> ReadTemplates(const std::string& installer) {
+  std::vector<DialogTemplate> templates;
+  HMODULE image = LoadLibraryExA(installer.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  if (image == nullptr) return templates;
+  EnumResourceNamesA(image, reinterpret_cast<LPCSTR>(RT_DIALOG), AddDialogName,
+                     reinterpret_cast<LONG_PTR>(&templates));
+  FreeLibrary(image);
+  return templates;
+}
+
+std::string TextOf(HWND window) {
+  char text[4096] = {};
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutA(window, WM_GETTEXT, sizeof(text), reinterpret_cast<LPARAM>(text),
+                      SMTO_ABORTIFHUNG, kSendTimeoutMs, &ignored);
+  return text;
+}
+
+BOOL CALLBACK AddChild(HWND child, LPARAM list) {
+  reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
+  return TRUE;
+}
+
+std::vector<HWND> ChildrenOf(HWND dialog) {
+  std::vector<HWND> children;
+  EnumChildWindows(dialog, AddChild, reinterpret_cast<LPARAM>(&children));
+  return children;
+}
+
+// The window was made from the template: same caption, every numbered
+// control present, and every unnumbered static with its template text.
+bool MadeFrom(HWND window, const DialogTemplate& t) {
+  if (TextOf(window) != t.caption) return false;
+  std::vector<HWND> children = ChildrenOf(window);
+  for (const ControlTemplate& c : t.controls) {
+    if (c.id != -1) {
+      if (GetDlgItem(window, c.id) == nullptr) return false;
+      continue;
+    }
+    if (c.text.empty()) continue;
+    bool found = false;
+    for (HWND child : children) {
+      if (short(GetDlgCtrlID(child)) == -1 && TextOf(child) == c.text) found = true;
+    }
+    if (!found) return false;
+  }
+  return true;
+}
+
+struct TopLevelQuery {
+  DWORD process_id;
+  std::vector<HWND> windows;
+};
+
+BOOL CALLBACK AddIfOfProcess(HWND window, LPARAM query_address) {
+  auto* query = reinterpret_cast<TopLevelQuery*>(query_address);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner == query->process_id && IsWindowVisible(window)) query->windows.push_back(window);
+  return TRUE;
+}
+
+std::vector<HWND> VisibleWindowsOf(DWORD process_id) {
+  TopLevelQuery query{process_id, {}};
+  EnumWindows(AddIfOfProcess, reinterpret_cast<LPARAM>(&query));
+  return query.windows;
+}
+
+class Driver {
+ public:
+  Driver(const std::string& installer, const std::string& arguments)
+      : templates_(ReadTemplates(installer)) {
+    std::string command = "\"" + installer + "\" " + arguments;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    started_ = CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                              &startup, &process_) != FALSE;
+  }
+  ~Driver() {
+    if (!started_) return;
+    if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
+      TerminateProcess(process_.hProcess, 1);
+      WaitForSingleObject(process_.hProcess, kExitWaitMs);
+    }
+    CloseHandle(process_.hThread);
+    CloseHandle(process_.hProcess);
+  }
+
+  bool started() const { return started_; }
+  bool has_templates() const { return !templates_.empty(); }
+
+  // Plays one step; false with the reason in *why when it fails.
+  bool Play(const Step& step, std::string* why) {
+    switch (step.act) {
+      case Act::kExpectDialog:
+        return WaitForDialog(step.id, why);
+      case Act::kExpectExit:
+        return WaitForExit(step.code, why);
+      case Act::kEscape:
+        if (!NeedDialog(why)) return false;
+        PostMessageA(dialog_, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+        PostMessageA(dialog_, WM_KEYUP, VK_ESCAPE, 0xC0010001);
+        Settle();
+        return true;
+      case Act::kScreenshot:
+      case Act::kScreenshotAll:
+        if (!NeedDialog(why)) return false;
+        return Photograph(step.text, step.act == Act::kScreenshotAll, why);
+      case Act::kExpectOnScreen: {
+        if (!NeedDialog(why)) return false;
+        RECT own = {}, screen = {};
+        GetWindowRect(dialog_, &own);
+        GetWindowRect(GetDesktopWindow(), &screen);
+        char text[128];
+        snprintf(text, sizeof(text), "at %ld,%ld to %ld,%ld on a screen of %ld x %ld", own.left,
+                 own.top, own.right, own.bottom, screen.right - screen.left,
+                 screen.bottom - screen.top);
+        *why = text;
+        return own.left >= screen.left && own.top >= screen.top && own.right <= screen.right &&
+               own.bottom <= screen.bottom;
+      }
+      default:
+        break;
+    }
+    if (!NeedDialog(why)) return false;
+    HWND control = GetDlgItem(dialog_, step.id);
+    if (control == nullptr) {
+      *why = "no control " + std::to_string(step.id);
+      return false;
+    }
+    const bool usable = IsWindowVisible(control) && IsWindowEnabled(control);
+    const std::string text = TextOf(control);
+    const LRESULT check = SendMessageA(control, BM_GETCHECK, 0, 0);
+    switch (step.act) {
+      case Act::kExpectText:
+        *why = "text is \"" + text + "\"";
+        return text == step.text;
+      case Act::kExpectTextHas:
+        *why = "text is \"" + text + "\"";
+        return text.find(step.text) != std::string::npos;
+      case Act::kExpectShown:
+        *why = "hidden or disabled";
+        return usable;
+      case Act::kExpectHidden:
+        *why = "visible";
+        return !IsWindowVisible(control);
+      case Act::kExpectChecked:
+        *why = "not ticked";
+        return check == BST_CHECKED;
+      case Act::kExpectClear:
+        *why = "ticked";
+        return check == BST_UNCHECKED;
+      case Act::kSetText:
+      case Act::kPress:
+        // A person can neither type into nor click what is hidden or grey.
+        if (!usable) {
+          *why = "hidden or disabled";
+          return false;
+        }
+        if (step.act == Act::kSetText) {
+          DWORD_PTR ignored = 0;
+          SendMessageTimeoutA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(step.text.c_str()),
+                              SMTO_ABORTIFHUNG, kSendTimeoutMs, &ignored);
+        } else {
+          PostMessageA(control, BM_CLICK, 0, 0);
+          Settle();
+        }
+        return true;
+      default:
+        *why = "unknown step";
+        return false;
+    }
+  }
+
+  // What the process shows: each visible window, the template it was made
+  // from, and its controls' texts.
+  std::string DescribeScreen() {
+    std::ostringstream out;
+    for (HWND window : VisibleWindowsOf(process_.dwProcessId)) {
+      out << "  window \"" << TextOf(window) << "\"" << (IsWindowEnabled(window) ? "" : " (disabled)");
+      for (const DialogTemplate& t : templates_) {
+        if (MadeFrom(window, t)) out << " = dialog " << t.id;
+      }
+      out << "\n";
+      for (HWND child : ChildrenOf(window)) {
+        out << "    " << short(GetDlgCtrlID(child)) << (IsWindowVisible(child) ? "" : " hidden")
+            << (IsWindowEnabled(child) ? "" : " disabled") << ": \"" << TextOf(child).substr(0, 80)
+            << "\"\n";
+      }
+    }
+    return out.str();
+  }
+
+ private:
+  bool NeedDialog(std::string* why) {
+    if (dialog_ != nullptr && IsWindow(dialog_)) return true;
+    *why = "no dialog expected before this step, or it has closed";
+    return false;
+  }
+
+  const DialogTemplate* Template(int id) const {
+    for (const DialogTemplate& t : templates_) {
+      if (t.id == id) return &t;
+    }
+    return nullptr;
+  }
+
+  // The dialog made from the template becomes the active one: visible and
+  // enabled (a page that has opened a modal box is disabled under it).
+  bool WaitForDialog(int id, std::string* why) {
+    const DialogTemplate* t = Template(id);
+    if (t == nullptr) {
+      *why = "the installer has no dialog template " + std::to_string(id);
+      return false;
+    }
+    const DWORD start = GetTickCount();
+    do {
+      for (HWND window : VisibleWindowsOf(process_.dwProcessId)) {
+        if (IsWindowEnabled(window) && MadeFrom(window, *t)) {
+          dialog_ = window;
+          Settle();
+          return true;
+        }
+      }
+      if (WaitForSingleObject(process_.hProcess, 20) == WAIT_OBJECT_0) {
+        DWORD code = 0;
+        GetExitCodeProcess(process_.hProcess, &code);
+        char hex[16];
+        snprintf(hex, sizeof(hex), "0x%08lX", static_cast<unsigned long>(code));
+        *why = "the process ended with " + std::string(hex) + " instead";
+        return false;
+      }
+    } while (GetTickCount() - start < kDialogWaitMs);
+    *why = "did not appear";
+    return false;
+  }
+
+  bool WaitForExit(DWORD expected, std::string* why) {
+    dialog_ = nullptr;
+    if (WaitForSingleObject(process_.hProcess, kExitWaitMs) != WAIT_OBJECT_0) {
+      *why = "the process is still running";
+      return false;
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(process_.hProcess, &code);
+    char text[64];
+    snprintf(text, sizeof(text), "exit code 0x%08lX", static_cast<unsigned long>(code));
+    *why = text;
+    return code == expected;
+  }
+
+  // Lets the installer take what was posted to it: a message sent after a
+  // posted one is handled at the installer's next look at its queue, and a
+  // second one only once the posted message's handling has begun (and any
+  // box it opens is up).
+  void Settle() {
+    for (int i = 0; i < 2; ++i) {
+      DWORD_PTR ignored = 0;
+      SendMessageTimeoutA(dialog_, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &ignored);
+    }
+  }
+
+  bool Photograph(const std::string& name, bool whole_screen, std::string* why) {
+    RedrawWindow(dialog_, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    Settle();
+    RECT r = {};
+    GetWindowRect(whole_screen ? GetDesktopWindow() : dialog_, &r);
+    const int width = r.right - r.left;
+    const int height = r.bottom - r.top;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    bool ok = bitmap != nullptr;
+    std::vector<BYTE> pixels;
+    if (ok) {
+      HGDIOBJ old = SelectObject(memory, bitmap);
+      ok = BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY) != FALSE;
+      GdiFlush();
+      const int stride = (width * 3 + 3) & ~3;
+      for (int y = 0; y < height; ++y) {
+        const BYTE* row = static_cast<const BYTE*>(bits) + size_t(y) * stride;
+        pixels.insert(pixels.end(), row, row + width * 3);
+      }
+      SelectObject(memory, old);
+      DeleteObject(bitmap);
+    }
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    const std::string folder = ScreenshotFolder();
+    CreateDirectoryA(folder.c_str(), nullptr);
+    const std::string path = folder + "\\" + name + ".png";
+    if (!ok || !WritePng(path, width, height, pixels)) {
+      *why = "could not photograph the dialog into " + path;
+      return false;
+    }
+    return true;
+  }
+
+  std::vector<DialogTemplate> templates_;
+  PROCESS_INFORMATION process_ = {};
+  bool started_ = false;
+  HWND dialog_ = nullptr;
+};
+
+std::string Describe(const Step& step) {
+  static const char* const kNames[] = {
+      "expect dialog", "expect text", "expect text containing", "expect shown",
+      "expect hidden", "expect ticked", "expect clear", "type into",
+      "press", "Escape", "screenshot", "screenshot of the screen",
+      "expect on the screen", "expect exit"};
+  std::string s = kNames[int(step.act)];
+  if (step.id != 0) s += " " + std::to_string(step.id);
+  if (!step.text.empty()) s += " \"" + step.text + "\"";
+  return s;
+}
+
+uint32_t Crc(const BYTE* data, size_t size, uint32_t crc = 0) {
+  crc = ~crc;
+  for (size_t i = 0; i < size; ++i) {
+    crc ^= data[i];
+    for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
+  }
+  return ~crc;
+}
+
+void PutBe32(std::string& out, uint32_t v) {
+  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(char(v >> shift));
+}
+
+void PutChunk(std::string& out, const char* type, const std::string& data) {
+  PutBe32(out, uint32_t(data.size()));
+  std::string body = std::string(type, 4) + data;
+  out += body;
+  PutBe32(out, Crc(reinterpret_cast<const BYTE*>(body.data()), body.size()));
+}
+
+}  // namespace
+
+std::string ScreenshotFolder() {
+  const char* folder = getenv("KEST_SCREENSHOT_DIR");
+  if (folder != nullptr && folder[0] != '\0') return folder;
+  return BesideTestProgram("wizard-screenshots");
+}
+
+bool WritePng(const std::string& path, int width, int height, const std::vector<BYTE>& bgr) {
+  if (width <= 0 || height <= 0 || bgr.size() != size_t(width) * height * 3) return false;
+  // Scan lines of filter type 0 and R, G, B.
+  std::string raw;
+  for (int y = 0; y < height; ++y) {
+    raw.push_back('\0');
+    const BYTE* row = &bgr[size_t(y) * width * 3];
+    for (int x = 0; x < width; ++x) {
+      raw.push_back(char(row[x * 3 + 2]));
+      raw.push_back(char(row[x * 3 + 1]));
+      raw.push_back(char(row[x * 3]));
+    }
+  }
+  // zlib stream: header, stored blocks of at most 65535 bytes, Adler-32.
+  std::string z = "\x78\x01";
+  uint32_t a = 1, b = 0;
+  for (unsigned char c : raw) {
+    a = (a + c) % 65521;
+    b = (b + a) % 65521;
+  }
+  size_t at = 0;
+  do {
+    const size_t n = std::min<size_t>(65535, raw.size() - at);
+    z.push_back(at + n == raw.size() ? '\x01' : '\x00');
+    z.push_back(char(n & 0xFF));
+    z.push_back(char(n >> 8));
+    z.push_back(char(~n & 0xFF));
+    z.push_back(char((~n >> 8) & 0xFF));
+    z.append(raw, at, n);
+    at += n;
+  } while (at < raw.size());
+  PutBe32(z, (b << 16) | a);
+
+  std::string png = "\x89PNG\r\n\x1A\n";
+  std::string header;
+  PutBe32(header, uint32_t(width));
+  PutBe32(header, uint32_t(height));
+  header += std::string("\x08\x02\x00\x00\x00", 5);  // 8 bits, RGB, no interlace
+  PutChunk(png, "IHDR", header);
+  PutChunk(png, "IDAT", z);
+  PutChunk(png, "IEND", "");
+  return WriteWholeFile(path, png);
+}
+
+void RunScenario(const std::string& installer, const std::string& arguments,
+                 const std::vector<Step>& steps) {
+  Driver driver(installer, arguments);
+  ASSERT_TRUE(driver.started()) << installer;
+  ASSERT_TRUE(driver.has_templates()) << "no dialog templates in " << installer;
+  for (size_t i = 0; i < steps.size(); ++i) {
+    std::string why;
+    if (getenv("KEST_DRIVER_TRACE")) fprintf(stderr, "%lu step %u\n", GetTickCount(), unsigned(i));
+    if (!driver.Play(steps[i], &why)) {
+      ADD_FAILURE() << "step " << i + 1 << " (" << Describe(steps[i]) << "): " << why
+                    << "\non the screen:\n"
+                    << driver.DescribeScreen();
+      return;
+    }
+  }
+}
+
+}  // namespace kest::test

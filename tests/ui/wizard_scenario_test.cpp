@@ -1,0 +1,238 @@
+// The wizard of the signed sample installer, used as a person would use it:
+// each scenario is a table of steps played on a new installer process by
+// the dialog driver, ending with the process's full exit code.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "resources/resource_ids.h"
+#include "tests/support/win32_test_support.h"
+#include "tests/ui/dialog_driver.h"
+
+namespace kest {
+namespace {
+
+using test::Escape;
+using test::ExpectChecked;
+using test::ExpectClear;
+using test::ExpectDialog;
+using test::ExpectExit;
+using test::ExpectHidden;
+using test::ExpectShown;
+using test::ExpectText;
+using test::ExpectTextHas;
+using test::Press;
+using test::ExpectOnScreen;
+using test::Screenshot;
+using test::SetText;
+using test::Step;
+
+// The sample pack's first component and the folder its dependency manifest
+// proposes.
+constexpr char kProduct[] = "Morvane Components Starter Pack";
+constexpr char kDefaultFolder[] = "C:\\Morvane Components\\";
+
+std::vector<Step> Join(std::initializer_list<std::vector<Step>> parts) {
+  std::vector<Step> all;
+  for (const auto& part : parts) all.insert(all.end(), part.begin(), part.end());
+  return all;
+}
+
+// The agreement accepted and the welcome page passed.
+const std::vector<Step> kToDestination = {
+    ExpectDialog(IDD_AGREEMENT), Press(IDC_AGREE_CHECK), Press(IDC_NEXT),
+    ExpectDialog(IDD_WELCOME),   Press(IDC_NEXT),
+};
+
+// Exit Install confirmed with Yes: nothing installed, no completion dialog.
+const std::vector<Step> kConfirmExit = {
+    ExpectDialog(IDD_EXIT_CONFIRM), Press(IDC_NEXT), ExpectExit(0),
+};
+
+struct Scenario {
+  const char* name;
+  const char* arguments;
+  std::vector<Step> steps;
+  // The sample installer or one of its variants, beside it.
+  const char* program = "MorvaneSetup.exe";
+};
+
+void Play(const Scenario& s, const char* version = "win10") {
+  SCOPED_TRACE(std::string(s.name) + " on " + version);
+  std::string installer = test::SampleInstallerPath();
+  installer = installer.substr(0, installer.rfind('\\') + 1) + s.program;
+  ASSERT_TRUE(test::FileExists(installer))
+      << "no signed installer at " << installer << "; scripts/sample.sh builds it";
+  test::ScopedWindowsVersion scoped(s.program, version);
+  test::RunScenario(installer, s.arguments, s.steps);
+}
+
+// Every way out of the wizard before anything is installed asks first, and
+// only Yes leaves; Escape asks too, except on the destination page.
+TEST(WizardScenario, ExitsAndWayBack) {
+  const Scenario scenarios[] = {
+      {"agreement: No stays, Exit Install and Yes leaves",
+       "",
+       Join({{ExpectDialog(IDD_AGREEMENT), Press(IDC_AGREE_CHECK), Press(IDC_EXIT_INSTALL),
+              ExpectDialog(IDD_EXIT_CONFIRM), Press(IDC_CANCEL_KEY), ExpectDialog(IDD_AGREEMENT),
+              ExpectChecked(IDC_AGREE_CHECK), Escape()},
+             kConfirmExit})},
+      {"welcome: Previous gives a fresh agreement page",
+       "",
+       Join({{ExpectDialog(IDD_AGREEMENT), Press(IDC_AGREE_CHECK), Press(IDC_NEXT),
+              ExpectDialog(IDD_WELCOME), ExpectText(IDC_COMPONENT_NAME, kProduct),
+              Press(IDC_PREVIOUS), ExpectDialog(IDD_AGREEMENT), ExpectClear(IDC_AGREE_CHECK),
+              Press(IDC_AGREE_CHECK), Press(IDC_NEXT), ExpectDialog(IDD_WELCOME), Escape(),
+              ExpectDialog(IDD_EXIT_CONFIRM), Press(IDC_CANCEL_KEY), ExpectDialog(IDD_WELCOME),
+              Press(IDC_EXIT_INSTALL)},
+             kConfirmExit})},
+      {"folder page: Escape does nothing, No stays, Yes leaves",
+       "",
+       Join({kToDestination,
+             {ExpectDialog(IDD_CHOOSE_FOLDER), Escape(), ExpectDialog(IDD_CHOOSE_FOLDER),
+              ExpectText(IDC_FOLDER_EDIT, kDefaultFolder), ExpectShown(IDC_BROWSE),
+              ExpectHidden(IDC_STATUS_LINE), Press(IDC_EXIT_INSTALL),
+              ExpectDialog(IDD_EXIT_CONFIRM), Press(IDC_CANCEL_KEY),
+              ExpectDialog(IDD_CHOOSE_FOLDER), ExpectShown(IDC_NEXT), Press(IDC_EXIT_INSTALL)},
+             kConfirmExit})},
+      // Browse keeps the record's folder until a folder is chosen: what was
+      // typed before is replaced by it.
+      {"folder page: Browse shows the folder held by the run",
+       "",
+       Join({kToDestination,
+             {ExpectDialog(IDD_CHOOSE_FOLDER), SetText(IDC_FOLDER_EDIT, "c:\\typed"),
+              Press(IDC_BROWSE), ExpectDialog(IDD_CHOOSE_FOLDER),
+              ExpectText(IDC_FOLDER_EDIT, kDefaultFolder), Press(IDC_EXIT_INSTALL)},
+             kConfirmExit})},
+      {"/F: the confirm page shows the folder known",
+       "/F",
+       Join({kToDestination,
+             {ExpectDialog(IDD_CONFIRM_FOLDER), ExpectText(IDC_STATUS_LINE, kDefaultFolder),
+              ExpectShown(IDC_NEXT), Screenshot("confirm"), Escape(), ExpectDialog(IDD_CONFIRM_FOLDER),
+              Press(IDC_EXIT_INSTALL)},
+             kConfirmExit})},
+      {"a folder on the command line: the confirm page shows it",
+       "\"c:\\Given Folder & Co\"",
+       Join({kToDestination,
+             {ExpectDialog(IDD_CONFIRM_FOLDER),
+              ExpectText(IDC_STATUS_LINE, "c:\\Given Folder & Co"), Press(IDC_EXIT_INSTALL)},
+             kConfirmExit})},
+  };
+  for (const Scenario& s : scenarios) Play(s);
+  EXPECT_FALSE(test::FileExists("c:\\Given Folder & Co"));
+}
+
+// A known folder over 210 characters is refused when Next is pressed, before
+// anything is made; giving up ends the run with the folder's code.
+// (The error dialog, once it exists, comes between Next and the end.)
+TEST(WizardScenario, TooLongAFolderIsRefused) {
+  const std::string folder = "c:\\" + std::string(208, 'x');  // 211 characters
+  const std::string arguments = "/F \"" + folder + "\"";
+  Play({"211 characters on the confirm page",
+        arguments.c_str(),
+        Join({kToDestination,
+              {ExpectDialog(IDD_CONFIRM_FOLDER), ExpectText(IDC_STATUS_LINE, folder),
+               Press(IDC_NEXT), ExpectExit(0x8040F003)}})});
+  EXPECT_FALSE(test::FileExists(folder));
+}
+
+// The whole way through, as a first-time user goes it: the box forgotten,
+// the reminder, the pages, and the default folder. Every dialog is
+// photographed for the README.
+TEST(WizardScenario, MainScenarioOnEveryFamily) {
+  const Scenario main_scenario = {
+      "main",
+      "",
+      {ExpectDialog(IDD_AGREEMENT), ExpectOnScreen(), ExpectClear(IDC_AGREE_CHECK),
+       ExpectTextHas(IDC_AGREEMENT_TEXT, "MORVANE COMPONENTS SOFTWARE LICENCE"),
+       ExpectTextHas(IDC_AGREEMENT_TEXT, "Copyright (C) Morvane. All rights reserved."),
+       Screenshot("agreement"), test::ScreenshotAll("screen"), Press(IDC_NEXT),
+       ExpectDialog(IDD_AGREEMENT_REMINDER), Screenshot("reminder"), Press(IDC_NEXT),
+       ExpectDialog(IDD_AGREEMENT), ExpectClear(IDC_AGREE_CHECK), Press(IDC_AGREE_CHECK),
+       ExpectChecked(IDC_AGREE_CHECK), Press(IDC_NEXT),
+       ExpectDialog(IDD_WELCOME), ExpectOnScreen(), ExpectText(IDC_COMPONENT_NAME, kProduct),
+       Screenshot("welcome"),
+       Press(IDC_EXIT_INSTALL), ExpectDialog(IDD_EXIT_CONFIRM), Screenshot("exit-confirm"),
+       Press(IDC_CANCEL_KEY), ExpectDialog(IDD_WELCOME), Press(IDC_NEXT),
+       ExpectDialog(IDD_CHOOSE_FOLDER), ExpectOnScreen(), ExpectText(IDC_FOLDER_EDIT, kDefaultFolder),
+       Screenshot("folder"), Press(IDC_NEXT),
+       ExpectDialog(IDD_COMPLETE), Screenshot("complete"), Press(IDC_NEXT), ExpectExit(0)}};
+  for (const char* version : {"win95", "nt40", "win10"}) {
+    Play(main_scenario, version);
+    EXPECT_TRUE(test::FileExists("c:\\Morvane Components\\readme.txt")) << version;
+    test::RemoveTree("c:\\Morvane Components");
+  }
+}
+
+// A folder typed on the folder page, where a file to be replaced is in use:
+// everything else is installed there, that file waits for the restart, and
+// the completion dialog asks for one.
+TEST(WizardScenario, TypedFolderWithAFileInUse) {
+  test::ScratchFolder folder;
+  const std::string in_use = folder.File("readme.txt");
+  ASSERT_TRUE(test::WriteWholeFile(in_use, "an older readme"));
+  ASSERT_TRUE(test::SetWriteTime(in_use, 0x01A0000000000000ull));  // 1995: older than the pack's
+  test::FileHolder holder(in_use);
+  ASSERT_TRUE(holder.holding());
+  Play({"typed folder, a file in use",
+        "",
+        Join({kToDestination,
+              {ExpectDialog(IDD_CHOOSE_FOLDER), SetText(IDC_FOLDER_EDIT, folder.path()),
+               Press(IDC_NEXT), ExpectDialog(IDD_COMPLETE_RESTART),
+               Screenshot("complete-restart"), Press(IDC_NEXT), ExpectExit(0)}})});
+  holder.Release();
+  EXPECT_TRUE(test::FileExists(folder.File("morvgrid.dll")));
+  std::string text;
+  EXPECT_TRUE(test::ReadWholeFile(in_use, &text));
+  EXPECT_EQ(text, "an older readme");
+}
+
+// Packages that differ from the sample in one way.
+TEST(WizardScenario, PackageVariants) {
+  test::ScratchFolder folder;
+  const Scenario scenarios[] = {
+      {"no product named: the welcome page keeps its template text",
+       "",
+       Join({{ExpectDialog(IDD_AGREEMENT), Press(IDC_AGREE_CHECK), Press(IDC_NEXT),
+              ExpectDialog(IDD_WELCOME), ExpectText(IDC_COMPONENT_NAME, "Component Name"),
+              Press(IDC_EXIT_INSTALL)},
+             kConfirmExit}),
+       "NoProduct.exe"},
+      {"a component fails to register: Installation Not Complete",
+       "",
+       Join({kToDestination,
+             {ExpectDialog(IDD_CHOOSE_FOLDER), SetText(IDC_FOLDER_EDIT, folder.path()),
+              Press(IDC_NEXT), ExpectDialog(IDD_REGISTRATION_INCOMPLETE),
+              Screenshot("not-complete"), Press(IDC_NEXT), ExpectExit(0)}}),
+       "NotRegistering.exe"},
+  };
+  for (const Scenario& s : scenarios) Play(s);
+  EXPECT_TRUE(test::FileExists(folder.File("probe_failing.dll")));
+  EXPECT_TRUE(test::FileExists(folder.File("readme.txt")));
+}
+
+// An earlier installation's folder, found in the registry where the sample's
+// dependency manifest says, is shown on the confirm page and installed into.
+TEST(WizardScenario, ConfirmPageForTheEarlierFolder) {
+  test::ScratchFolder folder;
+  const char kKey[] = "Software\\Morvane\\Morvane Components\\1.0";
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                            nullptr),
+            ERROR_SUCCESS);
+  RegSetValueExA(key, "LocalInstallPath", 0, REG_SZ,
+                 reinterpret_cast<const BYTE*>(folder.path().c_str()),
+                 DWORD(folder.path().size() + 1));
+  RegCloseKey(key);
+  Play({"earlier folder in the registry",
+        "",
+        Join({kToDestination,
+              {ExpectDialog(IDD_CONFIRM_FOLDER), ExpectText(IDC_STATUS_LINE, folder.path()),
+               Press(IDC_NEXT), ExpectDialog(IDD_COMPLETE), Press(IDC_NEXT), ExpectExit(0)}})});
+  RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKey);
+  EXPECT_TRUE(test::FileExists(folder.File("readme.txt")));
+}
+
+}  // namespace
+}  // namespace kest
