@@ -67,12 +67,6 @@ void FillDialog(HWND dialog, const ErrorDialogState& state) {
   SendDlgItemMessageA(dialog, IDC_ERROR_ICON, STM_SETICON,
                       reinterpret_cast<WPARAM>(LoadIconA(nullptr, IDI_EXCLAMATION)), 0);
   CenterDialog(dialog);
-
-  // The keyboard starts on the middle button when it is offered, else on
-  // the first button; neither is drawn as the default.
-  HWND focus = GetDlgItem(dialog, IDC_ERROR_TRY_AGAIN);
-  if (!IsWindowVisible(focus)) focus = GetDlgItem(dialog, IDC_ERROR_FIRST_BUTTON);
-  SetFocus(focus);
 }
 
 INT_PTR CALLBACK ErrorDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -81,7 +75,7 @@ INT_PTR CALLBACK ErrorDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARA
       const auto* state = reinterpret_cast<const ErrorDialogState*>(lparam);
       SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(state->status));
       FillDialog(dialog, *state);
-      return FALSE;  // focus set by FillDialog
+      return TRUE;  // the system gives the focus to the first shown button
     }
     case WM_COMMAND: {
       auto* status = reinterpret_cast<InstallStatus*>(GetWindowLongPtrA(dialog, DWLP_USER));
