@@ -92,4 +92,12 @@ const ComApi* Com() {
   });
 }
 
+const CommonDialogApi* CommonDialogs() {
+  return LoadOnce<CommonDialogApi>([](CommonDialogApi* api) {
+    TableLoader comdlg("comdlg32.dll");
+    comdlg.Get(&api->get_open_file_name, "GetOpenFileNameA");
+    return comdlg.complete();
+  });
+}
+
 }  // namespace kest

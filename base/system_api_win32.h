@@ -15,6 +15,7 @@
 // that like the failure of the call it wanted to make.
 #pragma once
 #include <windows.h>
+#include <commdlg.h>
 
 namespace kest {
 
@@ -57,5 +58,11 @@ struct ComApi {
   void(WINAPI* uninitialize)();
 };
 const ComApi* Com();
+
+// comdlg32: the file-open dialog, the folder picker on Windows NT.
+struct CommonDialogApi {
+  decltype(&GetOpenFileNameA) get_open_file_name;
+};
+const CommonDialogApi* CommonDialogs();
 
 }  // namespace kest

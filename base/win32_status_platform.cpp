@@ -22,9 +22,7 @@ bool Win32StatusPlatform::SystemMessage(uint32_t code, char* buffer, uint32_t si
 }
 
 uint32_t Win32StatusPlatform::ShowErrorDialog(InstallStatus& status) {
-  // The error dialog (template status.dialog_id, owned by the active
-  // window) is shown here once it exists; until then a report reaches only
-  // the log and the exit code, and the choice is "no dialog".
+  // No dialog at this layer: the report reaches the log and the exit code.
   (void)status;
   return 0;
 }

@@ -8,8 +8,8 @@
 #include "base/system_api_win32.h"
 #include "installer/main_window.h"
 #include "base/win32_log_backend.h"
-#include "base/win32_status_platform.h"
 #include "resources/resource_ids.h"
+#include "ui/error_dialog_win32.h"
 
 namespace {
 
@@ -34,7 +34,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int) {
   kest::SetInstallerCommandLine(command_line);
   Bitmap welcome(LoadBitmapA(instance, MAKEINTRESOURCEA(IDB_WELCOME)));
 
-  kest::Win32StatusPlatform platform(instance);
+  // Every report of the run reaches the person through the error dialog.
+  kest::DialogStatusPlatform platform(instance);
   kest::Win32LogBackend log_backend;
   kest::InstallStatus& status = kest::Status();
   status.platform = &platform;

@@ -1,14 +1,20 @@
-// Choosing a folder with the system's folder picker, for the Browse button
-// of the folder page.
+// The folder page's Browse: a system dialog in which the person picks a
+// folder. Windows NT gets the file-open dialog cut down to folders and
+// drives (template 105); the Windows 95 family gets the shell's folder
+// browser, looked up at run time so that the program still starts on a
+// shell without it.
 #pragma once
 #include <windows.h>
 
 namespace kest {
 
-// Lets the user pick a folder, with a dialog owned by owner. folder holds
-// kPathChars characters: on entry the folder to start from, on return the
-// folder chosen, or an empty text when the user cancelled. The caller keeps
-// its own folder when the text comes back empty.
+// folder: a buffer of kPathChars characters holding the current destination
+// folder. On return it holds the folder the person chose, or
+//   - Windows NT, cancelled: an empty text;
+//   - Windows 95 family, cancelled or no folder browser in the shell: the
+//     text it held (nothing is shown when the browser is missing).
+// The dialog is owned by owner. The process's current directory is the same
+// on return as on entry.
 void BrowseForFolder(HWND owner, char* folder);
 
 }  // namespace kest

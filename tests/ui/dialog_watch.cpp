@@ -1,0 +1,151 @@
+#include "dialog_watch.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <utility>
+#include <vector>
+
+namespace kest::test {
+namespace {
+
+// Generous: the watch only guards against a hang, it measures nothing.
+constexpr DWORD kGiveUpMs = 60000;
+
+// Dialogs of the watched thread whose WM_INITDIALOG has returned.
+constexpr int kMaxInitialized = 64;
+HWND volatile g_initialized[kMaxInitialized];
+volatile LONG g_initialized_count = 0;
+
+bool Initialized(HWND window) {
+  LONG n = g_initialized_count;
+  for (LONG i = 0; i < n && i < kMaxInitialized; ++i) {
+    if (g_initialized[i] == window) return true;
+  }
+  return false;
+}
+
+struct Search {
+  const std::string* caption;
+  HWND found;
+};
+
+BOOL CALLBACK MatchCaption(HWND window, LPARAM param) {
+  auto* search = reinterpret_cast<Search*>(param);
+  if (IsWindowVisible(window) && Initialized(window) && WindowText(window) == *search->caption) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+}  // namespace
+
+std::string WindowText(HWND window) {
+  if (window == nullptr) return "";
+  char text[1100];
+  int n = GetWindowTextA(window, text, sizeof(text));
+  return std::string(text, n > 0 ? n : 0);
+}
+
+RECT ControlRectInDialogUnits(HWND dialog, HWND control) {
+  RECT unit = {0, 0, 4, 8};  // 4 horizontal and 8 vertical units
+  MapDialogRect(dialog, &unit);
+  RECT r = {};
+  GetWindowRect(control, &r);
+  MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+  auto to_units = [](LONG pixels, LONG per_units, LONG units) {
+    return (pixels * units + per_units / 2) / per_units;
+  };
+  return RECT{to_units(r.left, unit.right, 4), to_units(r.top, unit.bottom, 8),
+              to_units(r.right, unit.right, 4), to_units(r.bottom, unit.bottom, 8)};
+}
+
+DialogWatch::DialogWatch(const std::string& caption, std::function<void(HWND)> act)
+    : caption_(caption), act_(std::move(act)), owner_thread_(GetCurrentThreadId()) {
+  g_initialized_count = 0;
+  hook_ = SetWindowsHookExA(WH_CALLWNDPROCRET, AfterMessage, nullptr, owner_thread_);
+  thread_ = CreateThread(nullptr, 0, Run, this, 0, nullptr);
+}
+
+DialogWatch::~DialogWatch() {
+  Stop();
+  if (thread_ != nullptr) {
+    WaitForSingleObject(thread_, INFINITE);
+    CloseHandle(thread_);
+  }
+  if (hook_ != nullptr) UnhookWindowsHookEx(hook_);
+}
+
+LRESULT CALLBACK DialogWatch::AfterMessage(int code, WPARAM wparam, LPARAM lparam) {
+  const auto* message = reinterpret_cast<const CWPRETSTRUCT*>(lparam);
+  if (code == HC_ACTION && message->message == WM_INITDIALOG &&
+      g_initialized_count < kMaxInitialized) {
+    g_initialized[g_initialized_count] = message->hwnd;
+    InterlockedIncrement(&g_initialized_count);
+  }
+  return CallNextHookEx(nullptr, code, wparam, lparam);
+}
+
+void DialogWatch::Stop() { InterlockedExchange(&stop_, 1); }
+
+DWORD WINAPI DialogWatch::Run(void* param) {
+  auto* self = static_cast<DialogWatch*>(param);
+  const DWORD start = GetTickCount();
+  while (self->stop_ == 0 && GetTickCount() - start < kGiveUpMs) {
+    Search search = {&self->caption_, nullptr};
+    EnumThreadWindows(self->owner_thread_, MatchCaption, reinterpret_cast<LPARAM>(&search));
+    if (search.found != nullptr) {
+      self->found_ = true;
+      self->act_(search.found);
+      return 0;
+    }
+    Sleep(10);
+  }
+  return 0;
+}
+
+void Screenshot(HWND window, const char* name) {
+  const char* folder = getenv("KEST_SCREENSHOT_DIR");
+  if (folder == nullptr || folder[0] == '\0') return;
+  // Painted in full, children included, before the screen is read.
+  RedrawWindow(window, nullptr, nullptr,
+               RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  RECT r = {};
+  GetWindowRect(window, &r);
+  const int width = r.right - r.left, height = r.bottom - r.top;
+  BITMAPINFOHEADER header = {};
+  header.biSize = sizeof(header);
+  header.biWidth = width;
+  header.biHeight = height;  // rows bottom-up, as a BMP file keeps them
+  header.biPlanes = 1;
+  header.biBitCount = 24;
+  const DWORD row = (width * 3 + 3) & ~3u;
+  std::vector<BYTE> pixels(row * height);
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
+  SelectObject(memory, old);
+  GetDIBits(memory, bitmap, 0, height, pixels.data(), reinterpret_cast<BITMAPINFO*>(&header),
+            DIB_RGB_COLORS);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+
+  BITMAPFILEHEADER file = {};
+  file.bfType = 0x4D42;  // "BM"
+  file.bfOffBits = sizeof(file) + sizeof(header);
+  file.bfSize = file.bfOffBits + static_cast<DWORD>(pixels.size());
+  std::string path = std::string(folder) + "\\" + name + ".bmp";
+  if (FILE* out = fopen(path.c_str(), "wb")) {
+    fwrite(&file, sizeof(file), 1, out);
+    fwrite(&header, sizeof(header), 1, out);
+    fwrite(pixels.data(), 1, pixels.size(), out);
+    fclose(out);
+  }
+}
+
+void Click(HWND dialog, int button) { SendMessageA(GetDlgItem(dialog, button), BM_CLICK, 0, 0); }
+
+}  // namespace kest::test
