@@ -111,7 +111,6 @@ TEST_F(BrowseWindowsNt, TheOpenedFolderIsTheAnswer) {
       {"open alpha, OK",
        [](HWND dialog, std::string* seen) {
          SeeDialog(dialog, seen);
-         test::Screenshot(dialog, "browse-windows-nt");
          OpenFolder(dialog, "alpha");
          Click(dialog, IDOK);
        },
@@ -209,7 +208,6 @@ TEST_F(BrowseWindows95, ChosenFolderOrTheRecordsFolder) {
     bool selected = false;
     DialogWatch watch(kShellBrowserCaption, [&](HWND browser) {
       selected = c.command == IDCANCEL || WaitForSelection(browser, name);
-      if (c.command == IDOK && c.folder == beta) test::Screenshot(browser, "browse-windows-95");
       PostMessageA(browser, WM_COMMAND, c.command, 0);
     });
     BrowseForFolder(nullptr, buffer);

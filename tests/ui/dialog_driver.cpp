@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <sstream>
 
@@ -29,6 +30,10 @@ Step Screenshot(const std::string& name) { return {Act::kScreenshot, 0, name}; }
 Step ScreenshotAll(const std::string& name) { return {Act::kScreenshotAll, 0, name}; }
 Step ExpectOnScreen() { return {Act::kExpectOnScreen}; }
 Step ExpectExit(DWORD code) { return {Act::kExpectExit, 0, "", code}; }
+Step ExpectWindow(const std::string& caption) { return {Act::kExpectWindow, 0, caption}; }
+Step Do(const std::string& what, std::function<bool(HWND, std::string*)> action) {
+  return {Act::kDo, 0, what, 0, std::move(action)};
+}
 
 namespace {
 
@@ -201,13 +206,15 @@ std::vector<HWND> VisibleWindowsOf(DWORD process_id) {
 
 class Driver {
  public:
-  Driver(const std::string& installer, const std::string& arguments)
+  Driver(const std::string& installer, const std::string& arguments,
+         const std::string& directory)
       : templates_(ReadTemplates(installer)) {
     std::string command = "\"" + installer + "\" " + arguments;
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
-    started_ = CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                              &startup, &process_) != FALSE;
+    started_ = CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
+                              directory.empty() ? nullptr : directory.c_str(), &startup,
+                              &process_) != FALSE;
   }
   ~Driver() {
     if (!started_) return;
@@ -229,6 +236,13 @@ class Driver {
         return WaitForDialog(step.id, why);
       case Act::kExpectExit:
         return WaitForExit(step.code, why);
+      case Act::kExpectWindow:
+        return WaitForWindow(step.text, why);
+      case Act::kDo: {
+        const bool done = step.action(dialog_ != nullptr && IsWindow(dialog_) ? dialog_ : nullptr, why);
+        if (dialog_ != nullptr && IsWindow(dialog_)) Settle();
+        return done;
+      }
       case Act::kEscape:
         if (!NeedDialog(why)) return false;
         PostMessageA(dialog_, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
@@ -346,10 +360,19 @@ class Driver {
       *why = "the installer has no dialog template " + std::to_string(id);
       return false;
     }
+    return WaitForActive([t](HWND window) { return MadeFrom(window, *t); }, why);
+  }
+
+  // A window of the process with this caption becomes the active one.
+  bool WaitForWindow(const std::string& caption, std::string* why) {
+    return WaitForActive([&caption](HWND window) { return TextOf(window) == caption; }, why);
+  }
+
+  bool WaitForActive(const std::function<bool(HWND)>& wanted, std::string* why) {
     const DWORD start = GetTickCount();
     do {
       for (HWND window : VisibleWindowsOf(process_.dwProcessId)) {
-        if (IsWindowEnabled(window) && MadeFrom(window, *t)) {
+        if (IsWindowEnabled(window) && wanted(window)) {
           dialog_ = window;
           Settle();
           return true;
@@ -448,7 +471,7 @@ std::string Describe(const Step& step) {
       "expect dialog", "expect text", "expect text containing", "expect shown",
       "expect hidden", "expect ticked", "expect clear", "type into",
       "press", "Escape", "screenshot", "screenshot of the screen",
-      "expect on the screen", "expect exit"};
+      "expect on the screen", "expect exit", "expect window", "do"};
   std::string s = kNames[int(step.act)];
   if (step.id != 0) s += " " + std::to_string(step.id);
   if (!step.text.empty()) s += " \"" + step.text + "\"";
@@ -528,8 +551,8 @@ bool WritePng(const std::string& path, int width, int height, const std::vector<
 }
 
 void RunScenario(const std::string& installer, const std::string& arguments,
-                 const std::vector<Step>& steps) {
-  Driver driver(installer, arguments);
+                 const std::vector<Step>& steps, const std::string& directory) {
+  Driver driver(installer, arguments, directory);
   ASSERT_TRUE(driver.started()) << installer;
   ASSERT_TRUE(driver.has_templates()) << "no dialog templates in " << installer;
   for (size_t i = 0; i < steps.size(); ++i) {

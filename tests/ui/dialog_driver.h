@@ -11,6 +11,7 @@
 #pragma once
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,9 @@ enum class Act {
   kScreenshotAll,  // the same, of the whole screen
   kExpectOnScreen, // the active dialog lies wholly on the screen
   kExpectExit,     // code: the process ends with this full exit code
+  kExpectWindow,   // text: caption of a window that is no template of the
+                   // installer's (a system dialog); waits until it is active
+  kDo,             // action: runs on the test's side, given the active window
 };
 
 struct Step {
@@ -38,6 +42,9 @@ struct Step {
   int id = 0;
   std::string text;
   DWORD code = 0;
+  // kDo: what is done, given the active window (null if none); false with
+  // the reason in *why when it could not be done.
+  std::function<bool(HWND window, std::string* why)> action;
 };
 
 // Short constructors, so that a scenario reads as a table.
@@ -55,15 +62,20 @@ Step Screenshot(const std::string& name);
 Step ScreenshotAll(const std::string& name);
 Step ExpectOnScreen();
 Step ExpectExit(DWORD code);
+Step ExpectWindow(const std::string& caption);
+// `what` names the action in a failure report.
+Step Do(const std::string& what, std::function<bool(HWND window, std::string* why)> action);
 
 // Where screenshots go: KEST_SCREENSHOT_DIR (a Windows path) when set, else
 // wizard-screenshots beside the running test program.
 std::string ScreenshotFolder();
 
-// Starts "installer" arguments and plays steps on it. A failed step stops
-// the scenario, and the process is then ended (through its handle).
+// Starts "installer" arguments (in `directory` when one is given, else in
+// the test program's current directory) and plays steps on it. A failed
+// step stops the scenario, and the process is then ended (through its
+// handle).
 void RunScenario(const std::string& installer, const std::string& arguments,
-                 const std::vector<Step>& steps);
+                 const std::vector<Step>& steps, const std::string& directory = "");
 
 // Writes 24-bit pixels (rows top-down, 3 bytes B, G, R each, no padding) as
 // a PNG file whose image data sits in stored deflate blocks.

@@ -1,9 +1,6 @@
 #include "dialog_watch.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <utility>
-#include <vector>
 
 namespace kest::test {
 namespace {
@@ -102,48 +99,6 @@ DWORD WINAPI DialogWatch::Run(void* param) {
     Sleep(10);
   }
   return 0;
-}
-
-void Screenshot(HWND window, const char* name) {
-  const char* folder = getenv("KEST_SCREENSHOT_DIR");
-  if (folder == nullptr || folder[0] == '\0') return;
-  // Painted in full, children included, before the screen is read.
-  RedrawWindow(window, nullptr, nullptr,
-               RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW | RDW_ALLCHILDREN);
-  RECT r = {};
-  GetWindowRect(window, &r);
-  const int width = r.right - r.left, height = r.bottom - r.top;
-  BITMAPINFOHEADER header = {};
-  header.biSize = sizeof(header);
-  header.biWidth = width;
-  header.biHeight = height;  // rows bottom-up, as a BMP file keeps them
-  header.biPlanes = 1;
-  header.biBitCount = 24;
-  const DWORD row = (width * 3 + 3) & ~3u;
-  std::vector<BYTE> pixels(row * height);
-  HDC screen = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
-  HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-  HGDIOBJ old = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
-  SelectObject(memory, old);
-  GetDIBits(memory, bitmap, 0, height, pixels.data(), reinterpret_cast<BITMAPINFO*>(&header),
-            DIB_RGB_COLORS);
-  DeleteObject(bitmap);
-  DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
-
-  BITMAPFILEHEADER file = {};
-  file.bfType = 0x4D42;  // "BM"
-  file.bfOffBits = sizeof(file) + sizeof(header);
-  file.bfSize = file.bfOffBits + static_cast<DWORD>(pixels.size());
-  std::string path = std::string(folder) + "\\" + name + ".bmp";
-  if (FILE* out = fopen(path.c_str(), "wb")) {
-    fwrite(&file, sizeof(file), 1, out);
-    fwrite(&header, sizeof(header), 1, out);
-    fwrite(pixels.data(), 1, pixels.size(), out);
-    fclose(out);
-  }
 }
 
 void Click(HWND dialog, int button) { SendMessageA(GetDlgItem(dialog, button), BM_CLICK, 0, 0); }

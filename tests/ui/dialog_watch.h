@@ -48,12 +48,6 @@ class DialogWatch {
   volatile bool found_ = false;
 };
 
-// When KEST_SCREENSHOT_DIR names a folder (a Windows path), saves the
-// window as the screen shows it to <folder>\<name>.bmp; otherwise nothing.
-// Wine draws window frames itself only on its virtual desktop: run the
-// program under `wine explorer /desktop=NAME,1024x768` for pictures.
-void Screenshot(HWND window, const char* name);
-
 // Clicks a button of another thread's dialog (the button must be visible
 // and enabled for the click to reach the dialog).
 void Click(HWND dialog, int button);

@@ -77,9 +77,8 @@ enum class Answer {
   kIgnoredThenFirst,    // command 3 (no such choice), then the first button
 };
 
-DialogSeen Observe(HWND dialog, Answer answer, const char* screenshot = nullptr) {
+DialogSeen Observe(HWND dialog, Answer answer) {
   DialogSeen seen;
-  if (screenshot != nullptr) test::Screenshot(dialog, screenshot);
   HWND detail = GetDlgItem(dialog, IDC_ERROR_DETAIL);
   seen.detail_control = detail != nullptr;
   seen.detail_shown = detail != nullptr && IsWindowVisible(detail);
@@ -126,9 +125,9 @@ class ErrorDialogTest : public ::testing::Test {
 
   // ReportError with the dialog answered by `answer`; returns the choice.
   uint32_t Report(uint32_t code, uint32_t buttons, const char* detail, uint32_t label,
-                  Answer answer, DialogSeen* seen, const char* screenshot = nullptr) {
+                  Answer answer, DialogSeen* seen) {
     DialogWatch watch(kCaption,
-                      [&](HWND dialog) { *seen = Observe(dialog, answer, screenshot); });
+                      [&](HWND dialog) { *seen = Observe(dialog, answer); });
     uint32_t choice = ReportError(code, buttons, detail, label);
     watch.Stop();
     EXPECT_TRUE(watch.found()) << "no error dialog for " << std::hex << code;
@@ -174,19 +173,16 @@ TEST_F(ErrorDialogTest, ButtonsTextsAndChoiceFollowTheRowAndTheButtonSet) {
     const char* try_again;     // null: hidden
     const char* first;
     uint32_t choice;
-    const char* screenshot = nullptr;
   } cases[] = {
       {"out of memory, Try Again", kCodeOutOfMemory, kButtonsRetry, nullptr, 0,
-       Answer::kClickTryAgain, "Out of Memory", nullptr, kTryAgain, kExit, kChoiceRetry,
-       "error-without-detail"},
+       Answer::kClickTryAgain, "Out of Memory", nullptr, kTryAgain, kExit, kChoiceRetry},
       {"out of memory, Exit Install", kCodeOutOfMemory, kButtonsRetry, nullptr, 0,
        Answer::kClickFirst, "Out of Memory", nullptr, kTryAgain, kExit, kChoiceFirst},
       {"out of memory, exit-only", kCodeOutOfMemory, kButtonsExitOnly, nullptr, 0,
        Answer::kClickFirst, "Out of Memory", nullptr, nullptr, kExit, kChoiceFirst},
       {"read-only file, Continue", 0x8040F014, kButtonsRetry, "c:\\morvane\\runtime\\x.dll",
        IDS_LABEL_FILE, Answer::kClickTryAgain, "Cannot access file",
-       "File:   c:\\morvane\\runtime\\x.dll", "Continue", kExit, kChoiceRetry,
-       "error-with-detail"},
+       "File:   c:\\morvane\\runtime\\x.dll", "Continue", kExit, kChoiceRetry},
       {"read-only file, exit-only", 0x8040F014, kButtonsExitOnly, "c:\\morvane\\x.dll",
        IDS_LABEL_FILE, Answer::kClickFirst, "Cannot access file", "File:   c:\\morvane\\x.dll",
        nullptr, kExit, kChoiceFirst},
@@ -209,7 +205,7 @@ TEST_F(ErrorDialogTest, ButtonsTextsAndChoiceFollowTheRowAndTheButtonSet) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     DialogSeen seen;
-    EXPECT_EQ(Report(c.code, c.buttons, c.detail, c.label, c.answer, &seen, c.screenshot),
+    EXPECT_EQ(Report(c.code, c.buttons, c.detail, c.label, c.answer, &seen),
               c.choice);
     EXPECT_EQ(seen.headline, c.headline);
     EXPECT_EQ(seen.detail_control, c.detail_shown != nullptr);

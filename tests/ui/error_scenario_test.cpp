@@ -1,0 +1,151 @@
+// The error dialog as a person meets it in real wizard runs of the sample
+// installer: each situation is made real (no host product, Windows NT
+// 3.51, a read-only file to replace, a folder that cannot be made), and each
+// answer's effect on the run is checked. The component that will not
+// register is among the wizard scenarios.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "resources/resource_ids.h"
+#include "tests/support/win32_test_support.h"
+#include "tests/ui/dialog_driver.h"
+#include "tests/ui/wizard_scenarios.h"
+
+namespace kest {
+namespace {
+
+using namespace test;  // the driver's vocabulary
+
+// The dialog without a detail, offering only its first button.
+std::vector<Step> OnlyButton(const char* headline, const char* message_start,
+                             const char* button) {
+  return {ExpectDialog(IDD_ERROR),
+          ExpectText(IDC_ERROR_HEADLINE, headline),
+          ExpectTextHas(IDC_ERROR_MESSAGE, message_start),
+          ExpectText(IDC_ERROR_FIRST_BUTTON, button),
+          ExpectHidden(IDC_ERROR_TRY_AGAIN),
+          ExpectHidden(IDC_ERROR_CHANGE_DRIVE)};
+}
+
+// The notices of the start: whatever the answer, the run goes on to the
+// agreement page.
+TEST(ErrorScenario, StartUpNoticesLetTheRunGoOn) {
+  const std::vector<Step> then_leave = Join(
+      {{ExpectDialog(IDD_AGREEMENT), Press(IDC_EXIT_INSTALL)}, kConfirmExit});
+  Scenario no_host = {
+      "no host product: Continue",
+      "",
+      Join({OnlyButton("Scriba V4.1 (32-bit version) not found",
+                       "Install was unable to locate a 32-bit version of Scriba V4.1.", "Continue"),
+            {Screenshot("error-without-detail"), Press(IDC_ERROR_FIRST_BUTTON)},
+            then_leave})};
+  no_host.host = false;
+  Play(no_host);
+
+  Play({"Windows NT 3.51: OK",
+        "",
+        Join({OnlyButton("If you are running Windows NT and have not yet upgraded from release "
+                         "3.51, you may encounter some error messages the first time you run "
+                         "this installation program.",
+                         "If so, simply reboot your workstation", "OK"),
+              {Press(IDC_ERROR_FIRST_BUTTON)},
+              then_leave})},
+       "nt351");
+}
+
+// A read-only file in the way: Continue clears the attribute and replaces
+// it; Exit Install leaves it as it was and ends the run with the row's code.
+TEST(ErrorScenario, ReadOnlyFileToReplace) {
+  struct Case {
+    const char* name;
+    int answer;
+    DWORD exit_code;
+    std::vector<Step> after;
+    bool replaced;
+  } cases[] = {
+      {"Continue", IDC_ERROR_TRY_AGAIN, 0, {ExpectDialog(IDD_COMPLETE), Press(IDC_NEXT)}, true},
+      {"Exit Install", IDC_ERROR_FIRST_BUTTON, 0x8040F014, {}, false},
+  };
+  for (const Case& c : cases) {
+    ScratchFolder folder;
+    const std::string readme = folder.File("readme.txt");
+    ASSERT_TRUE(WriteWholeFile(readme, "an older readme"));
+    ASSERT_TRUE(SetWriteTime(readme, 0x01A0000000000000ull));  // 1995: older than the pack's
+    ASSERT_TRUE(SetFileAttributesA(readme.c_str(), FILE_ATTRIBUTE_READONLY));
+    Play({c.name,
+          "",
+          Join({kToDestination,
+                {ExpectDialog(IDD_CHOOSE_FOLDER), SetText(IDC_FOLDER_EDIT, folder.path()),
+                 Press(IDC_NEXT), ExpectDialog(IDD_ERROR_DETAIL),
+                 ExpectText(IDC_ERROR_HEADLINE, "Cannot access file"),
+                 ExpectTextHas(IDC_ERROR_DETAIL, "File:"),
+                 ExpectTextHas(IDC_ERROR_DETAIL, "readme.txt"),
+                 ExpectTextHas(IDC_ERROR_MESSAGE, "press Continue. Otherwise, press E&xit Install."),
+                 ExpectText(IDC_ERROR_TRY_AGAIN, "Continue"),
+                 ExpectText(IDC_ERROR_FIRST_BUTTON, "E&xit Install"),
+                 ExpectHidden(IDC_ERROR_CHANGE_DRIVE), Screenshot("error-with-detail"),
+                 Press(c.answer)},
+                c.after,
+                {ExpectExit(c.exit_code)}})});
+    std::string text;
+    EXPECT_TRUE(ReadWholeFile(readme, &text));
+    EXPECT_EQ(text != "an older readme", c.replaced) << c.name;
+    EXPECT_EQ((GetFileAttributesA(readme.c_str()) & FILE_ATTRIBUTE_READONLY) == 0, c.replaced)
+        << c.name;
+    SetFileAttributesA(readme.c_str(), FILE_ATTRIBUTE_NORMAL);
+  }
+}
+
+// A folder that cannot be made because a file stands where a folder of its
+// path should be: Try Again, once the file is gone, keeps the page, and
+// Next then installs.
+TEST(ErrorScenario, FolderThatCannotBeMadeThenFixed) {
+  ScratchFolder scratch;
+  const std::string blocker = scratch.File("blocker");
+  const std::string folder = blocker + "\\components";
+  ASSERT_TRUE(WriteWholeFile(blocker, "in the way"));
+  Play({"a file in the folder's way: Try Again once it is gone",
+        "",
+        Join({kToDestination,
+              {ExpectDialog(IDD_CHOOSE_FOLDER), SetText(IDC_FOLDER_EDIT, folder), Press(IDC_NEXT),
+               ExpectDialog(IDD_ERROR_DETAIL), ExpectText(IDC_ERROR_HEADLINE, "Invalid Folder Name"),
+               ExpectText(IDC_ERROR_DETAIL, "Path:   " + folder),
+               ExpectText(IDC_ERROR_TRY_AGAIN, "&Try Again"),
+               ExpectText(IDC_ERROR_FIRST_BUTTON, "E&xit Install"),
+               Do("remove the file in the way",
+                  [&blocker](HWND, std::string* why) {
+                    *why = "could not delete " + blocker;
+                    return DeleteFileA(blocker.c_str()) != FALSE;
+                  }),
+               Press(IDC_ERROR_TRY_AGAIN), ExpectDialog(IDD_CHOOSE_FOLDER),
+               ExpectShown(IDC_NEXT), Press(IDC_NEXT), ExpectDialog(IDD_COMPLETE),
+               Press(IDC_NEXT), ExpectExit(0)}})});
+  EXPECT_TRUE(FileExists(folder + "\\readme.txt"));
+}
+
+// A folder where the system refuses to make one (Wine's Z: drive is the
+// Linux root; nobody may make a folder in /sys): access denied has no row of
+// its own, so the dialog names the system's error after the folder, and
+// Exit Install ends the run with it.
+TEST(ErrorScenario, SystemErrorWithoutARowOfItsOwn) {
+  const std::string folder = "Z:\\sys\\Morvane Components";
+  Play({"access denied: Exit Install",
+        "",
+        Join({kToDestination,
+              {ExpectDialog(IDD_CHOOSE_FOLDER), SetText(IDC_FOLDER_EDIT, folder), Press(IDC_NEXT),
+               ExpectDialog(IDD_ERROR_DETAIL),
+               ExpectText(IDC_ERROR_HEADLINE, "Operating system error"),
+               ExpectTextHas(IDC_ERROR_DETAIL, "Path:   " + folder),
+               ExpectTextHas(IDC_ERROR_DETAIL, "Error:   "),
+               ExpectTextHas(IDC_ERROR_MESSAGE, "please correct the error and press Try Again"),
+               ExpectText(IDC_ERROR_TRY_AGAIN, "&Try Again"),
+               ExpectText(IDC_ERROR_FIRST_BUTTON, "E&xit Install"),
+               Press(IDC_ERROR_FIRST_BUTTON), ExpectExit(5)}})});
+}
+
+}  // namespace
+}  // namespace kest
