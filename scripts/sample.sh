@@ -14,6 +14,10 @@
 #                                         registration fails (the test
 #                                         component probe_failing.dll of
 #                                         the same build; skipped without it)
+#   build/ARCH/sample/ReplaceNow.exe      the pack with a component that asks
+#                                         for an in-use copy of itself to be
+#                                         replaced at once (probe_replace_now.dll;
+#                                         skipped without it)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 arch="${1:-win32}"
@@ -56,11 +60,15 @@ build_variant() {  # NAME COMPONENTS-FILE PACK-FOLDER
 printf '[Component1]\r\nName=Morvane Development\r\nVersion=1.1\r\n' >"$out/NOPRODUCT.INI"
 touch -d "$stamp" "$out/NOPRODUCT.INI"
 build_variant NoProduct "$out/NOPRODUCT.INI" "$out/pack"
-failing="$windows/tests/install/registration/probe_failing.dll"
-if [ -f "$failing" ]; then
-  mkdir -p "$out/failing"
-  cp -R "$out/pack/." "$out/failing/"
-  cp "$failing" "$out/failing/"
-  find "$out/failing" -exec touch -d "$stamp" {} +
-  build_variant NotRegistering "$out/CPACK.INI" "$out/failing"
-fi
+# The pack with one more test component of the same build, when built.
+build_with_probe() {  # NAME PROBE
+  local probe="$windows/tests/install/registration/$2.dll"
+  [ -f "$probe" ] || return 0
+  mkdir -p "$out/$2"
+  cp -R "$out/pack/." "$out/$2/"
+  cp "$probe" "$out/$2/"
+  find "$out/$2" -exec touch -d "$stamp" {} +
+  build_variant "$1" "$out/CPACK.INI" "$out/$2"
+}
+build_with_probe NotRegistering probe_failing
+build_with_probe ReplaceNow probe_replace_now

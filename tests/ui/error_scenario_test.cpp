@@ -1,8 +1,8 @@
 // The error dialog as a person meets it in real wizard runs of the sample
-// installer: each situation is made real (no host product, Windows NT
-// 3.51, a read-only file to replace, a folder that cannot be made), and each
-// answer's effect on the run is checked. The component that will not
-// register is among the wizard scenarios.
+// installer: each situation is made real (no host product, Windows NT 3.51,
+// a read-only file to replace, a component in use, a folder that cannot be
+// made), and each answer's effect on the run is checked. The component that
+// will not register is among the wizard scenarios.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -97,6 +97,54 @@ TEST(ErrorScenario, ReadOnlyFileToReplace) {
     EXPECT_EQ((GetFileAttributesA(readme.c_str()) & FILE_ATTRIBUTE_READONLY) == 0, c.replaced)
         << c.name;
     SetFileAttributesA(readme.c_str(), FILE_ATTRIBUTE_NORMAL);
+  }
+}
+
+// A component in use whose library asks, when told it is about to be
+// replaced, for the replacement now rather than at the restart: the user is
+// asked to close other applications. Try Again once the file is free
+// replaces it; Exit Install ends the run with the row's code and leaves it.
+TEST(ErrorScenario, ComponentInUseToReplaceNow) {
+  struct Case {
+    const char* name;
+    bool free_it;
+    int answer;
+    std::vector<Step> after;
+    DWORD exit_code;
+  } cases[] = {
+      {"freed, Try Again", true, IDC_ERROR_TRY_AGAIN,
+       {ExpectDialog(IDD_COMPLETE), Press(IDC_NEXT)}, 0},
+      {"Exit Install", false, IDC_ERROR_FIRST_BUTTON, {}, 0x8040F00C},
+  };
+  std::string installer = SampleInstallerPath();
+  const std::string source =
+      installer.substr(0, installer.rfind('\\') + 1) + "probe_replace_now\\probe_replace_now.dll";
+  for (const Case& c : cases) {
+    ScratchFolder folder;
+    const std::string target = folder.File("probe_replace_now.dll");
+    ASSERT_TRUE(CopyFileA(source.c_str(), target.c_str(), FALSE)) << source;
+    FileHolder holder(target, FileHolder::Mode::kSharedRead);
+    ASSERT_TRUE(holder.holding());
+    std::vector<Step> steps = Join(
+        {kToDestination,
+         {ExpectDialog(IDD_CHOOSE_FOLDER), SetText(IDC_FOLDER_EDIT, folder.path()),
+          Press(IDC_NEXT), ExpectDialog(IDD_ERROR),
+          ExpectText(IDC_ERROR_HEADLINE, "Cannot access file"),
+          ExpectTextHas(IDC_ERROR_MESSAGE, "Please close other applications, and press Try Again."),
+          ExpectText(IDC_ERROR_TRY_AGAIN, "&Try Again"),
+          ExpectText(IDC_ERROR_FIRST_BUTTON, "E&xit Install")}});
+    if (c.free_it) {
+      steps.push_back(Do("close the file", [&holder](HWND, std::string*) {
+        holder.Release();
+        return true;
+      }));
+    }
+    steps.push_back(Press(c.answer));
+    steps = Join({steps, c.after, {ExpectExit(c.exit_code)}});
+    Scenario s = {c.name, "", steps, "ReplaceNow.exe"};
+    Play(s);
+    holder.Release();
+    EXPECT_EQ(FileExists(folder.File("readme.txt")), c.free_it) << c.name;
   }
 }
 
