@@ -420,44 +420,7 @@ class Driver {
     RedrawWindow(dialog_, nullptr, nullptr,
                  RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
     Settle();
-    RECT r = {};
-    GetWindowRect(whole_screen ? GetDesktopWindow() : dialog_, &r);
-    const int width = r.right - r.left;
-    const int height = r.bottom - r.top;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;  // top-down
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    bool ok = bitmap != nullptr;
-    std::vector<BYTE> pixels;
-    if (ok) {
-      HGDIOBJ old = SelectObject(memory, bitmap);
-      ok = BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY) != FALSE;
-      GdiFlush();
-      const int stride = (width * 3 + 3) & ~3;
-      for (int y = 0; y < height; ++y) {
-        const BYTE* row = static_cast<const BYTE*>(bits) + size_t(y) * stride;
-        pixels.insert(pixels.end(), row, row + width * 3);
-      }
-      SelectObject(memory, old);
-      DeleteObject(bitmap);
-    }
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    const std::string folder = ScreenshotFolder();
-    CreateDirectoryA(folder.c_str(), nullptr);
-    const std::string path = folder + "\\" + name + ".png";
-    if (!ok || !WritePng(path, width, height, pixels)) {
-      *why = "could not photograph the dialog into " + path;
-      return false;
-    }
-    return true;
+    return PhotographWindow(whole_screen ? GetDesktopWindow() : dialog_, name, why);
   }
 
   std::vector<DialogTemplate> templates_;
@@ -504,6 +467,47 @@ std::string ScreenshotFolder() {
   const char* folder = getenv("KEST_SCREENSHOT_DIR");
   if (folder != nullptr && folder[0] != '\0') return folder;
   return BesideTestProgram("wizard-screenshots");
+}
+
+bool PhotographWindow(HWND window, const std::string& name, std::string* why) {
+  RECT r = {};
+  GetWindowRect(window, &r);
+  const int width = r.right - r.left;
+  const int height = r.bottom - r.top;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;  // top-down
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 24;
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  bool ok = bitmap != nullptr;
+  std::vector<BYTE> pixels;
+  if (ok) {
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    ok = BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY) != FALSE;
+    GdiFlush();
+    const int stride = (width * 3 + 3) & ~3;
+    for (int y = 0; y < height; ++y) {
+      const BYTE* row = static_cast<const BYTE*>(bits) + size_t(y) * stride;
+      pixels.insert(pixels.end(), row, row + width * 3);
+    }
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+  }
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  const std::string folder = ScreenshotFolder();
+  CreateDirectoryA(folder.c_str(), nullptr);
+  const std::string path = folder + "\\" + name + ".png";
+  if (!ok || !WritePng(path, width, height, pixels)) {
+    *why = "could not photograph the window into " + path;
+    return false;
+  }
+  return true;
 }
 
 bool WritePng(const std::string& path, int width, int height, const std::vector<BYTE>& bgr) {

@@ -77,6 +77,10 @@ std::string ScreenshotFolder();
 void RunScenario(const std::string& installer, const std::string& arguments,
                  const std::vector<Step>& steps, const std::string& directory = "");
 
+// Saves what the screen shows of the window as <ScreenshotFolder>\<name>.png;
+// false with the reason in *why when it cannot.
+bool PhotographWindow(HWND window, const std::string& name, std::string* why);
+
 // Writes 24-bit pixels (rows top-down, 3 bytes B, G, R each, no padding) as
 // a PNG file whose image data sits in stored deflate blocks.
 bool WritePng(const std::string& path, int width, int height, const std::vector<BYTE>& bgr);

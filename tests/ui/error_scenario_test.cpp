@@ -1,6 +1,6 @@
 // The error dialog as a person meets it in real wizard runs of the sample
 // installer: each situation is made real (no host product, Windows NT 3.51,
-// a read-only file to replace, a component in use, a folder that cannot be
+// a damaged package, a read-only file to replace, a component in use, a folder that cannot be
 // made), and each answer's effect on the run is checked. The component that
 // will not register is among the wizard scenarios.
 #include <windows.h>
@@ -55,6 +55,24 @@ TEST(ErrorScenario, StartUpNoticesLetTheRunGoOn) {
               {Press(IDC_ERROR_FIRST_BUTTON)},
               then_leave})},
        "nt351");
+}
+
+// A package changed after it was signed: the dialog says the files are
+// damaged and only lets the user leave, before any page is shown.
+TEST(ErrorScenario, DamagedPackage) {
+  ScratchFolder scratch;
+  std::string bytes;
+  ASSERT_TRUE(ReadWholeFile(SampleInstallerPath(), &bytes));
+  bytes[bytes.size() - 400] ^= 0x01;  // in the archive, before the signature
+  const std::string damaged = scratch.File("Damaged.exe");
+  ASSERT_TRUE(WriteWholeFile(damaged, bytes));
+  Play({"one byte changed",
+        "",
+        Join({OnlyButton("Damaged Components files",
+                         "Install has detected a corruption in the Components you are installing.",
+                         "E&xit Install"),
+              {Press(IDC_ERROR_FIRST_BUTTON), ExpectExit(0x8040F001)}}),
+        damaged.c_str()});
 }
 
 // A read-only file in the way: Continue clears the attribute and replaces

@@ -60,11 +60,14 @@ const std::vector<Step> kConfirmExit = {
 
 void Play(const Scenario& s, const char* version) {
   SCOPED_TRACE(std::string(s.name) + " on " + version);
-  std::string installer = SampleInstallerPath();
-  installer = installer.substr(0, installer.rfind('\\') + 1) + s.program;
+  std::string installer = s.program;
+  if (installer.find('\\') == std::string::npos) {
+    const std::string sample = SampleInstallerPath();
+    installer = sample.substr(0, sample.rfind('\\') + 1) + s.program;
+  }
   ASSERT_TRUE(FileExists(installer))
       << "no signed installer at " << installer << "; scripts/sample.sh builds it";
-  ScopedWindowsVersion scoped(s.program, version);
+  ScopedWindowsVersion scoped(installer.substr(installer.rfind('\\') + 1), version);
   ScopedHostProduct host(s.host);
   RunScenario(installer, s.arguments, s.steps, s.directory);
 }

@@ -25,7 +25,7 @@ struct Scenario {
   const char* name;
   const char* arguments;
   std::vector<Step> steps;
-  // The sample installer or one of its variants, beside it.
+  // The sample installer or one of its variants, beside it; or a full path.
   const char* program = "MorvaneSetup.exe";
   // Whether the host product is installed (its folder in the registry);
   // without it the run starts with a warning.
