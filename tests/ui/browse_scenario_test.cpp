@@ -158,27 +158,31 @@ class ScopedShellOff {
       "Software\\Wine\\AppDefaults\\MorvaneSetup.exe\\DllOverrides";
 };
 
+// The visible windows of the page's process other than the page.
+struct OtherWindows {
+  DWORD process;
+  HWND page;
+  int count;
+};
+
+BOOL CALLBACK CountIfOther(HWND window, LPARAM address) {
+  auto* others = reinterpret_cast<OtherWindows*>(address);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner == others->process && window != others->page && IsWindowVisible(window)) {
+    ++others->count;
+  }
+  return TRUE;
+}
+
 // Nothing but the page is shown by the process.
 Step ExpectNothingOpened() {
   return Do("nothing but the page shown", [](HWND page, std::string* why) {
-    DWORD process = 0;
-    GetWindowThreadProcessId(page, &process);
-    struct Query {
-      DWORD process;
-      HWND page;
-      int others;
-    } query = {process, page, 0};
-    EnumWindows(
-        [](HWND window, LPARAM address) -> BOOL {
-          auto* q = reinterpret_cast<Query*>(address);
-          DWORD owner = 0;
-          GetWindowThreadProcessId(window, &owner);
-          if (owner == q->process && window != q->page && IsWindowVisible(window)) ++q->others;
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&query));
-    *why = std::to_string(query.others) + " other windows shown";
-    return query.others == 0;
+    OtherWindows others = {0, page, 0};
+    GetWindowThreadProcessId(page, &others.process);
+    EnumWindows(CountIfOther, reinterpret_cast<LPARAM>(&others));
+    *why = std::to_string(others.count) + " other windows shown";
+    return others.count == 0;
   });
 }
 

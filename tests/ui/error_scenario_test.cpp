@@ -188,7 +188,10 @@ TEST(ErrorScenario, FolderThatCannotBeMadeThenFixed) {
                     return DeleteFileA(blocker.c_str()) != FALSE;
                   }),
                Press(IDC_ERROR_TRY_AGAIN), ExpectDialog(IDD_CHOOSE_FOLDER),
-               ExpectShown(IDC_NEXT), Press(IDC_NEXT), ExpectDialog(IDD_COMPLETE),
+               ExpectShown(IDC_FOLDER_EDIT), ExpectShown(IDC_BROWSE),
+               ExpectShown(IDC_EXIT_INSTALL), ExpectHidden(IDC_STATUS_LINE),
+               ExpectText(IDC_FOLDER_EDIT, folder), ExpectShown(IDC_NEXT), Press(IDC_NEXT),
+               ExpectDialog(IDD_COMPLETE),
                Press(IDC_NEXT), ExpectExit(0)}})});
   EXPECT_TRUE(FileExists(folder + "\\readme.txt"));
 }
