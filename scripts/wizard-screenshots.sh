@@ -1,7 +1,7 @@
 #!/bin/bash
-# Photographs the wizard for the README: plays the wizard scenarios under
-# Wine on a 640 x 480 virtual desktop (the smallest screen the pages are made
-# for), then writes the pictures, squeezed, into docs/wizard/.
+# Photographs every dialog for the README: plays the scenarios of tests/ui
+# under Wine on a 640 x 480 virtual desktop (the smallest screen the pages
+# are made for), then writes the pictures, squeezed, into docs/wizard/.
 # Needs scripts/build.sh win64 host (or win32) and scripts/sample.sh first.
 #   scripts/wizard-screenshots.sh [win32|win64]    (default: what the machine runs)
 set -euo pipefail
