@@ -65,6 +65,9 @@ bool ReadCommandLine(InstallRecord& record) {
   }
   memcpy(text.get(), g_command_line, size);
   if (ParseCommandLine(text.get(), &record.options, record.destination, record.context_text) != 0) {
+    // A silent run asked for before the bad argument stays silent: an
+    // unattended deployment must end with its code, not wait for a click.
+    if ((record.options & kOptionUiLevelMask) == kUiLevelSilent) Status().ui_level = kUiLevelSilent;
     ReportError(kCodeBadCommandLine, kButtonsExitOnly, g_command_line, IDS_LABEL_COMMAND);
     return false;
   }

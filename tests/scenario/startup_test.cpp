@@ -3,19 +3,15 @@
 
 #include <string>
 
+#include "resources/resource_ids.h"
 #include "tests/support/win32_test_support.h"
+#include "tests/ui/dialog_driver.h"
 
 namespace kest {
 namespace {
 
 const std::string kInstaller = test::WindowsPath(KESTINST_EXE);
-
-DWORD RunInstaller(const std::string& arguments) {
-  test::ProcessResult result = test::RunProcess("\"" + kInstaller + "\" " + arguments);
-  EXPECT_TRUE(result.started) << kInstaller;
-  EXPECT_TRUE(result.finished) << arguments;
-  return result.exit_code;
-}
+constexpr DWORD kBadCommandLine = 0x8040F007;
 
 // The per-program version switch that every family-specific test relies on
 // reaches the child, on whichever build and Wine the tests run.
@@ -39,27 +35,42 @@ TEST(Startup, ChildSeesTheWindowsVersionAskedFor) {
   EXPECT_GE((result.exit_code >> 8) & 0xFF, 6u);
 }
 
-struct Case {
-  const char* version;
-  const char* arguments;
-  DWORD exit_code;
-};
-
-TEST(Startup, ExitCodes) {
-  const Case cases[] = {
-      {"win10", "/Q", 0x8040F007},
-      {"win10", "\"x", 0x8040F007},
-      {"win10", "/L /np", 0x8040F007},
-      // A silent run asked for on a bad command line still fails as one.
-      {"win10", "/U0 /Q", 0x8040F007},
-      {"win95", "/Q", 0x8040F007},
-      {"nt40", "/Q", 0x8040F007},
-      {"nt40", "/U1", 0x8040F007},
+// A bad command line: a wizard run says so in the error dialog, with the
+// line as received, and ends with the code once it is answered; a run that
+// asked for silence before the bad argument ends at once with the code.
+TEST(Startup, BadCommandLines) {
+  const struct {
+    const char* version;
+    const char* arguments;
+    bool silent;
+  } cases[] = {
+      {"win10", "/Q", false},
+      {"win10", "\"x", false},
+      {"win10", "/L /np", false},
+      {"win95", "/Q", false},
+      {"nt40", "/Q", false},
+      {"nt40", "/U1", false},
+      {"win10", "/U0 /Q", true},
+      {"win95", "-U /Q", true},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.version) + " " + c.arguments);
     test::ScopedWindowsVersion version("kestinst.exe", c.version);
-    EXPECT_EQ(RunInstaller(c.arguments), c.exit_code);
+    if (c.silent) {
+      test::ProcessResult result =
+          test::RunProcess("\"" + kInstaller + "\" " + c.arguments, 30000);
+      EXPECT_TRUE(result.finished) << "a silent run waited";
+      EXPECT_EQ(result.exit_code, kBadCommandLine);
+      continue;
+    }
+    test::RunScenario(kInstaller, c.arguments,
+                      {test::ExpectDialog(IDD_ERROR_DETAIL),
+                       test::ExpectText(IDC_ERROR_HEADLINE, "A command line argument is invalid"),
+                       test::ExpectTextHas(IDC_ERROR_DETAIL, "Command:"),
+                       test::ExpectTextHas(IDC_ERROR_DETAIL, c.arguments),
+                       test::ExpectText(IDC_ERROR_FIRST_BUTTON, "E&xit Install"),
+                       test::ExpectHidden(IDC_ERROR_TRY_AGAIN),
+                       test::Press(IDC_ERROR_FIRST_BUTTON), test::ExpectExit(kBadCommandLine)});
   }
 }
 
@@ -83,7 +94,7 @@ TEST(Startup, SignedPackageRunsSilentlyOnEveryFamily) {
     ASSERT_TRUE(result.started);
     EXPECT_TRUE(result.finished);
     EXPECT_EQ(result.exit_code, 0u);
-    EXPECT_EQ(test::RunProcess("\"" + installer + "\" /U0 /Q").exit_code, 0x8040F007u);
+    EXPECT_EQ(test::RunProcess("\"" + installer + "\" /U0 /Q", 30000).exit_code, kBadCommandLine);
   }
 
   // A command line of several kilobytes is read whole: its quoted folder
