@@ -14,6 +14,7 @@
 #include "install/file_state_win32.h"
 #include "install/folder_creation.h"
 #include "install/folder_system_win32.h"
+#include "install/fresh_paths.h"
 #include "install/replace_decision.h"
 #include "install/restart_replacement_win32.h"
 #include "install/self_registration_win32.h"
@@ -49,6 +50,20 @@ enum class Route {
   kBeside,        // written beside the existing target, then moved over it
   kAtRestart,     // the target is in use: written beside it, moved at the restart
 };
+
+// Calls visit(end) for each folder on the way to folder (which ends in a
+// backslash), folder itself excluded, with folder cut to it at end for the
+// call.
+template <class Visit>
+void ForEachFolderOn(char* folder, Visit visit) {
+  for (char* p = folder; *p != '\0'; p = NextAnsiChar(p)) {
+    if (*p != '\\' || p[1] == '\0') continue;
+    const char kept = p[1];
+    p[1] = '\0';
+    visit(p + 1);
+    p[1] = kept;
+  }
+}
 
 class CopyPass {
  public:
@@ -105,6 +120,9 @@ class CopyPass {
   // Folders whose chain and write test passed in this pass, with their
   // trailing backslash.
   TextSet prepared_folders_;
+  // They and every folder on their chains, with the trailing backslash.
+  TextSet chained_folders_;
+  FreshPaths fresh_;
 };
 
 bool CopyPass::CopyEntry() {
@@ -128,8 +146,10 @@ bool CopyPass::CopyEntry() {
 
   // One look at the target: a missing one is not read-only, not a library
   // to unregister and not in use, and every question about it would cost
-  // a failed search of its folder (under Wine, a scan of the folder).
-  const DWORD attributes = GetFileAttributesA(target);
+  // a failed search of its folder (under Wine, a scan of the folder). In
+  // a folder this pass created, the pass knows the answer.
+  const DWORD attributes =
+      fresh_.KnownMissing(target) ? INVALID_FILE_ATTRIBUTES : GetFileAttributesA(target);
   const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
 
   parts_.context->SetReplaceNow(0);
@@ -153,6 +173,8 @@ bool CopyPass::CopyEntry() {
   }
 
   if (exists && IsSelfRegistering(target)) {
+    // The library's own code may put files anywhere.
+    fresh_.Distrust();
     UnregisterLibrary(target, *parts_.context, UnregisterForm::kReplacement, IsFileInUse(target));
   }
   // A folder of the target's name is left to the write, which reports it.
@@ -210,6 +232,7 @@ bool CopyPass::CopyEntry() {
       break;
   }
   if (!Record(recorded)) return false;
+  fresh_.NoteFile(recorded);
   parts_.progress->PumpMessages();
   return NextEntry();
 }
@@ -277,7 +300,25 @@ uint32_t CopyPass::PrepareFolderOf(const char* path) {
   if (last_separator != nullptr) last_separator[1] = '\0';
   // Target paths are lower-cased, so equal folders are equal bytes.
   if (prepared_folders_.Contains(folder)) return kSuccess;
-  const uint32_t code = CreateFoldersFor(folders_, path, parts_.created_folders);
+  StringList* created = parts_.created_folders;
+  const StringList::Node* last_before = created != nullptr ? created->tail() : nullptr;
+  // The chain is created below the deepest folder known to exist.
+  size_t existing = 0;
+  ForEachFolderOn(folder, [&](char* end) {
+    if (chained_folders_.Contains(folder)) existing = static_cast<size_t>(end - folder);
+  });
+  const uint32_t code = CreateFoldersFor(folders_, path, created, existing);
+  if (code == kSuccess) {
+    ForEachFolderOn(folder, [&](char*) { chained_folders_.Insert(folder); });
+    chained_folders_.Insert(folder);
+  }
+  if (created != nullptr) {
+    // The folders this call created were appended.
+    for (const StringList::Node* n = last_before != nullptr ? last_before->next : created->head();
+         n != nullptr; n = n->next) {
+      fresh_.NoteFolder(n->text);
+    }
+  }
   // Not remembered when memory is short: the folder is prepared again.
   if (code == kSuccess) prepared_folders_.Insert(folder);
   return code;

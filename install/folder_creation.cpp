@@ -47,7 +47,8 @@ uint32_t TestWriting(FolderSystem& folders, const char* folder) {
 
 }  // namespace
 
-uint32_t CreateFoldersFor(FolderSystem& folders, const char* path, StringList* created) {
+uint32_t CreateFoldersFor(FolderSystem& folders, const char* path, StringList* created,
+                          size_t existing) {
   // The folder part: up to and including the last backslash, unless the
   // path ends in one (a path without any stays whole).
   char folder[kPathChars];
@@ -63,6 +64,9 @@ uint32_t CreateFoldersFor(FolderSystem& folders, const char* path, StringList* c
   char built[kPathChars];
   size_t length = RootLength(folder);
   while (folder[length] == '\\') ++length;
+  if (existing > length && existing <= strlen(folder) && folder[existing - 1] == '\\') {
+    length = existing;
+  }
   memcpy(built, folder, length);
   uint32_t error = 0;
   for (const char* p = folder + length; *p != '\0' && error == 0;) {

@@ -1,6 +1,7 @@
 // Folders for target files: the missing folders of a path created in
 // order, and the write test that proves a folder usable.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 #include "install/folder_system.h"
@@ -24,7 +25,12 @@ class StringList;
 // name) as kCodeInvalidFolder; kCodeInvalidFolder for a path of kPathChars
 // characters or more; kCodeOutOfMemory when created cannot take a folder
 // (that folder, still empty, is removed again so that a retry records it).
-uint32_t CreateFoldersFor(FolderSystem& folders, const char* path, StringList* created);
+//
+// existing: the length of a start of path that ends in a backslash and
+// names a folder the caller knows to exist (0: none); only the folders
+// below it are created.
+uint32_t CreateFoldersFor(FolderSystem& folders, const char* path, StringList* created,
+                          size_t existing = 0);
 
 // True when a file can be created in folder: its attributes, when readable,
 // lack the read-only attribute, and a temporary file ("tes" prefix) can be
