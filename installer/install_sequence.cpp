@@ -64,14 +64,16 @@ bool ReadCommandLine(InstallRecord& record) {
     text.reset(new (std::nothrow) char[size]);
   }
   memcpy(text.get(), g_command_line, size);
-  if (ParseCommandLine(text.get(), &record.options, record.destination, record.context_text) != 0) {
-    // A silent run asked for before the bad argument stays silent: an
-    // unattended deployment must end with its code, not wait for a click.
-    if ((record.options & kOptionUiLevelMask) == kUiLevelSilent) Status().ui_level = kUiLevelSilent;
+  const uint32_t parsed =
+      ParseCommandLine(text.get(), &record.options, record.destination, record.context_text);
+  // The parser leaves the UI level it read also when it fails: a silent run
+  // asked for before the bad argument stays silent, since an unattended
+  // deployment must end with its code, not wait for a click.
+  Status().ui_level = record.options & kOptionUiLevelMask;
+  if (parsed != 0) {
     ReportError(kCodeBadCommandLine, kButtonsExitOnly, g_command_line, IDS_LABEL_COMMAND);
     return false;
   }
-  Status().ui_level = record.options & kOptionUiLevelMask;
   return true;
 }
 

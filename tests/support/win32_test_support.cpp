@@ -52,6 +52,23 @@ ScopedWindowsVersion::ScopedWindowsVersion(const std::string& exe_name, const st
 
 ScopedWindowsVersion::~ScopedWindowsVersion() { RegDeleteKeyA(HKEY_CURRENT_USER, key_.c_str()); }
 
+ScopedDllOff::ScopedDllOff(const std::string& exe_name, const std::string& dll)
+    : key_("Software\\Wine\\AppDefaults\\" + exe_name + "\\DllOverrides") {
+  HKEY key;
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, key_.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                      nullptr) == ERROR_SUCCESS) {
+    RegSetValueExA(key, dll.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(""), 1);
+    RegCloseKey(key);
+  }
+}
+
+ScopedDllOff::~ScopedDllOff() {
+  RegDeleteKeyA(HKEY_CURRENT_USER, key_.c_str());
+  // The program's own key too: a version switch set inside this object's
+  // life could not remove it while the overrides were under it.
+  RegDeleteKeyA(HKEY_CURRENT_USER, key_.substr(0, key_.rfind('\\')).c_str());
+}
+
 ProcessResult RunThisProgramUnder(const std::string& version, const std::string& gtest_filter) {
   char program[MAX_PATH];
   DWORD length = GetModuleFileNameA(nullptr, program, MAX_PATH);

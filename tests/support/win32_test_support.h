@@ -38,6 +38,21 @@ class ScopedWindowsVersion {
   std::string key_;
 };
 
+// Switches the system library `dll` (e.g. "shell32") off for processes
+// started from `exe_name` while the object lives, so that loading it fails
+// there: HKCU\Software\Wine\AppDefaults\<exe_name>\DllOverrides. Create
+// it before any ScopedWindowsVersion for the same program.
+class ScopedDllOff {
+ public:
+  ScopedDllOff(const std::string& exe_name, const std::string& dll);
+  ~ScopedDllOff();
+  ScopedDllOff(const ScopedDllOff&) = delete;
+  ScopedDllOff& operator=(const ScopedDllOff&) = delete;
+
+ private:
+  std::string key_;
+};
+
 // Runs this test program again, limited to the tests that gtest_filter
 // selects, with Wine reporting `version` to it (as ScopedWindowsVersion)
 // and the environment variable KEST_TEST_WINDOWS_VERSION set to version.

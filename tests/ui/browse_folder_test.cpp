@@ -258,27 +258,16 @@ TEST_F(BrowseWindows95, ShellWithoutTheBrowserShowsNothing) {
 // Runs the tests above in programs that Wine tells they run on Windows 95,
 // once with the system's shell and once with shell32 switched off for this
 // program (a per-program DLL override).
+// shell32 switched off, and the test that expects it told so.
 class ScopedShellOff {
  public:
-  explicit ScopedShellOff(const std::string& exe_name)
-      : key_("Software\\Wine\\AppDefaults\\" + exe_name) {
-    HKEY key;
-    std::string overrides = key_ + "\\DllOverrides";
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, overrides.c_str(), 0, nullptr, 0, KEY_SET_VALUE,
-                        nullptr, &key, nullptr) == ERROR_SUCCESS) {
-      RegSetValueExA(key, "shell32", 0, REG_SZ, reinterpret_cast<const BYTE*>(""), 1);
-      RegCloseKey(key);
-    }
+  explicit ScopedShellOff(const std::string& exe_name) : off_(exe_name, "shell32") {
     SetEnvironmentVariableA("KEST_TEST_NO_SHELL", "1");
   }
-  ~ScopedShellOff() {
-    SetEnvironmentVariableA("KEST_TEST_NO_SHELL", nullptr);
-    RegDeleteKeyA(HKEY_CURRENT_USER, (key_ + "\\DllOverrides").c_str());
-    RegDeleteKeyA(HKEY_CURRENT_USER, key_.c_str());
-  }
+  ~ScopedShellOff() { SetEnvironmentVariableA("KEST_TEST_NO_SHELL", nullptr); }
 
  private:
-  std::string key_;
+  test::ScopedDllOff off_;
 };
 
 std::string ThisProgramName() {

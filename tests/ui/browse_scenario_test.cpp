@@ -137,52 +137,14 @@ Step SelectParent() {
   });
 }
 
-// Switches shell32 off for the installer (a per-program DLL override), so
-// that loading the system's shell library fails as on a shell without it.
-class ScopedShellOff {
- public:
-  ScopedShellOff() {
-    HKEY key;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, kOverrides, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                        nullptr) == ERROR_SUCCESS) {
-      RegSetValueExA(key, "shell32", 0, REG_SZ, reinterpret_cast<const BYTE*>(""), 1);
-      RegCloseKey(key);
-    }
-  }
-  ~ScopedShellOff() { RegDeleteKeyA(HKEY_CURRENT_USER, kOverrides); }
-  ScopedShellOff(const ScopedShellOff&) = delete;
-  ScopedShellOff& operator=(const ScopedShellOff&) = delete;
-
- private:
-  static constexpr char kOverrides[] =
-      "Software\\Wine\\AppDefaults\\MorvaneSetup.exe\\DllOverrides";
-};
-
-// The visible windows of the page's process other than the page.
-struct OtherWindows {
-  DWORD process;
-  HWND page;
-  int count;
-};
-
-BOOL CALLBACK CountIfOther(HWND window, LPARAM address) {
-  auto* others = reinterpret_cast<OtherWindows*>(address);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(window, &owner);
-  if (owner == others->process && window != others->page && IsWindowVisible(window)) {
-    ++others->count;
-  }
-  return TRUE;
-}
-
 // Nothing but the page is shown by the process.
 Step ExpectNothingOpened() {
   return Do("nothing but the page shown", [](HWND page, std::string* why) {
-    OtherWindows others = {0, page, 0};
-    GetWindowThreadProcessId(page, &others.process);
-    EnumWindows(CountIfOther, reinterpret_cast<LPARAM>(&others));
-    *why = std::to_string(others.count) + " other windows shown";
-    return others.count == 0;
+    DWORD process = 0;
+    GetWindowThreadProcessId(page, &process);
+    const std::vector<HWND> shown = VisibleWindowsOf(process);
+    *why = std::to_string(shown.size()) + " windows shown";
+    return shown.size() == 1 && shown[0] == page;
   });
 }
 
@@ -206,7 +168,8 @@ TEST(BrowseScenario, ShellBrowserOnWindows95) {
               Leave()})},
        "win95");
   {
-    ScopedShellOff off;
+    // Loading the system's shell library fails for the installer.
+    ScopedDllOff off("MorvaneSetup.exe", "shell32");
     Play({"no shell: Browse shows nothing",
           "",
           Join({kToDestination,

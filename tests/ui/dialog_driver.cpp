@@ -198,12 +198,6 @@ BOOL CALLBACK AddIfOfProcess(HWND window, LPARAM query_address) {
   return TRUE;
 }
 
-std::vector<HWND> VisibleWindowsOf(DWORD process_id) {
-  TopLevelQuery query{process_id, {}};
-  EnumWindows(AddIfOfProcess, reinterpret_cast<LPARAM>(&query));
-  return query.windows;
-}
-
 class Driver {
  public:
   Driver(const std::string& installer, const std::string& arguments,
@@ -462,6 +456,12 @@ void PutChunk(std::string& out, const char* type, const std::string& data) {
 }
 
 }  // namespace
+
+std::vector<HWND> VisibleWindowsOf(DWORD process_id) {
+  TopLevelQuery query{process_id, {}};
+  EnumWindows(AddIfOfProcess, reinterpret_cast<LPARAM>(&query));
+  return query.windows;
+}
 
 std::string ScreenshotFolder() {
   const char* folder = getenv("KEST_SCREENSHOT_DIR");

@@ -66,6 +66,9 @@ Step ExpectWindow(const std::string& caption);
 // `what` names the action in a failure report.
 Step Do(const std::string& what, std::function<bool(HWND window, std::string* why)> action);
 
+// The visible top-level windows of a process.
+std::vector<HWND> VisibleWindowsOf(DWORD process_id);
+
 // Where screenshots go: KEST_SCREENSHOT_DIR (a Windows path) when set, else
 // wizard-screenshots beside the running test program.
 std::string ScreenshotFolder();
