@@ -21,9 +21,12 @@ constexpr int kMatchBias = 253;       // match length = symbol - 253
 // A valid stream ends within its packed bytes: its last symbol takes no bit
 // past them. Decoding that has taken more than this margin beyond the end
 // is decoding zero bits that nobody wrote (a forged original size, a cut
-// stream) and stops as corrupt. The margin keeps any stream whose encoder
+// stream) and stops early: no output can be right any more. It ends with
+// the code that decoding those zero bits to the original size would have
+// ended with, a CRC mismatch. The margin keeps any stream whose encoder
 // counted its final padding byte differently on the safe side.
 constexpr uint64_t kPastEndMarginBits = 8 * 8;
+constexpr uint32_t kCutShort = kReaderBadCrc;
 
 // Distance class p: the distance is kDistanceBase[p] plus the next
 // kDistanceBits[p] bits (2^(p-1) + 1 and p - 1 for p > 0).
@@ -180,7 +183,7 @@ uint32_t Decoder::Run(uint32_t original_size) {
       if (block_left == 0) block_left = 65536;
       const uint32_t error = ReadBlockHead();
       if (error != 0) return error;
-      if (TakenTooFarPastEnd(bits_)) return kReaderBadTable;
+      if (TakenTooFarPastEnd(bits_)) return kCutShort;
       bits = bits_;
     }
     // Literals, as many as the block, the window and the entry allow
@@ -206,7 +209,7 @@ uint32_t Decoder::Run(uint32_t original_size) {
     if (r == kWindowSize) {
       // Each full window is a moment to see whether the data has run out:
       // a block's symbols alone can go on for 65536 of them.
-      if (TakenTooFarPastEnd(bits)) return kReaderBadTable;
+      if (TakenTooFarPastEnd(bits)) return kCutShort;
       r = 0;
       const uint32_t error = Flush(kWindowSize);
       if (error != 0) return error;
@@ -267,7 +270,7 @@ uint32_t Decoder::Run(uint32_t original_size) {
     }
     r += length;
     if (r == kWindowSize) {
-      if (TakenTooFarPastEnd(bits)) return kReaderBadTable;
+      if (TakenTooFarPastEnd(bits)) return kCutShort;
       r = 0;
       const uint32_t error = Flush(kWindowSize);
       if (error != 0) return error;

@@ -25,8 +25,8 @@ constexpr uint32_t kWindowSize = 26624;
 
 // Decodes packed[0..packed_size) until original_size bytes are out. Packed
 // data that ends early reads as zero bits, for a few bytes only: decoding
-// that goes on past them stops as corrupt, at the next block or full
-// window, so a forged original size cannot make it write on and on.
+// that goes on past them stops at the next block or full window, so a
+// forged original size cannot make it write on and on.
 // *crc_register starts at Crc32::kStart and holds the register over
 // everything written, also after a failure. Returns 0 when the whole entry
 // was decoded and written (which says nothing of its CRC), or:
@@ -34,8 +34,10 @@ constexpr uint32_t kWindowSize = 26624;
 //                     run of zero lengths past the end, a code length above
 //                     16, lengths that do not fill the code space, a
 //                     symbol from an empty code, a distance reaching back
-//                     before the window (decoding stops at once); or
-//                     more than a few bytes taken past the packed data
+//                     before the window (decoding stops at once)
+//   kReaderBadCrc     more than a few bytes taken past the packed data: the
+//                     data is cut short, and decoding zero bits to the end
+//                     would only have failed the CRC
 //   kReaderNoWindow   the window could not be allocated (nothing written)
 //   kCodeDiskFull     a write failed with system error 39 or 112
 //   kCodeWriteFailed  a write failed otherwise

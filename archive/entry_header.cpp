@@ -89,13 +89,14 @@ uint32_t ReadExtensions(ByteSource& source, uint32_t size, EntryHeader* e) {
   return 0;
 }
 
-uint32_t ReadHeader(ByteSource& source, Crc32& crc, EntryHeader* e) {
+uint32_t ReadHeader(ByteSource& source, Crc32& crc, EntryHeader* e, EndMarker end) {
   uint8_t head[kHeadBytes];
   uint32_t got = 0;
   if (ReadFully(source, head, kHeadBytes, &got) != 0) return kReaderReadError;
-  // The end marker is only 4 bytes long and may end the data.
   if (got < 4 || Le16(head) != kArjHeaderId) return kReaderBadHeader;
-  if (Le16(head + 2) == 0) {
+  // The header's 34 bytes are read whole, the end marker's too, unless the
+  // marker may end the data.
+  if (Le16(head + 2) == 0 && (got == kHeadBytes || end == EndMarker::kMayEndData)) {
     e->id = kEndMarkerId;
     return 0;
   }
@@ -115,19 +116,25 @@ uint32_t ReadHeader(ByteSource& source, Crc32& crc, EntryHeader* e) {
   e->text_size = text_size;
   if (ReadZeroFilled(source, block, text_size + kTailBytes) != 0) return kReaderReadError;
 
-  // The CRC covers the B bytes from offset 4, wherever the texts end.
-  const uint8_t* tail = reinterpret_cast<const uint8_t*>(block) + text_size;
+  const char* name_end = static_cast<const char*>(memchr(block, 0, text_size));
+  if (name_end == nullptr) return kReaderBadHeader;
+  const char* comment = name_end + 1;
+  const char* comment_end =
+      static_cast<const char*>(memchr(comment, 0, text_size - (comment - block)));
+  if (comment_end == nullptr) return kReaderBadHeader;
+
+  // The stored CRC follows the comment's terminator, and the first
+  // extension size the CRC: where B ends when the texts fill it, else
+  // inside the block (bytes left after the comment are taken for the CRC,
+  // which then fails). Both lie inside the block's text_size + 6 bytes.
+  // The CRC covers the B - F bytes of name and comment all the same.
+  const uint8_t* tail = reinterpret_cast<const uint8_t*>(comment_end + 1);
   e->header_crc = Le32(tail);
   crc.Reset();
   crc.Update(head + 4, kLeastFirstHeaderSize);
   crc.Update(fixed_rest, rest);
   crc.Update(block, text_size);
   if (crc.Value() != e->header_crc) return kReaderBadCrc;
-
-  const char* name_end = static_cast<const char*>(memchr(block, 0, text_size));
-  if (name_end == nullptr) return kReaderBadHeader;
-  const char* comment = name_end + 1;
-  if (memchr(comment, 0, text_size - (comment - block)) == nullptr) return kReaderBadHeader;
 
   for (char* p = block; *p != '\0'; ++p) {
     if (*p == '/') *p = '\\';
@@ -170,9 +177,9 @@ bool EntryHeader::CopyTo(EntryHeader* copy) const {
   return true;
 }
 
-uint32_t ReadEntryHeader(ByteSource& source, Crc32& crc, EntryHeader* header) {
+uint32_t ReadEntryHeader(ByteSource& source, Crc32& crc, EntryHeader* header, EndMarker end) {
   *header = EntryHeader();
-  uint32_t error = ReadHeader(source, crc, header);
+  uint32_t error = ReadHeader(source, crc, header, end);
   if (error != 0) {
     // A rejected header keeps none of its text: its name and comment may
     // not even be terminated inside the block.

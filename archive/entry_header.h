@@ -13,7 +13,8 @@
 //                16 packed size, 20 original size, 24 CRC-32 of the data,
 //                28 file-spec position, 30 access mode, 32 host data
 //   4+F   B-F  entry name, NUL, comment, NUL
-//   4+B   4    CRC-32 of the B bytes from offset 4
+//   4+B   4    CRC-32 of the B bytes from offset 4 (read right after the
+//              comment's terminator, which is 4+B when the texts fill B)
 //   8+B   2    size E of the first extended header; 0: none
 // Each extended header is E bytes, a 4-byte CRC (never checked) and the
 // 2-byte size of the next one (0 ends the chain). Packed data follows the
@@ -93,16 +94,27 @@ struct EntryHeader : EntryFields {
   std::unique_ptr<char[]> output_name;  // set by SetName
 };
 
+// Whether the end marker may be the last bytes of the data. In a package
+// the trailer follows the archive, so the 34 bytes of a header read are
+// there behind the marker too, and fewer are a short read; an archive on
+// its own, as every ARJ archiver writes it, ends with the marker's 4 bytes.
+enum class EndMarker { kFollowed, kMayEndData };
+
 // Reads one header at the source's position into *header (reset first).
 // Returns 0, or:
 //   kReaderReadError   a read failed (the source's code is not kept)
-//   kReaderBadHeader   id is not 0xEA60, fewer bytes than a header, F < 30,
-//                      B < F + 2, or name/comment not NUL-terminated in B - F
-//   kReaderBadCrc      the header CRC does not match
+//   kReaderBadHeader   id is not 0xEA60, fewer than the 34 bytes of a
+//                      header (for the end marker too, unless `end` lets it
+//                      end the data), F < 30, B < F + 2, or name/comment
+//                      not NUL-terminated in B - F
+//   kReaderBadCrc      the header CRC, stored right after the comment's
+//                      terminator, does not match (so does a header whose
+//                      B leaves bytes after the comment)
 //   kCodeOutOfMemory   the name block could not be allocated
-// The end marker (id 0xEA60, B = 0) is success with id kEndMarkerId; it may
-// be the last 4 bytes of the source. On failure id is 0. crc is scratch.
-uint32_t ReadEntryHeader(ByteSource& source, Crc32& crc, EntryHeader* header);
+// The end marker (id 0xEA60, B = 0) is success with id kEndMarkerId. On
+// failure id is 0. crc is scratch.
+uint32_t ReadEntryHeader(ByteSource& source, Crc32& crc, EntryHeader* header,
+                         EndMarker end = EndMarker::kFollowed);
 
 // Reads until size bytes or the end of the data; *got tells how many.
 // Returns 0 or the source's system error code.

@@ -29,7 +29,7 @@ bool PackageReader::Open() {
     Record(kReaderNoPosition);
     return false;
   }
-  uint32_t error = ReadEntryHeader(*source_, crc_, &main_);
+  uint32_t error = ReadEntryHeader(*source_, crc_, &main_, end_marker_);
   if (error == 0 && main_.id == kEndMarkerId) error = kReaderBadHeader;
   if (error != 0) {
     Record(error);
@@ -39,7 +39,12 @@ bool PackageReader::Open() {
   if (!ReadTrailer(*source_)) return false;
 
   if (main_.original_size == 0) {
-    if (!ReadEntry()) return false;
+    // A first entry header that cannot be read is no entry header: the
+    // reader's own code gives way to "not an ARJ header".
+    if (ReadEntryHeader(*source_, crc_, &entry_, end_marker_) != 0) {
+      Record(kReaderBadHeader);
+      return false;
+    }
   } else if (!main_.CopyTo(&entry_)) {
     // A package whose first header is already an entry.
     Record(kCodeOutOfMemory);
@@ -82,7 +87,7 @@ bool PackageReader::NextEntry() {
 }
 
 bool PackageReader::ReadEntry() {
-  const uint32_t error = ReadEntryHeader(*source_, crc_, &entry_);
+  const uint32_t error = ReadEntryHeader(*source_, crc_, &entry_, end_marker_);
   if (error != 0) Record(error);
   return error == 0;
 }
@@ -90,6 +95,16 @@ bool PackageReader::ReadEntry() {
 uint32_t PackageReader::LoadEntryData() {
   const uint32_t size = entry_.packed_size;
   if (size > packed_size_limit_) return kCodeOutOfMemory;
+  if (size > load_limit_) {
+    // Passed over. Past the end of the source, the next header read finds
+    // nothing there, as it would after data read short.
+    data_ = nullptr;
+    uint32_t at = 0, end = 0;
+    uint32_t error = source_->Tell(&at);
+    if (error == 0) error = source_->Size(&end);
+    if (error != 0) return error;
+    return source_->Seek(at <= end && size <= end - at ? at + size : end);
+  }
   // A source in memory lends them: no allocation, no copy.
   if ((data_ = source_->Lend(size)) != nullptr) return 0;
   if (size > owned_size_ || !owned_) {

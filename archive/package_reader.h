@@ -83,8 +83,17 @@ class PackageReader {
   // allocation (kCodeOutOfMemory). No limit by default; the fuzz targets
   // set one so that a forged size cannot ask for gigabytes.
   void set_packed_size_limit(uint32_t limit) { packed_size_limit_ = limit; }
+  // For tools that look at headers only, so that memory stays small
+  // whatever the entries' sizes: from the next move on, the packed data of
+  // an entry above limit bytes is passed over (the source moves past it)
+  // instead of loaded, and GetEntryData gives null for that entry, which
+  // must then not be extracted. Everything is loaded by default.
+  void set_load_limit(uint32_t limit) { load_limit_ = limit; }
 
  protected:
+  // Whether the end marker may be the last bytes of the source (see
+  // EndMarker); a package is followed by its trailer.
+  void set_end_marker(EndMarker end) { end_marker_ = end; }
   // ORs code into the error word and clears the flag it concerns.
   void Record(uint32_t code);
   Crc32& crc() { return crc_; }
@@ -97,8 +106,8 @@ class PackageReader {
   // the source) into owned_, which is kept from entry to entry and only
   // replaced by a larger block when an entry does not fit (a fresh block
   // per entry costs the system a mapping, a page fault per page and an
-  // unmapping for each large entry). Returns 0, kCodeOutOfMemory or the
-  // read's system error code.
+  // unmapping for each large entry). Data above the load limit are passed
+  // over. Returns 0, kCodeOutOfMemory or the read's system error code.
   uint32_t LoadEntryData();
   void ExtractStored(ByteSink& out);
   void ExtractCompressed(ByteSink& out);
@@ -118,16 +127,21 @@ class PackageReader {
   bool entry_ok_ = true;
   bool usable_ = false;
   uint32_t packed_size_limit_ = 0xFFFFFFFF;
+  uint32_t load_limit_ = 0xFFFFFFFF;
+  EndMarker end_marker_ = EndMarker::kFollowed;
   Crc32 crc_;
   uint32_t decoder_crc_ = Crc32::kStart;
 };
 
 // A reader for an archive on its own: no image before it and no trailer
-// after it (archives written by any ARJ archiver). Its ReadTrailer reads
-// nothing and succeeds.
+// after it (archives written by any ARJ archiver), so its end marker may
+// end the data. Its ReadTrailer reads nothing and succeeds.
 class BareArchiveReader : public PackageReader {
  public:
-  using PackageReader::PackageReader;
+  BareArchiveReader(ByteSource* source, bool owns_source, OutputFileSystem& files)
+      : PackageReader(source, owns_source, files) {
+    set_end_marker(EndMarker::kMayEndData);
+  }
   bool ReadTrailer(ByteSource&) override { return true; }
 };
 

@@ -11,8 +11,8 @@
 // in). Contenders, each a process of its own, so that both pay their start:
 //   ours           this program with --check: the installer's reader on a
 //                  file source positioned at the archive, as OpenPackage
-//                  makes it; Open() runs the trailer step, which opens the
-//                  file again, hashes the signed range in 64 KiB reads and
+//                  makes it; Open() runs the trailer step, which hashes the
+//                  signed range in 64 KiB reads through the same source and
 //                  checks the RSA signature
 //   openssl dgst   `openssl dgst -md5 PACKAGE`, the same bytes and more
 // and, in this process, our Md5 over the bytes in memory (the hash alone).
@@ -94,8 +94,7 @@ int Check(const char* path, uint32_t archive_offset) {
   std::unique_ptr<kest::PosixFileSource> source = kest::PosixFileSource::Open(path, &error);
   if (!source || source->Seek(archive_offset) != 0) return 2;
   kest::PosixFileSystem output;
-  kest::PathFileAccess files(path);
-  kest::SignedPackageReader reader(source.release(), true, output, files);
+  kest::SignedPackageReader reader(source.release(), true, output);
   return reader.Open() ? 0 : 1;
 }
 

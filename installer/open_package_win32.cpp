@@ -5,9 +5,7 @@
 #include <new>
 #include <utility>
 
-#include "archive/win32_file_source.h"
 #include "archive/win32_output_files.h"
-#include "base/error_table.h"
 #include "base/install_codes.h"
 #include "base/install_status.h"
 #include "base/text_limits.h"
@@ -34,27 +32,33 @@ Win32PackageFileAccess g_package_files;
 uint32_t ArchiveOffset() { return g_archive_offset_slot.offset; }
 
 std::unique_ptr<PackageReader> OpenPackage() {
-  char path[kPathChars];
-  uint32_t code = g_package_files.GetPackagePath(path, sizeof path);
-  if (code != 0) {
-    ReportError(MapSystemError(code), kButtonsExitOnly, nullptr, 0);
-    return nullptr;
-  }
-  Win32File file;
-  code = OpenFileForReading(path, FILE_FLAG_RANDOM_ACCESS, &file);
-  if (code == 0) code = SeekFile(file.get(), ArchiveOffset());
-  if (code != 0) {
-    ReportError(MapSystemError(code), kButtonsExitOnly, path, IDS_LABEL_FILE);
-    return nullptr;
-  }
+  return OpenPackageFile(g_package_files, ArchiveOffset());
+}
 
-  std::unique_ptr<Win32FileSource> source;
+std::unique_ptr<PackageReader> OpenPackageFile(PackageFileAccess& files, uint32_t archive_offset) {
+  // System errors are reported as they are: a sharing violation on the
+  // installer's own file is an operating-system error of the package, not
+  // a file in use during the copy.
+  char path[kPathChars];
+  uint32_t code = files.GetPackagePath(path, sizeof path);
+  if (code != 0) {
+    ReportError(code, kButtonsExitOnly, nullptr, 0);
+    return nullptr;
+  }
+  std::unique_ptr<ByteSource> source;
   std::unique_ptr<SignedPackageReader> reader;
   while (true) {
-    if (!source) source.reset(new (std::nothrow) Win32FileSource(std::move(file)));
+    if (!source) {
+      code = files.Open(path, &source);
+      if (code == 0) code = source->Seek(archive_offset);
+      if (code != 0) source.reset();
+      if (code != 0 && code != kCodeOutOfMemory) {
+        ReportError(code, kButtonsExitOnly, path, IDS_LABEL_FILE);
+        return nullptr;
+      }
+    }
     if (source) {
-      reader.reset(new (std::nothrow)
-                       SignedPackageReader(source.get(), true, g_output_files, g_package_files));
+      reader.reset(new (std::nothrow) SignedPackageReader(source.get(), true, g_output_files));
     }
     if (reader) break;
     if (!RetryAfterOutOfMemory()) return nullptr;

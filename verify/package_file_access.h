@@ -1,6 +1,6 @@
-// What the signature check needs of the platform: the path of the package
-// file (the running installer's own executable, or the file kestpack was
-// given) and a second, independent handle on it for the signed-range read.
+// Where the installer's package comes from: the path of its own file and
+// the one handle on it through which everything of the package is read,
+// the signed range and the entries alike.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -16,10 +16,12 @@ class PackageFileAccess {
   // Writes the package file's full path into path (size bytes, terminated).
   // Returns 0 or a system error code.
   virtual uint32_t GetPackagePath(char* path, size_t size) = 0;
-  // Opens path for reading from its start, sharing read access, existing
-  // file only, with a sequential-read hint. Null when it cannot be opened
-  // or memory runs out.
-  virtual std::unique_ptr<ByteSource> OpenForSequentialRead(const char* path) = 0;
+  // Opens path for reading from its start: existing file only, sharing
+  // read access only (nobody can write to the file while it is open, and
+  // nobody may be writing to it when it is opened), with a random-access
+  // hint. Returns 0 with *source set, the system error code, or
+  // kCodeOutOfMemory when the source cannot be allocated.
+  virtual uint32_t Open(const char* path, std::unique_ptr<ByteSource>* source) = 0;
 };
 
 }  // namespace kest

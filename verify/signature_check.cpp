@@ -61,20 +61,6 @@ SignatureVerdict CheckSignedData(ByteSource& file, uint32_t signed_length,
              : SignatureVerdict::kMismatch;
 }
 
-SignatureVerdict CheckPackageSignature(PackageFileAccess& files, const char* path,
-                                       uint32_t signed_length, const uint8_t* trailer,
-                                       size_t trailer_size, const RsaPublicKey& key) {
-  // The record is checked before the file is opened again: a trailer that
-  // cannot be ours costs no second handle.
-  const uint8_t* signature = nullptr;
-  SignatureVerdict verdict =
-      FromRecordCheck(CheckSignatureRecord(trailer, trailer_size, &signature));
-  if (verdict != SignatureVerdict::kPass) return verdict;
-  std::unique_ptr<ByteSource> file = files.OpenForSequentialRead(path);
-  if (!file) return SignatureVerdict::kCannotOpen;
-  return CheckSignedData(*file, signed_length, trailer, trailer_size, key);
-}
-
 bool LoadBuiltinPublicKey(RsaPublicKey* key) {
   return ParseRsaPublicKeyDer(kBuiltinPublicKeyDer, kBuiltinPublicKeyDerBytes, key);
 }

@@ -2,13 +2,12 @@
 // trailer must be well formed and name the package signer, and its RSA
 // signature must match the MD5 digest of the signed range, bytes 0 to
 // signed_length - 1 of the package file (the image and the archive), read
-// through a handle of its own in kSignedChunkBytes pieces.
+// in kSignedChunkBytes pieces through the source the entries come from.
 #pragma once
 #include <cstddef>
 #include <cstdint>
 
 #include "base/byte_io.h"
-#include "verify/package_file_access.h"
 #include "verify/rsa_public_key.h"
 
 namespace kest {
@@ -23,7 +22,6 @@ enum class SignatureVerdict {
   kBadMarker,         // a "RuvxSig" marker is damaged
   kUnknownSigner,     // not "Morvane Development" (case-sensitive)
   kBadKey,            // the public key does not parse
-  kCannotOpen,        // the package file cannot be opened again
   kReadFailed,        // a read failed or the file ended early
   kOutOfMemory,
   kMismatch           // the signature does not match the data
@@ -33,12 +31,6 @@ enum class SignatureVerdict {
 SignatureVerdict CheckSignedData(ByteSource& file, uint32_t signed_length,
                                  const uint8_t* trailer, size_t trailer_size,
                                  const RsaPublicKey& key);
-
-// Opens path through files and runs CheckSignedData on it; the handle is
-// closed before returning.
-SignatureVerdict CheckPackageSignature(PackageFileAccess& files, const char* path,
-                                       uint32_t signed_length, const uint8_t* trailer,
-                                       size_t trailer_size, const RsaPublicKey& key);
 
 // Parses the public key built into this build.
 bool LoadBuiltinPublicKey(RsaPublicKey* key);

@@ -5,16 +5,14 @@
 #include "archive/entry_header.h"
 #include "archive/reader_codes.h"
 #include "base/install_codes.h"
-#include "base/text_limits.h"
 #include "verify/memory_hooks.h"
 #include "verify/signature_record.h"
 
 namespace kest {
 
 SignedPackageReader::SignedPackageReader(ByteSource* source, bool owns_source,
-                                         OutputFileSystem& output, PackageFileAccess& files,
-                                         const RsaPublicKey* key)
-    : PackageReader(source, owns_source, output), files_(files), has_key_(key != nullptr) {
+                                         OutputFileSystem& output, const RsaPublicKey* key)
+    : PackageReader(source, owns_source, output), has_key_(key != nullptr) {
   if (has_key_) MemoryCopy(&key_, key, sizeof key_);
 }
 
@@ -49,17 +47,14 @@ bool SignedPackageReader::ReadTrailer(ByteSource& source) {
     Record(code);
     return false;
   }
-  char path[kPathChars];
-  code = files_.GetPackagePath(path, sizeof path);
-  if (code == 0) code = LoadTrailer(source);
+  code = LoadTrailer(source);
   if (code == 0) {
     RsaPublicKey builtin;
     const RsaPublicKey* key = has_key_ ? &key_ : LoadBuiltinPublicKey(&builtin) ? &builtin : nullptr;
     verdict_ = key == nullptr
                    ? SignatureVerdict::kBadKey
-                   : CheckPackageSignature(files_, path,
-                                           uint32_t(archive_start() + GetArchiveLength()),
-                                           trailer_.get(), trailer_size_, *key);
+                   : CheckSignedData(source, uint32_t(archive_start() + GetArchiveLength()),
+                                     trailer_.get(), trailer_size_, *key);
     if (verdict_ != SignatureVerdict::kPass) code = kCodeDamagedPackage;
   }
   if (code != 0) {

@@ -1,7 +1,14 @@
 // The installer's package reader: a PackageReader over the installer's own
-// file whose trailer step checks the package signature. Any failure leaves
-// the reader unusable with its code in the error word:
-//   system error code    the position, path, size, seek or read failed
+// file whose trailer step checks the package signature.
+//
+// The signed range is read through the reader's own source, the one the
+// entries are read from afterwards: the bytes that pass the check are the
+// bytes that get installed. A second open of the file by its path could
+// meet another file there (a folder switched between two files), whose
+// entries would then be installed under the first one's signature.
+//
+// Any failure leaves the reader unusable with its code in the error word:
+//   system error code    the position, size, seek or read failed
 //   0x401E               the trailer could not be read whole (the file ends
 //                        before archive start + archive length)
 //   kCodeOutOfMemory     no memory for the trailer
@@ -11,7 +18,6 @@
 #include <memory>
 
 #include "archive/package_reader.h"
-#include "verify/package_file_access.h"
 #include "verify/rsa_public_key.h"
 #include "verify/signature_check.h"
 
@@ -19,17 +25,18 @@ namespace kest {
 
 class SignedPackageReader : public PackageReader {
  public:
-  // As PackageReader; files supplies the package's path and the second
-  // handle for the signed-range read, and must outlive the reader. key is
-  // the public key to check against (copied); null means the key built
-  // into this build.
+  // As PackageReader; the source must be the whole package file, from its
+  // first byte (the signed range starts there), positioned at the archive.
+  // key is the public key to check against (copied); null means the key
+  // built into this build.
   SignedPackageReader(ByteSource* source, bool owns_source, OutputFileSystem& output,
-                      PackageFileAccess& files, const RsaPublicKey* key = nullptr);
+                      const RsaPublicKey* key = nullptr);
 
   // Records the source position, reads the start of the trailer (from
   // archive start + archive length: the signature record, or as much of it
-  // as the file holds; nothing after it), runs the signature check and
-  // moves the position back. True when every step passed.
+  // as the file holds; nothing after it), runs the signature check over
+  // the same source and moves the position back. True when every step
+  // passed.
   bool ReadTrailer(ByteSource& source) override;
 
   // Why the signature check failed (kPass when it passed or never ran).
@@ -43,7 +50,6 @@ class SignedPackageReader : public PackageReader {
   // Reads the trailer into trailer_; 0 or the code to record.
   uint32_t LoadTrailer(ByteSource& source);
 
-  PackageFileAccess& files_;
   bool has_key_;
   RsaPublicKey key_;
   std::unique_ptr<uint8_t[]> trailer_;

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "archive/win32_file_source.h"
+#include "base/install_codes.h"
 
 namespace kest {
 
@@ -21,10 +22,12 @@ uint32_t Win32PackageFileAccess::GetPackagePath(char* path, size_t size) {
   return 0;
 }
 
-std::unique_ptr<ByteSource> Win32PackageFileAccess::OpenForSequentialRead(const char* path) {
+uint32_t Win32PackageFileAccess::Open(const char* path, std::unique_ptr<ByteSource>* source) {
   Win32File file;
-  if (OpenFileForReading(path, FILE_FLAG_SEQUENTIAL_SCAN, &file) != 0) return nullptr;
-  return std::unique_ptr<ByteSource>(new (std::nothrow) Win32FileSource(std::move(file)));
+  const uint32_t code = OpenFileForReading(path, FILE_FLAG_RANDOM_ACCESS, &file);
+  if (code != 0) return code;
+  source->reset(new (std::nothrow) Win32FileSource(std::move(file)));
+  return *source ? 0 : kCodeOutOfMemory;
 }
 
 }  // namespace kest

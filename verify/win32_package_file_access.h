@@ -1,5 +1,5 @@
-// The signature check's platform in the installer: the running executable's
-// own path, and a Win32 file handle on it opened for one sequential read.
+// The installer's package file: the running executable's own path, opened
+// through a Win32 file handle.
 #pragma once
 #include "verify/package_file_access.h"
 
@@ -11,8 +11,8 @@ class Win32PackageFileAccess : public PackageFileAccess {
   // path does not fit.
   uint32_t GetPackagePath(char* path, size_t size) override;
   // CreateFileA: read access, FILE_SHARE_READ, OPEN_EXISTING,
-  // FILE_FLAG_SEQUENTIAL_SCAN.
-  std::unique_ptr<ByteSource> OpenForSequentialRead(const char* path) override;
+  // FILE_FLAG_RANDOM_ACCESS.
+  uint32_t Open(const char* path, std::unique_ptr<ByteSource>* source) override;
 };
 
 }  // namespace kest

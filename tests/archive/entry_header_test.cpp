@@ -153,7 +153,13 @@ TEST(EntryHeader, MalformedHeadersAreRefusedWithoutReadingOutsideTheirBlock) {
   unterminated_comment.basic_size = 30 + 9 + 4;
   TestHeader wrong_id = plain;
   wrong_id.id = 0xEA61;
+  // B covers three bytes after the comment's terminator, and the CRC over
+  // all of B stands at 4 + B: the stored CRC is read right after the
+  // comment, so it is those bytes that are compared.
+  TestHeader bytes_after_comment = plain;
+  bytes_after_comment.comment = std::string("note\0xy", 7);
   const Case cases[] = {
+      {"bytes after the comment", bytes_after_comment.Build(), kReaderBadCrc},
       {"F below 30", small_first.Build(), kReaderBadHeader},
       {"F zero", zero_first.Build(), kReaderBadHeader},
       {"B below F + 2", tiny_b.Build(), kReaderBadHeader},
@@ -171,12 +177,32 @@ TEST(EntryHeader, MalformedHeadersAreRefusedWithoutReadingOutsideTheirBlock) {
   }
 }
 
-TEST(EntryHeader, EndMarkerMayEndTheData) {
-  for (const Bytes& bytes : {test::EndMarker(), Bytes{0x60, 0xEA, 0, 0, 1, 2, 3}}) {
-    ReadResult r = Read(bytes);
-    EXPECT_EQ(r.code, 0u);
-    EXPECT_EQ(r.header.id, kEndMarkerId);
-    EXPECT_STREQ(r.header.name(), "");
+// The end marker is read as 34 bytes like any header: fewer are a short
+// read, unless the marker may end the data (an archive on its own).
+TEST(EntryHeader, EndMarkerIsReadWhole) {
+  Bytes followed = test::EndMarker();
+  followed.resize(34, 0xEE);
+  struct Case {
+    const char* what;
+    Bytes bytes;
+    EndMarker end;
+    uint32_t code;
+  } const cases[] = {
+      {"followed by 30 bytes", followed, EndMarker::kFollowed, 0},
+      {"followed by 29 bytes", Bytes(followed.begin(), followed.end() - 1), EndMarker::kFollowed,
+       kReaderBadHeader},
+      {"ending the data", test::EndMarker(), EndMarker::kFollowed, kReaderBadHeader},
+      {"ending the data, allowed", test::EndMarker(), EndMarker::kMayEndData, 0},
+      {"followed by 3 bytes, allowed", Bytes{0x60, 0xEA, 0, 0, 1, 2, 3}, EndMarker::kMayEndData,
+       0},
+  };
+  for (const Case& c : cases) {
+    MemorySource source(c.bytes.data(), static_cast<uint32_t>(c.bytes.size()));
+    Crc32 crc;
+    EntryHeader header;
+    EXPECT_EQ(ReadEntryHeader(source, crc, &header, c.end), c.code) << c.what;
+    EXPECT_EQ(header.id, c.code == 0 ? kEndMarkerId : 0) << c.what;
+    EXPECT_STREQ(header.name(), "") << c.what;
   }
 }
 
@@ -191,15 +217,16 @@ TEST(EntryHeader, EveryBitFlipInTheBasicHeaderFailsTheCrc) {
   h.name = "RUNTIME/X.DLL";
   h.comment = "a comment";
   const Bytes good = h.Build();
-  const size_t basic_end = 4 + 30 + h.name.size() + 1 + h.comment.size() + 1;
+  const size_t name_end = 4 + 30 + h.name.size();
+  const size_t basic_end = name_end + 1 + h.comment.size() + 1;
   for (size_t at = 4; at < basic_end + 4; ++at) {
     for (int bit = 0; bit < 8; ++bit) {
       Bytes bad = good;
       bad[at] ^= static_cast<uint8_t>(1 << bit);
       ReadResult r = Read(bad);
-      if (at == 4) {
+      if (at == 4 || at == name_end || at == basic_end - 1) {
         // F itself: too small is malformed, larger leaves B too small or
-        // moves the CRC.
+        // moves the CRC. A terminator gone leaves the comment unterminated.
         EXPECT_TRUE(r.code == kReaderBadHeader || r.code == kReaderBadCrc) << at << ":" << bit;
       } else {
         EXPECT_EQ(r.code, kReaderBadCrc) << at << ":" << bit;

@@ -119,7 +119,10 @@ TEST(PackageReader, ConstructionFailuresLeaveItUnusable) {
       {"no bytes at all", Bytes(), kReaderBadHeader},
       {"main header id", bad_main_id, kReaderBadHeader},
       {"main header CRC", bad_main_crc, kReaderBadCrc},
-      {"first entry CRC", bad_entry_crc, kReaderBadCrc},
+      // A first entry header that cannot be read is not an entry header.
+      {"first entry CRC", bad_entry_crc, kReaderBadHeader},
+      {"read error in the first entry header", good, kReaderBadHeader, 0,
+       static_cast<uint32_t>(main_size + 2)},
       {"first entry id", bad_entry_id, kReaderBadHeader},
       {"start position unknown", good, kReaderNoPosition, 6},
       {"read error in the main header", good, kReaderReadError, 0, 3},

@@ -40,22 +40,9 @@
 #include "install/installer_context_win32.h"
 #include "install/restart_replacement_win32.h"
 #include "verify/signed_package_reader.h"
-#include "verify/win32_package_file_access.h"
 
 namespace kest {
 namespace {
-
-// The package is the file named on the command line, not this program.
-class NamedPackageAccess : public Win32PackageFileAccess {
- public:
-  explicit NamedPackageAccess(const char* path) : path_(path) {}
-  uint32_t GetPackagePath(char* path, size_t size) override {
-    return CopyText(path, size, path_) ? 0 : ERROR_INSUFFICIENT_BUFFER;
-  }
-
- private:
-  const char* path_;
-};
 
 class NoProgress : public Progress {
  public:
@@ -86,10 +73,9 @@ int Copy(int argc, char** argv, RecordingStatusPlatform& platform) {
   Win32File file;
   if (OpenFileForReading(archive, FILE_FLAG_RANDOM_ACCESS, &file) != 0) return 2;
   Win32FileSystem output;
-  NamedPackageAccess access(archive);
   std::unique_ptr<PackageReader> reader;
   if (signed_package) {
-    reader.reset(new SignedPackageReader(new Win32FileSource(std::move(file)), true, output, access));
+    reader.reset(new SignedPackageReader(new Win32FileSource(std::move(file)), true, output));
   } else {
     reader.reset(new BareArchiveReader(new Win32FileSource(std::move(file)), true, output));
   }

@@ -78,8 +78,6 @@ TEST_F(KestpackMemory, RunningOutOfMemoryIsReportedAndLeavesNothing) {
   MakeSparse(Path("big.exe"), off_t(kLimit) + 1);
   const std::string kCases[] = {
       BuildArgs(dir_.path(), Path("setup.exe"), false),
-      "list " + Path("big.exe"),
-      "verify " + Path("big.exe"),
       "extract " + Path("big.exe") + " -C " + Path("out"),
   };
   Bytes before;
@@ -93,6 +91,20 @@ TEST_F(KestpackMemory, RunningOutOfMemoryIsReportedAndLeavesNothing) {
   ASSERT_TRUE(ReadFile(Path("setup.exe"), &after));
   EXPECT_TRUE(before == after) << "the old output was changed";
   EXPECT_EQ(CountNamed(".kestpack"), 0) << "a temporary file was left";
+}
+
+// list and verify read through one open file and never hold it whole: an
+// installer with a tail larger than the memory they may use passes.
+TEST_F(KestpackMemory, ListAndVerifyNeedLittleMemoryWhateverTheFileSize) {
+  Bytes setup;
+  ASSERT_TRUE(ReadFile(Path("setup.exe"), &setup));
+  std::string out;
+  ASSERT_EQ(RunCommand("cp " + Path("setup.exe") + " " + Path("tail.exe"), &out), 0) << out;
+  ASSERT_EQ(truncate(Path("tail.exe").c_str(), off_t(setup.size()) + 2 * off_t(kLimit)), 0);
+  for (const std::string& args : {"list " + Path("tail.exe"), "verify " + Path("tail.exe")}) {
+    std::string errors;
+    EXPECT_EQ(Run(args, &errors), kExitOk) << args << "\n" << errors;
+  }
 }
 
 TEST_F(KestpackMemory, WhatCanBeCheckedIsCheckedBeforeAnyInputIsRead) {

@@ -150,6 +150,57 @@ TEST_F(KestpackPackage, ExtractWritesThroughNoLinkBelowTheFolder) {
   EXPECT_TRUE(got == kOld) << "written through a hard link";
 }
 
+// A small archive that unpacks to far more than it holds, and entries that
+// only add up to more: refused from their headers before anything is
+// written (the destination is not even made), extracted once the limit is
+// raised. The default is stated in --help.
+TEST_F(KestpackPackage, ExtractWritesNoMoreThanItsLimit) {
+  std::string out;
+  ASSERT_EQ(RunCommand("cd " + dir_.path() +
+                           " && head -c 4194304 /dev/zero > zeros.bin && arj a -m1 bomb.arj "
+                           "zeros.bin && rm zeros.bin",
+                       &out),
+            0)
+      << out;
+  struct stat st;
+  ASSERT_EQ(stat(Path("bomb.arj").c_str(), &st), 0);
+  EXPECT_LT(st.st_size, 64 << 10);
+  WriteFile(Path("two.arj"),
+            StoredArchive({{"a.bin", Bytes(600 << 10, 'a')}, {"b.bin", Bytes(600 << 10, 'b')}}));
+  struct {
+    const char* name;
+    const char* archive;
+    const char* limit;
+    const char* refusal;  // null: extracted
+  } const kCases[] = {
+      {"4 MiB from a small archive", "bomb.arj", "1M",
+       "its entries would write 4194304 bytes, more than the limit of 1048576 bytes"},
+      {"the same, limit raised", "bomb.arj", "4M", nullptr},
+      {"two entries that add up to one byte more", "two.arj", "1228799",
+       "its entries would write 1228800 bytes, more than the limit of 1228799 bytes"},
+      {"exactly the limit, in bytes", "two.arj", "1228800", nullptr},
+  };
+  for (const auto& c : kCases) {
+    TempDir parent;
+    const std::string destination = parent.path() + "/out";
+    const int status = Kestpack(
+        "extract " + Path(c.archive) + " -C " + destination + " --max-output " + c.limit, &out);
+    if (c.refusal == nullptr) {
+      EXPECT_EQ(status, 0) << c.name << "\n" << out;
+      continue;
+    }
+    EXPECT_EQ(status, 1) << c.name << "\n" << out;
+    EXPECT_NE(out.find(c.refusal), std::string::npos) << c.name << "\n" << out;
+    EXPECT_NE(stat(destination.c_str(), &st), 0) << c.name << ": the destination was made";
+  }
+  ASSERT_EQ(Kestpack("extract --help", &out), 0);
+  EXPECT_NE(out.find("default 1G"), std::string::npos) << out;
+  EXPECT_EQ(Kestpack("extract " + Path("two.arj") + " -C " + Path("out") + " --max-output 12X",
+                     &out),
+            2)
+      << out;
+}
+
 TEST_F(KestpackPackage, ExtractSaysWhatWentWrongAndWhere) {
   WriteFile(Path("archive.arj"), StoredArchive({{"a.txt", Bytes{'a'}}, {"sub/b.txt", Bytes{'b'}}}));
   struct {

@@ -132,41 +132,6 @@ TEST(SignatureCheck, ReadsTheRangeIn64KiBChunksAndStopsOnAFailedRead) {
             SignatureVerdict::kReadFailed);
 }
 
-class FakeFiles : public PackageFileAccess {
- public:
-  uint32_t GetPackagePath(char* path, size_t size) override {
-    snprintf(path, size, "c:\\kestinst.exe");
-    return 0;
-  }
-  std::unique_ptr<ByteSource> OpenForSequentialRead(const char* path) override {
-    opened.push_back(path);
-    if (!can_open) return nullptr;
-    return std::unique_ptr<ByteSource>(new VectorSource(body));
-  }
-  Bytes body;
-  bool can_open = true;
-  std::vector<std::string> opened;
-};
-
-TEST(SignatureCheck, OpensThePackageAgainOnlyForAWellFormedRecord) {
-  const SignedPackage p = MakePackage(1000);
-  FakeFiles files;
-  files.body = p.body;
-  EXPECT_EQ(CheckPackageSignature(files, "a.exe", 1000, p.trailer.data(), p.trailer.size(), p.key),
-            SignatureVerdict::kPass);
-  EXPECT_EQ(files.opened, (std::vector<std::string>{"a.exe"}));
-
-  Bytes bad = p.trailer;
-  bad[0] = 'r';
-  EXPECT_EQ(CheckPackageSignature(files, "b.exe", 1000, bad.data(), bad.size(), p.key),
-            SignatureVerdict::kBadMarker);
-  EXPECT_EQ(files.opened.size(), 1u);
-
-  files.can_open = false;
-  EXPECT_EQ(CheckPackageSignature(files, "c.exe", 1000, p.trailer.data(), p.trailer.size(), p.key),
-            SignatureVerdict::kCannotOpen);
-}
-
 TEST(SignatureCheck, BuiltinKeyVerifiesSignaturesOfTheOpenSslCommandLine) {
   // The build embeds tests/keys/test-signing-key.der unless told otherwise;
   // `openssl dgst -md5 -sign` with the matching private key is the signer.

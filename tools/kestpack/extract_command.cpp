@@ -1,7 +1,10 @@
+#include <cstdint>
 #include <cstdio>
 #include <map>
+#include <string>
 
 #include "archive/package_reader.h"
+#include "archive/posix_output_files.h"
 #include "archive/reader_codes.h"
 #include "tools/kestpack/commands.h"
 #include "tools/kestpack/entry_names.h"
@@ -18,15 +21,67 @@ namespace {
 // folder of its name.
 constexpr uint8_t kArjFileTypeFolder = 3;
 
+// The most extract writes unless told otherwise: far above any installer's
+// payload, far below what a few hundred bytes of forged headers or a
+// degenerate compressed block can ask for.
+constexpr uint64_t kDefaultOutputLimit = uint64_t(1) << 30;
+
+// SIZE as --max-output takes it: a number of bytes, or of KiB, MiB or GiB
+// with the suffix K, M or G. False for anything else.
+bool ParseSize(const std::string& text, uint64_t* size) {
+  uint64_t value = 0;
+  size_t i = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    if (value > (UINT64_MAX - 9) / 10) return false;
+    value = value * 10 + uint64_t(text[i] - '0');
+  }
+  if (i == 0) return false;
+  int shift = 0;
+  if (i + 1 == text.size()) {
+    const char unit = text[i];
+    shift = unit == 'K' || unit == 'k' ? 10 : unit == 'M' || unit == 'm' ? 20
+          : unit == 'G' || unit == 'g' ? 30 : -1;
+    if (shift < 0) return false;
+  } else if (i != text.size()) {
+    return false;
+  }
+  if (value > (UINT64_MAX >> shift)) return false;
+  *size = value << shift;
+  return true;
+}
+
+// The bytes the archive's entries say they hold (their original sizes), from
+// its headers alone: every header is read and every entry's packed data
+// passed over. A header that cannot be read ends the count; the extraction
+// that follows stops there with its error, so nothing after it is written.
+uint64_t DeclaredOutput(const PackageFile& file) {
+  MemorySource source = file.ArchiveSource();
+  PosixFileSystem no_output;
+  BareArchiveReader headers(&source, false, no_output);
+  headers.set_load_limit(0);
+  uint64_t total = 0;
+  if (!headers.Open()) return 0;
+  do {
+    if (headers.entry().file_type != kArjFileTypeFolder) total += headers.entry().original_size;
+  } while (headers.NextEntry());
+  return total;
+}
+
 int RunExtract(const std::vector<std::string>& args) {
   ParsedArgs parsed;
   int status = kExitOk;
-  if (!BeginCommand(kExtractCommand, args, {"-C"}, {}, 1, "one FILE", &parsed, &status)) {
+  if (!BeginCommand(kExtractCommand, args, {"-C", "--max-output"}, {}, 1, "one FILE", &parsed,
+                    &status)) {
     return status;
   }
   std::string error;
   std::string destination = parsed.Value("-C");
   if (destination.empty()) return UsageError(kExtractCommand, "-C FOLDER is required");
+  uint64_t limit = kDefaultOutputLimit;
+  if (parsed.Has("--max-output") && !ParseSize(parsed.Value("--max-output"), &limit)) {
+    return UsageError(kExtractCommand,
+                      "--max-output takes a number of bytes, or of KiB, MiB or GiB with K, M or G");
+  }
   while (destination.size() > 1 && destination.back() == '/') destination.pop_back();
 
   PackageFile file;
@@ -34,7 +89,18 @@ int RunExtract(const std::vector<std::string>& args) {
     PrintError(error);
     return kExitBadInput;
   }
+  // Checked before anything is written, the destination folder included.
+  const uint64_t declared = DeclaredOutput(file);
+  if (declared > limit) {
+    PrintError(file.path + ": refused: its entries would write " + std::to_string(declared) +
+               " bytes, more than the limit of " + std::to_string(limit) +
+               " bytes; nothing was written (--max-output raises the limit)");
+    return kExitBadInput;
+  }
   ExtractFolder folder;
+  // What the headers declare is what the entries write, but for a last
+  // match that runs past an entry's size; the files never pass the limit.
+  folder.set_output_limit(limit);
   if (!folder.Open(destination, &error)) {
     PrintError(error);
     return kExitBadInput;
@@ -87,6 +153,12 @@ int RunExtract(const std::vector<std::string>& args) {
     }
     folder.set_unix_times(header.host_os == kArjHostUnix);
     if (!reader.SetEntryName(name.c_str()) || !reader.ExtractEntry()) {
+      if (folder.output_limit_reached()) {
+        PrintError(file.path + ": " + destination + "/" + name +
+                   ": stopped: the limit of " + std::to_string(limit) +
+                   " bytes written is reached (--max-output raises it)");
+        return kExitBadInput;
+      }
       PrintError(file.path + ": " +
                  (folder.failure().empty()
                       ? destination + "/" + name + ": " + DescribeReaderError(reader.GetError())
@@ -108,7 +180,7 @@ int RunExtract(const std::vector<std::string>& args) {
 
 const Subcommand kExtractCommand = {
     "extract",
-    "usage: kestpack extract FILE -C FOLDER\n"
+    "usage: kestpack extract FILE -C FOLDER [--max-output SIZE]\n"
     "\n"
     "Writes every entry of an installer or a bare ARJ archive below FOLDER\n"
     "(created when missing), through the installer's own reader and decoder:\n"
@@ -118,7 +190,13 @@ const Subcommand kExtractCommand = {
     "write safely: a name that could leave FOLDER, a symbolic link already\n"
     "below FOLDER in the way (nothing is written through one; FOLDER itself\n"
     "may be a link), or a second entry for a file already written. A file\n"
-    "that exists is replaced.\n",
+    "that exists is replaced.\n"
+    "\n"
+    "  --max-output SIZE  the most all files together may hold (default 1G, that\n"
+    "                     is 1 GiB); SIZE is bytes, or KiB, MiB or GiB with K, M\n"
+    "                     or G. The entries' sizes in the headers are added up\n"
+    "                     before anything is written, and an archive that\n"
+    "                     declares more is refused whole.\n",
     RunExtract};
 
 }  // namespace kest

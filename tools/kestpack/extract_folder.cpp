@@ -49,9 +49,11 @@ std::string Reason(int dir, const std::string& part, int error) {
 // folder says.
 class ExtractedFile : public OutputFile {
  public:
-  ExtractedFile(int fd, bool unix_times)
-      : file_(AdoptPosixOutputFile(fd)), fd_(fd), unix_times_(unix_times) {}
-  uint32_t Write(const void* data, uint32_t size) override { return file_->Write(data, size); }
+  ExtractedFile(int fd, bool unix_times, ExtractFolder* folder)
+      : file_(AdoptPosixOutputFile(fd)), fd_(fd), unix_times_(unix_times), folder_(folder) {}
+  uint32_t Write(const void* data, uint32_t size) override {
+    return folder_->Spend(size) ? file_->Write(data, size) : uint32_t(EFBIG);
+  }
   uint32_t SetDosTime(uint32_t time) override {
     if (!unix_times_) return file_->SetDosTime(time);
     if (fd_ < 0) return EBADF;
@@ -67,6 +69,7 @@ class ExtractedFile : public OutputFile {
   std::unique_ptr<OutputFile> file_;
   int fd_;  // file_'s, while it is open
   bool unix_times_;
+  ExtractFolder* folder_;  // the folder it was made in, which keeps the output limit
 };
 
 }  // namespace
@@ -91,6 +94,15 @@ bool ExtractFolder::Open(const std::string& folder, std::string* error) {
   if (root_ >= 0) close(root_);
   root_ = fd;
   path_ = folder;
+  return true;
+}
+
+bool ExtractFolder::Spend(uint32_t bytes) {
+  if (bytes > output_left_) {
+    output_limit_reached_ = true;
+    return false;
+  }
+  output_left_ -= bytes;
   return true;
 }
 
@@ -173,7 +185,7 @@ uint32_t ExtractFolder::Create(const char* path, std::unique_ptr<OutputFile>* fi
       int error = errno;
       code = Fail(path, uint32_t(error), Reason(parent, leaf, error));
     } else {
-      file->reset(new ExtractedFile(fd, unix_times_));
+      file->reset(new ExtractedFile(fd, unix_times_, this));
     }
   }
   close(parent);

@@ -42,6 +42,14 @@ class ExtractFolder : public OutputFileSystem {
   // SetDosTime: an MS-DOS local date and time (the default), or seconds
   // since 1970 UTC (the header time of archives made on Unix).
   void set_unix_times(bool unix_times) { unix_times_ = unix_times; }
+  // The most the files made from now on may hold together; a write that
+  // would pass it fails with EFBIG and sets output_limit_reached. None by
+  // default.
+  void set_output_limit(uint64_t bytes) { output_left_ = bytes; }
+  bool output_limit_reached() const { return output_limit_reached_; }
+  // For the files it makes: takes bytes from what the limit leaves; false
+  // when they do not fit (nothing is taken).
+  bool Spend(uint32_t bytes);
   // "folder/path: reason" for the last failed operation.
   const std::string& failure() const { return failure_; }
 
@@ -57,6 +65,8 @@ class ExtractFolder : public OutputFileSystem {
   int root_ = -1;
   std::string path_;
   bool unix_times_ = false;
+  uint64_t output_left_ = UINT64_MAX;
+  bool output_limit_reached_ = false;
   std::string failure_;
 };
 

@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <cstring>
 
-#include "base/text_limits.h"
 
 namespace kest {
 
@@ -178,21 +177,6 @@ bool PendingFile::Commit(const std::vector<ByteSpan>& parts, mode_t mode, std::s
   close(fd_);  // the data is on disk already; a late close error changes nothing
   fd_ = -1;
   return true;
-}
-
-namespace {
-
-constexpr char kPackageName[] = "package";
-
-}  // namespace
-
-uint32_t PathFileAccess::GetPackagePath(char* path, size_t size) {
-  return CopyText(path, size, kPackageName) ? 0 : ENAMETOOLONG;
-}
-
-std::unique_ptr<ByteSource> PathFileAccess::OpenForSequentialRead(const char* path) {
-  std::string error;
-  return strcmp(path, kPackageName) == 0 ? PosixFileSource::Open(path_, &error) : nullptr;
 }
 
 }  // namespace kest

@@ -1,7 +1,5 @@
 // Files on the build machine: a POSIX file as a ByteSource, whole-file
-// reads, all-or-nothing writes, and the package file access that the
-// signature check uses on the host (the package is the file named on the
-// command line).
+// reads and all-or-nothing writes.
 //
 // Every file kestpack reads is opened without blocking and must be a
 // regular file: a FIFO, device or socket named as an input is refused
@@ -17,7 +15,6 @@
 
 #include "base/byte_io.h"
 #include "tools/kestpack/rsa_signer.h"
-#include "verify/package_file_access.h"
 
 namespace kest {
 
@@ -80,20 +77,6 @@ class PendingFile {
   std::string path_;
   std::string temp_;
   int fd_ = -1;
-};
-
-// The package is the file at path. The check keeps the package's path in
-// an installer's path buffer of 260 characters, which a path on the build
-// machine may outgrow; so it is handed a name that stands for the file,
-// and opening that name opens path.
-class PathFileAccess : public PackageFileAccess {
- public:
-  explicit PathFileAccess(std::string path) : path_(std::move(path)) {}
-  uint32_t GetPackagePath(char* path, size_t size) override;
-  std::unique_ptr<ByteSource> OpenForSequentialRead(const char* path) override;
-
- private:
-  std::string path_;
 };
 
 }  // namespace kest

@@ -16,6 +16,10 @@ namespace {
 
 const char* const kMethodNames[] = {"stored", "m1", "m2", "m3"};
 
+// The largest manifest list reads to show; the installer's manifests are a
+// few kilobytes.
+constexpr uint32_t kManifestLoadBytes = 1u << 20;
+
 std::string FormatTime(const EntryHeader& entry) {
   char text[40];
   struct tm t;
@@ -42,17 +46,18 @@ int RunList(const std::vector<std::string>& args) {
     return status;
   }
   std::string error;
-  PackageFile file;
-  if (!LoadPackageFile(parsed.operands[0], &file, &error)) {
+  OpenedPackage file;
+  if (!OpenPackageOnDisk(parsed.operands[0], &file, &error)) {
     PrintError(error);
     return kExitBadInput;
   }
-  MemorySource source = file.ArchiveSource();
+  // One pass through one open file. Only the data of the two entries that
+  // may be manifests are loaded, and only up to kManifestLoadBytes: every
+  // other entry's data is passed over, so memory stays small whatever the
+  // file's size.
   PosixFileSystem no_output;
-  BareArchiveReader reader(&source, false, no_output);
-  // No entry of a file this size can hold more packed bytes than the file:
-  // a forged size is refused instead of allocated.
-  reader.set_packed_size_limit(static_cast<uint32_t>(file.bytes.size()));
+  BareArchiveReader reader(file.source.get(), false, no_output);
+  reader.set_load_limit(kManifestLoadBytes);
   if (!reader.Open()) {
     PrintError(file.path + ": " + DescribeReaderError(reader.GetError()));
     return kExitBadInput;
@@ -65,6 +70,8 @@ int RunList(const std::vector<std::string>& args) {
   ManifestPicker manifests;
   do {
     manifests.Offer(reader.GetEntryData(), reader.GetEntryPackedSize());
+    // No later entry is taken for a manifest.
+    if (manifests.offered() == 2) reader.set_load_limit(0);
     const EntryHeader& e = reader.entry();
     uint16_t v[4];
     char version[24] = "-";

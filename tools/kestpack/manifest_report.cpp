@@ -100,6 +100,13 @@ std::string DescribeManifest(ManifestKind kind, const std::string& text) {
 void ManifestPicker::Offer(const uint8_t* data, uint32_t size) {
   const char* text = reinterpret_cast<const char*>(data);
   const int entry = ++offered_;
+  if (data == nullptr && size != 0) {
+    if (unread_entry_ == 0 && entry <= component_entry_ + 1) {
+      unread_entry_ = entry;
+      unread_size_ = size;
+    }
+    return;
+  }
   if (entry == 1 && IsComponentManifest(text, size)) {
     component_entry_ = entry;
     component_text_.assign(text, size);
@@ -115,6 +122,11 @@ void ManifestPicker::Offer(const uint8_t* data, uint32_t size) {
 
 std::string ManifestPicker::Describe() const {
   std::string out;
+  if (unread_entry_ != 0) {
+    out += "entry " + std::to_string(unread_entry_) + " (" + std::to_string(unread_size_) +
+           " bytes) is too large to be read as a manifest here; the manifests are not shown\n";
+    return out;
+  }
   if (component_entry_ == 0) {
     out += "component manifest: none (the first entry does not begin with \"[Component\")\n";
   } else {

@@ -23,10 +23,12 @@ std::string DescribeManifest(ManifestKind kind, const std::string& text);
 // first entry as the component manifest when its text begins with
 // "[Component", and then the entry it is on as the dependency manifest when
 // its text begins with "[Dependencies]" (letter case aside, nothing before
-// either). Offer every entry's packed bytes in archive order.
+// either). Offer every entry's packed bytes in archive order; null data
+// stands for an entry too large to be read, which is then not examined.
 class ManifestPicker {
  public:
   void Offer(const uint8_t* data, uint32_t size);
+  int offered() const { return offered_; }
   // 1-based entry numbers; 0 when no entry was taken.
   int component_entry() const { return component_entry_; }
   int dependency_entry() const { return dependency_entry_; }
@@ -38,6 +40,8 @@ class ManifestPicker {
 
  private:
   int offered_ = 0;
+  int unread_entry_ = 0;  // the first entry offered without its data
+  uint32_t unread_size_ = 0;
   int component_entry_ = 0;
   int dependency_entry_ = 0;
   std::string component_text_;

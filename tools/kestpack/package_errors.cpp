@@ -55,7 +55,6 @@ std::string DescribeVerdict(SignatureVerdict verdict) {
     case SignatureVerdict::kBadMarker: return "signature record damaged (\"RuvxSig\" marker)";
     case SignatureVerdict::kUnknownSigner: return "signer is not \"Morvane Development\"";
     case SignatureVerdict::kBadKey: return "unusable public key";
-    case SignatureVerdict::kCannotOpen: return "cannot open the package again";
     case SignatureVerdict::kReadFailed: return "cannot read the signed bytes";
     case SignatureVerdict::kOutOfMemory: return "out of memory";
     case SignatureVerdict::kMismatch: return "signature does not match the package bytes";

@@ -4,9 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdint>
 
-#include "tools/kestpack/host_files.h"
 
 namespace kest {
 namespace {
@@ -45,6 +45,39 @@ bool LoadPackageFile(const std::string& path, PackageFile* file, std::string* er
   if (!FindPackageLayout(file->bytes.data(), file->bytes.size(), file->bytes.size(),
                          &file->layout, error)) {
     *error = path + ": " + *error;
+    return false;
+  }
+  return true;
+}
+
+bool OpenPackageOnDisk(const std::string& path, OpenedPackage* package, std::string* error) {
+  package->path = path;
+  package->source = PosixFileSource::Open(path, error);
+  if (!package->source) return false;
+  PosixFileSource& source = *package->source;
+  uint32_t code = source.Size(&package->size);
+  std::vector<uint8_t> head;
+  if (code == 0) {
+    head.resize(package->size < kPackageHeadBytes ? package->size : kPackageHeadBytes);
+    uint32_t got = 0;
+    code = source.Read(head.data(), uint32_t(head.size()), &got);
+    if (code == 0 && got != head.size()) code = EIO;  // the file shrank while read
+  }
+  if (code != 0) {
+    *error = path + ": " + DescribeSystemError(int(code));
+    return false;
+  }
+  if (!FindPackageLayout(head.data(), head.size(), package->size, &package->layout, error)) {
+    *error = path + ": " + *error +
+             (head.size() < package->size && head[0] == 'M'
+                  ? " (kestpack looks for the image in the first " +
+                        std::to_string(kPackageHeadBytes >> 20) + " MiB)"
+                  : "");
+    return false;
+  }
+  code = source.Seek(package->layout.archive_offset);
+  if (code != 0) {
+    *error = path + ": " + DescribeSystemError(int(code));
     return false;
   }
   return true;

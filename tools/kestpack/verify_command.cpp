@@ -2,7 +2,6 @@
 
 #include "archive/posix_output_files.h"
 #include "tools/kestpack/commands.h"
-#include "tools/kestpack/host_files.h"
 #include "tools/kestpack/package_errors.h"
 #include "tools/kestpack/package_file.h"
 #include "tools/kestpack/printable_text.h"
@@ -33,8 +32,8 @@ int RunVerify(const std::vector<std::string>& args) {
       return kExitBadInput;
     }
   }
-  PackageFile file;
-  if (!LoadPackageFile(parsed.operands[0], &file, &error)) {
+  OpenedPackage file;
+  if (!OpenPackageOnDisk(parsed.operands[0], &file, &error)) {
     PrintError(error);
     return kExitBadInput;
   }
@@ -42,15 +41,14 @@ int RunVerify(const std::vector<std::string>& args) {
     PrintError(file.path + ": FAILED: no signature (a bare archive has no trailer)");
     return kExitBadInput;
   }
-  // The installer's reader and check; the signed bytes are read again from
-  // the file through a handle of their own.
-  MemorySource source = file.ArchiveSource();
+  // The installer's reader and check on one open file: the signed bytes
+  // are read once, in 64 KiB pieces, through the handle the headers come
+  // from. No entry's packed data is loaded (the first entry's header is
+  // still read and checked), and the trailer after the signature record is
+  // never read, so memory stays small whatever the file's size.
   PosixFileSystem no_output;
-  PathFileAccess files(file.path);
-  SignedPackageReader reader(&source, false, no_output, files, own_key ? &key : nullptr);
-  // No entry of a file this size can hold more packed bytes than the file:
-  // a forged size is refused instead of allocated.
-  reader.set_packed_size_limit(static_cast<uint32_t>(file.bytes.size()));
+  SignedPackageReader reader(file.source.get(), false, no_output, own_key ? &key : nullptr);
+  reader.set_load_limit(0);
   if (!reader.Open()) {
     std::string reason = reader.verdict() != SignatureVerdict::kPass
                              ? DescribeVerdict(reader.verdict())
