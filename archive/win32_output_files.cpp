@@ -12,7 +12,8 @@ namespace {
 
 class Win32OutputFile : public OutputFile {
  public:
-  explicit Win32OutputFile(Win32File file) : file_(std::move(file)) {}
+  // Takes the file once it is made.
+  void Adopt(Win32File file) { file_ = std::move(file); }
 
   // One WriteFile for the whole buffer. A write that stops short without
   // an error code can only mean the disk is full.
@@ -40,11 +41,15 @@ class Win32OutputFile : public OutputFile {
 }  // namespace
 
 uint32_t Win32FileSystem::Create(const char* path, std::unique_ptr<OutputFile>* file) {
+  // The object first: when memory runs out no file is made, and a file of
+  // that name is neither truncated nor removed.
+  std::unique_ptr<Win32OutputFile> output(new (std::nothrow) Win32OutputFile);
+  if (!output) return ERROR_NOT_ENOUGH_MEMORY;
   Win32File created(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_RANDOM_ACCESS, nullptr));
   if (!created.valid()) return GetLastError();
-  file->reset(new (std::nothrow) Win32OutputFile(std::move(created)));
-  if (!*file) return ERROR_NOT_ENOUGH_MEMORY;  // `created` still holds and closes the handle
+  output->Adopt(std::move(created));
+  *file = std::move(output);
   return 0;
 }
 

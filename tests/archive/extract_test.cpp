@@ -109,6 +109,10 @@ TEST(ExtractEntry, FailuresAndWhatTheyLeaveBehind) {
   TestEntry cut = RunEntry();
   cut.data.resize(cut.data.size() - 2);  // the tail of the stream is missing
   cut.header.packed_size = static_cast<uint32_t>(cut.data.size());
+  // Far more than the data holds: decoding stops soon after the packed
+  // bytes run out, with the code cut-short data ends with.
+  TestEntry far = RunEntry();
+  far.header.original_size = 40 * kWindowSize;
   const Case cases[] = {
       {"output cannot be created", RunEntry(), 3, -1, 0, false, 3, true, false},
       {"stored entry, CRC mismatch", changed, 0, -1, 0, false, kReaderBadCrc, true, false},
@@ -118,6 +122,7 @@ TEST(ExtractEntry, FailuresAndWhatTheyLeaveBehind) {
        false},
       {"compressed entry, CRC mismatch", bad_crc, 0, -1, 0, false, kReaderBadCrc, true, false},
       {"compressed entry cut short", cut, 0, -1, 0, false, kReaderBadCrc, true, false},
+      {"original size far past the data", far, 0, -1, 0, false, kReaderBadCrc, true, false},
       {"bad table", bad_table, 0, -1, 0, false, kReaderBadTable, true, false},
       {"no window", RunEntry(), 0, -1, 0, true, kReaderNoWindow, true, false},
       {"disk full (112)", RunEntry(), 0, 1, 112, false, kCodeDiskFull, true, false},

@@ -4,12 +4,14 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "archive/crc32.h"
 #include "archive/package_reader.h"
 #include "archive/win32_file_source.h"
 #include "archive/win32_output_files.h"
+#include "tests/manifest/failing_allocation.h"
 #include "tests/support/win32_test_support.h"
 
 namespace kest {
@@ -17,6 +19,18 @@ namespace {
 
 // 17 January 1997, 04:20:30 local time.
 constexpr uint32_t kExampleTime = 0x2231228F;
+// The same wall-clock moment read as UTC, in 100 ns units since 1601.
+constexpr uint64_t kExampleWallClockTicks = 0x01BC042DC5E9BB00ull;
+constexpr uint64_t kTicksPerMinute = 600000000ull;
+
+// How far the time zone the test runs in is ahead of UTC in January, in
+// minutes: KEST_TZ_OFFSET_MINUTES, set with TZ where the test is run in
+// another zone; 0 (UTC) when it is not set.
+int64_t ZoneOffsetMinutes() {
+  char text[16];
+  const DWORD n = GetEnvironmentVariableA("KEST_TZ_OFFSET_MINUTES", text, sizeof text);
+  return n == 0 || n >= sizeof text ? 0 : strtoll(text, nullptr, 10);
+}
 
 std::string Input(const char* name) {
   return test::WindowsPath(std::string(KEST_ARCHIVE_INPUTS) + "/" + name);
@@ -76,24 +90,18 @@ TEST(Win32Reader, ExtractsAMultiMegabyteEntryWithItsTime) {
   EXPECT_FALSE(reader.NextEntry());
   EXPECT_EQ(reader.GetError(), 0x4019u);
 
-  // Last access and last write: the DOS time as local time, in UTC (read
-  // before the contents, which would touch the access time).
+  // Last access and last write: 04:20:30 local time on 17 January 1997,
+  // in UTC (read before the contents, which would touch the access time).
   Win32File check(CreateFileA(out.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                               OPEN_EXISTING, 0, nullptr));
   ASSERT_TRUE(check.valid());
   FILETIME accessed, modified;
   ASSERT_TRUE(GetFileTime(check.get(), nullptr, &accessed, &modified));
   check.Close();
-  FILETIME local, expected;
-  ASSERT_TRUE(DosDateTimeToFileTime(HIWORD(kExampleTime), LOWORD(kExampleTime), &local));
-  ASSERT_TRUE(LocalFileTimeToFileTime(&local, &expected));
-  EXPECT_EQ(Ticks(modified), Ticks(expected));
-  EXPECT_EQ(Ticks(accessed), Ticks(expected));
-  FILETIME back;
-  WORD date = 0, time = 0;
-  ASSERT_TRUE(FileTimeToLocalFileTime(&modified, &back));
-  ASSERT_TRUE(FileTimeToDosDateTime(&back, &date, &time));
-  EXPECT_EQ(uint32_t(date) << 16 | time, kExampleTime);
+  const uint64_t expected =
+      kExampleWallClockTicks - uint64_t(ZoneOffsetMinutes() * int64_t(kTicksPerMinute));
+  EXPECT_EQ(Ticks(modified), expected) << "offset " << ZoneOffsetMinutes() << " minutes";
+  EXPECT_EQ(Ticks(accessed), expected);
 
   std::string written;
   ASSERT_TRUE(test::ReadWholeFile(out, &written));
@@ -110,24 +118,38 @@ TEST(Win32Reader, OutputsThatCannotBeCreated) {
   Win32File holder(CreateFileA(busy.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
   ASSERT_TRUE(holder.valid());
 
+  const std::string kept = scratch.File("kept.bin");
+  ASSERT_TRUE(test::WriteWholeFile(kept, "an earlier file"));
+
   struct Case {
     std::string output;
     uint32_t code;
+    bool no_memory;  // the output file's object cannot be allocated
   };
   const Case cases[] = {
-      {scratch.File("missing\\big.bin"), ERROR_PATH_NOT_FOUND},
-      {busy, ERROR_SHARING_VIOLATION},
+      {scratch.File("missing\\big.bin"), ERROR_PATH_NOT_FOUND, false},
+      {busy, ERROR_SHARING_VIOLATION, false},
+      {scratch.File("fresh.bin"), ERROR_NOT_ENOUGH_MEMORY, true},
+      {kept, ERROR_NOT_ENOUGH_MEMORY, true},
   };
   for (const Case& c : cases) {
     Win32FileSystem files;
     BareArchiveReader reader(OpenSource(path).release(), true, files);
     ASSERT_TRUE(reader.Open());
     reader.SetEntryName(c.output.c_str());
+    // The object holds its vtable pointer and the handle.
+    if (c.no_memory) FailAllocations(2 * sizeof(void*), 1);
     EXPECT_FALSE(reader.ExtractEntry()) << c.output;
+    StopFailingAllocations();
     EXPECT_EQ(reader.GetError(), c.code) << c.output;
     EXPECT_TRUE(reader.IsUsable());
   }
+  // No file is made where none could be created, and none is truncated.
   EXPECT_FALSE(test::FileExists(scratch.File("missing\\big.bin")));
+  EXPECT_FALSE(test::FileExists(scratch.File("fresh.bin")));
+  std::string still;
+  ASSERT_TRUE(test::ReadWholeFile(kept, &still));
+  EXPECT_EQ(still, "an earlier file");
 }
 
 TEST(Win32Reader, FileSourcePositionsAndSize) {

@@ -58,7 +58,8 @@ TEST(ErrorScenario, StartUpNoticesLetTheRunGoOn) {
 }
 
 // A package changed after it was signed: the dialog says the files are
-// damaged and only lets the user leave, before any page is shown.
+// damaged, names the file and only lets the user leave, before any page is
+// shown.
 TEST(ErrorScenario, DamagedPackage) {
   ScratchFolder scratch;
   std::string bytes;
@@ -66,12 +67,17 @@ TEST(ErrorScenario, DamagedPackage) {
   bytes[bytes.size() - 400] ^= 0x01;  // in the archive, before the signature
   const std::string damaged = scratch.File("Damaged.exe");
   ASSERT_TRUE(WriteWholeFile(damaged, bytes));
+  // The dialog with the detail (118): the installer's own file.
   Play({"one byte changed",
         "",
-        Join({OnlyButton("Damaged Components files",
-                         "Install has detected a corruption in the Components you are installing.",
-                         "E&xit Install"),
-              {Press(IDC_ERROR_FIRST_BUTTON), ExpectExit(0x8040F001)}}),
+        {ExpectDialog(IDD_ERROR_DETAIL),
+         ExpectText(IDC_ERROR_HEADLINE, "Damaged Components files"),
+         ExpectTextHas(IDC_ERROR_MESSAGE,
+                       "Install has detected a corruption in the Components you are installing."),
+         ExpectText(IDC_ERROR_DETAIL, "File:   " + damaged),
+         ExpectText(IDC_ERROR_FIRST_BUTTON, "E&xit Install"), ExpectHidden(IDC_ERROR_TRY_AGAIN),
+         ExpectHidden(IDC_ERROR_CHANGE_DRIVE), Press(IDC_ERROR_FIRST_BUTTON),
+         ExpectExit(0x8040F001)},
         damaged.c_str()});
 }
 
