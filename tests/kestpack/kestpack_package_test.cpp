@@ -4,12 +4,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <set>
 
 #include "packaging/archive_writer.h"
 #include "tests/kestpack/kestpack_test_support.h"
 #include "tools/kestpack/commands.h"
+#include "tools/kestpack/extract_folder.h"
 #include "tools/kestpack/file_times.h"
 #include "verify/signature_record.h"
 
@@ -199,6 +201,30 @@ TEST_F(KestpackPackage, ExtractWritesNoMoreThanItsLimit) {
                      &out),
             2)
       << out;
+}
+
+// Behind the check of the headers, the files themselves never pass the
+// limit: a write that would is refused whole (a last match may run past an
+// entry's declared size).
+TEST(ExtractFolder, WritesPastTheOutputLimitFail) {
+  TempDir dir;
+  ExtractFolder folder;
+  std::string error;
+  ASSERT_TRUE(folder.Open(dir.path(), &error)) << error;
+  folder.set_output_limit(10);
+  std::unique_ptr<OutputFile> first, second;
+  ASSERT_EQ(folder.Create("a.bin", &first), 0u);
+  ASSERT_EQ(folder.Create("b.bin", &second), 0u);
+  EXPECT_EQ(first->Write("12345678", 8), 0u);
+  EXPECT_FALSE(folder.output_limit_reached());
+  EXPECT_EQ(second->Write("123", 3), uint32_t(EFBIG));
+  EXPECT_TRUE(folder.output_limit_reached());
+  EXPECT_EQ(second->Write("12", 2), 0u);  // what is left still fits
+  first->Close();
+  second->Close();
+  Bytes written;
+  ASSERT_TRUE(ReadFile(dir.path() + "/b.bin", &written));
+  EXPECT_TRUE(written == (Bytes{'1', '2'}));
 }
 
 TEST_F(KestpackPackage, ExtractSaysWhatWentWrongAndWhere) {
