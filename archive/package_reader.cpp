@@ -40,10 +40,13 @@ bool PackageReader::Open() {
 
   if (main_.original_size == 0) {
     if (!ReadEntry()) return false;
-  } else if (!main_.CopyTo(&entry_)) {
+  } else {
     // A package whose first header is already an entry.
-    Record(kCodeOutOfMemory);
-    return false;
+    entry_start_ = archive_start_;
+    if (!main_.CopyTo(&entry_)) {
+      Record(kCodeOutOfMemory);
+      return false;
+    }
   }
   if (entry_.id == kEndMarkerId) {
     Record(kReaderNoEntry);
@@ -64,6 +67,10 @@ bool PackageReader::NextEntry() {
     Record(kReaderNoEntry);
     return false;
   }
+  return ReadNextRecord();
+}
+
+bool PackageReader::ReadNextRecord() {
   has_entry_ = false;
   data_ = nullptr;
   if (!ReadEntry()) return false;
@@ -81,8 +88,23 @@ bool PackageReader::NextEntry() {
   return true;
 }
 
+bool PackageReader::ReturnToEntry(uint32_t start) {
+  error_ = 0;
+  entry_ok_ = true;
+  usable_ = true;
+  if (source_->Seek(start) != 0) {
+    has_entry_ = false;
+    data_ = nullptr;
+    Record(kReaderReadError);
+    usable_ = false;
+    return false;
+  }
+  return ReadNextRecord();
+}
+
 bool PackageReader::ReadEntry() {
-  const uint32_t error = ReadEntryHeader(*source_, crc_, &entry_);
+  uint32_t error = source_->Tell(&entry_start_);
+  if (error == 0) error = ReadEntryHeader(*source_, crc_, &entry_);
   if (error != 0) Record(error);
   return error == 0;
 }
