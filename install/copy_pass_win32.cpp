@@ -87,8 +87,9 @@ class CopyPass {
       return true;
     // Names an earlier attempt of this run wrote are on the list already.
     for (const StringList::Node* n = parts_.installed_files->head(); n != nullptr; n = n->next) {
-      if (!recorded_.Insert(n->text)) recorded_all_ = false;
+      if (!earlier_.Insert(n->text)) earlier_all_ = false;
     }
+    earlier_last_ = parts_.installed_files->tail();
     while (CopyEntry()) {
     }
     return ok_;
@@ -155,11 +156,13 @@ class CopyPass {
   // They and every folder on their chains, with the trailing backslash.
   TextSet chained_folders_;
   FreshPaths fresh_;
-  // The names on the installed-files list, so that a file written again
-  // by another attempt is registered once. When memory ran short the set
-  // is incomplete (recorded_all_ false) and the list is searched instead.
-  TextSet recorded_;
-  bool recorded_all_ = true;
+  // The names earlier attempts put on the installed-files list, so that a
+  // file written again by this one is registered once. When memory ran
+  // short the set is incomplete (earlier_all_ false) and the list's
+  // earlier part (up to earlier_last_) is searched instead.
+  TextSet earlier_;
+  bool earlier_all_ = true;
+  const StringList::Node* earlier_last_ = nullptr;
 };
 
 // Whether a replacement the size of the entry fits where the old file is,
@@ -471,16 +474,18 @@ uint32_t CopyPass::PrepareFolderOf(const char* path) {
 }
 
 bool CopyPass::Record(const char* name) {
-  if (recorded_.Contains(name)) return true;
-  if (!recorded_all_) {
+  // A name an earlier attempt recorded is there already; within one pass
+  // every entry written is recorded, two entries for one target twice.
+  if (earlier_.Contains(name)) return true;
+  if (!earlier_all_) {
     for (const StringList::Node* n = parts_.installed_files->head(); n != nullptr; n = n->next) {
       if (strcmp(n->text, name) == 0) return true;
+      if (n == earlier_last_) break;
     }
   }
   while (!parts_.installed_files->Append(name)) {
     if (!RetryAfterOutOfMemory()) return Fail();
   }
-  if (!recorded_.Insert(name)) recorded_all_ = false;
   return true;
 }
 
