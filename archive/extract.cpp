@@ -44,6 +44,31 @@ void PackageReader::ExtractCompressed(ByteSink& out) {
   if (e.data_crc + decoder_crc_ != 0xFFFFFFFF) Record(kReaderBadCrc);
 }
 
+bool PackageReader::DecodeEntryTo(ByteSink& out) {
+  if (!usable_ || !has_entry_) return false;
+  const uint32_t error = error_;
+  const bool entry_ok = entry_ok_;
+  entry_ok_ = true;
+  switch (entry_.method) {
+    case 0:
+      ExtractStored(out);
+      break;
+    case 1:
+    case 2:
+    case 3:
+      ExtractCompressed(out);
+      break;
+    default:
+      Record(kReaderBadMethod);
+      break;
+  }
+  const bool decoded = usable_ && entry_ok_;
+  error_ = error;
+  entry_ok_ = entry_ok;
+  usable_ = true;
+  return decoded;
+}
+
 bool PackageReader::ExtractEntry() {
   entry_ok_ = true;
   if (!usable_) return false;

@@ -41,14 +41,18 @@ bool PackageReader::Open() {
   if (main_.original_size == 0) {
     // A first entry header that cannot be read is no entry header: the
     // reader's own code gives way to "not an ARJ header".
-    if (ReadEntryHeader(*source_, crc_, &entry_, end_marker_) != 0) {
+    if (source_->Tell(&entry_start_) != 0 ||
+        ReadEntryHeader(*source_, crc_, &entry_, end_marker_) != 0) {
       Record(kReaderBadHeader);
       return false;
     }
-  } else if (!main_.CopyTo(&entry_)) {
+  } else {
     // A package whose first header is already an entry.
-    Record(kCodeOutOfMemory);
-    return false;
+    entry_start_ = archive_start_;
+    if (!main_.CopyTo(&entry_)) {
+      Record(kCodeOutOfMemory);
+      return false;
+    }
   }
   if (entry_.id == kEndMarkerId) {
     Record(kReaderNoEntry);
@@ -69,6 +73,10 @@ bool PackageReader::NextEntry() {
     Record(kReaderNoEntry);
     return false;
   }
+  return ReadNextRecord();
+}
+
+bool PackageReader::ReadNextRecord() {
   has_entry_ = false;
   data_ = nullptr;
   if (!ReadEntry()) return false;
@@ -86,8 +94,23 @@ bool PackageReader::NextEntry() {
   return true;
 }
 
+bool PackageReader::ReturnToEntry(uint32_t start) {
+  error_ = 0;
+  entry_ok_ = true;
+  usable_ = true;
+  if (source_->Seek(start) != 0) {
+    has_entry_ = false;
+    data_ = nullptr;
+    Record(kReaderReadError);
+    usable_ = false;
+    return false;
+  }
+  return ReadNextRecord();
+}
+
 bool PackageReader::ReadEntry() {
-  const uint32_t error = ReadEntryHeader(*source_, crc_, &entry_, end_marker_);
+  uint32_t error = source_->Tell(&entry_start_);
+  if (error == 0) error = ReadEntryHeader(*source_, crc_, &entry_, end_marker_);
   if (error != 0) Record(error);
   return error == 0;
 }

@@ -54,6 +54,12 @@ class PackageReader {
   // its CRC matched and the reader is still usable. A failed output is
   // deleted unless the decoder's write failed with other than a full disk.
   virtual bool ExtractEntry();
+  // Decodes the current entry again into out, checking its CRC, without
+  // touching the disk; true when out took all of it and the CRC matched.
+  // The error word and flags are left as they were: a sink may refuse the
+  // bytes (a comparison that found a difference) without that counting as
+  // the reader's failure.
+  bool DecodeEntryTo(ByteSink& out);
   virtual uint32_t GetError() const { return error_; }
   virtual bool IsUsable() const { return usable_; }
   virtual bool ReadTrailer(ByteSource& source) = 0;
@@ -73,6 +79,15 @@ class PackageReader {
   bool entry_ok() const { return entry_ok_; }
   // True between a successful move and the next one.
   bool HasEntry() const { return has_entry_; }
+  // Where the current record's header begins in the source.
+  uint32_t entry_start() const { return entry_start_; }
+  // Reads the archive again from the record whose header begins at start
+  // (an entry_start() value of this reader), which becomes the current
+  // one, as a move to it would make it: a later pass over the same entries
+  // sees them as the first did. The error word starts afresh. Returns
+  // true when an entry was read; at the end marker false, with the reader
+  // usable and 0x4019 recorded, as NextEntry.
+  bool ReturnToEntry(uint32_t start);
   // The current record: an entry, the end marker after the end, or empty.
   const EntryHeader& entry() const { return entry_; }
   const EntryHeader& main_header() const { return main_; }
@@ -99,6 +114,9 @@ class PackageReader {
   Crc32& crc() { return crc_; }
 
  private:
+  // Reads the record at the source's position and its packed data: the
+  // body of NextEntry once the reader is known usable.
+  bool ReadNextRecord();
   // Reads the next header into entry_; false with the code recorded.
   bool ReadEntry();
   // Makes the current entry's packed data available: lent by the source
@@ -116,6 +134,7 @@ class PackageReader {
   bool owns_source_;
   OutputFileSystem& files_;
   uint32_t archive_start_ = 0;
+  uint32_t entry_start_ = 0;
   EntryHeader main_;
   EntryHeader entry_;
   bool has_entry_ = false;

@@ -159,7 +159,7 @@ int CopyPass(const std::string& archive, const std::string& destination) {
   NoProgress progress;
   uint32_t options = 0;
   const CopyPassParts parts = {&options, destination.c_str(), "", &installed, &created,
-                               context.get(), &progress};
+                               context.get(), &progress, nullptr};
   const bool ok = CopyPackageFiles(reader, parts);
   PrintFigures(start);
   return ok ? 0 : 1;

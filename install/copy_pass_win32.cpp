@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cstring>
+
 #include "archive/entry_header.h"
 #include "base/ansi_chars.h"
 #include "base/install_codes.h"
@@ -14,11 +16,13 @@
 #include "install/file_state_win32.h"
 #include "install/folder_creation.h"
 #include "install/folder_system_win32.h"
+#include "archive/win32_file.h"
 #include "install/fresh_paths.h"
 #include "install/replace_decision.h"
 #include "install/restart_replacement_win32.h"
 #include "install/self_registration_win32.h"
 #include "install/target_path.h"
+#include "install/temp_journal_win32.h"
 #include "install/text_set.h"
 #include "resources/string_ids.h"
 
@@ -68,16 +72,24 @@ void ForEachFolderOn(char* folder, Visit visit) {
 class CopyPass {
  public:
   CopyPass(PackageReader& reader, const CopyPassParts& parts)
-      : reader_(reader), parts_(parts), targets_(folders_, parts.scriba_folder) {
+      : reader_(reader), parts_(parts), targets_(folders_, parts.scriba_folder),
+        journal_(parts.destination) {
     SystemVersion version;
     QuerySystemVersion(&version);  // zero on failure: the replacing move
     platform_ = version.platform_id;
   }
 
   bool Run() {
+    // What a run that died left behind goes first.
+    journal_.Recover();
     // A pack whose only entries were the manifests has nothing to copy.
     if (reader_.IsUsable() && !reader_.HasEntry() && reader_.entry().id == kEndMarkerId)
       return true;
+    // Names an earlier attempt of this run wrote are on the list already.
+    for (const StringList::Node* n = parts_.installed_files->head(); n != nullptr; n = n->next) {
+      if (!earlier_.Insert(n->text)) earlier_all_ = false;
+    }
+    earlier_last_ = parts_.installed_files->tail();
     while (CopyEntry()) {
     }
     return ok_;
@@ -90,19 +102,39 @@ class CopyPass {
   // the caller's steps for the entry go on.
   void NameOutput(const char* path);
   // Writes the entry to the reader's output path, offering Try Again while
-  // it fails; detail names the file in the reports. On giving up, nothing
+  // it fails; detail names the file in the reports. With failed_once, the
+  // first attempt has been made and failed already. On giving up, nothing
   // this pass wrote is left at the output path.
-  bool Extract(const char* detail);
+  bool Extract(const char* detail, bool failed_once = false);
   // Writes the entry over an existing target: into temporary, a new file
   // beside it, and then moved over it; *deferred when the move waits for
-  // the restart (temporary then stays).
-  bool ReplaceExisting(const char* target, char (&temporary)[kPathChars], bool* deferred);
+  // the restart (temporary then stays). must_replace_now: the old copy is
+  // unregistered, so the move never waits for the restart; the user is
+  // asked to free the file instead.
+  bool ReplaceExisting(const char* target, char (&temporary)[kPathChars], bool must_replace_now,
+                       bool* deferred);
+  // Asks the user to free a file in use (0x8040F00C, Try Again); false
+  // when the user gives up, and the pass then fails.
+  bool AskToFreeFile();
   // Queues the written and checked temporary file's move over target for
   // the restart; on failure the temporary file goes.
   bool QueueAtRestart(const char* temporary, const char* target);
+  // A temporary file beside target, noted in the journal.
+  bool MakeTemporary(const char* target, char (&temporary)[kPathChars]);
   bool Record(const char* name);
+  // Holds the self-registering library just written at target open until
+  // its registration, once it is proven to hold exactly the entry's bytes;
+  // one that another program changed or replaced meanwhile is written
+  // again. False, reported, when it cannot be had so.
+  bool HoldWritten(const char* target);
   // CreateFoldersFor the folder of path, once per folder in the pass.
   uint32_t PrepareFolderOf(const char* path);
+  // From here on no folder counts as prepared: code the pass does not
+  // control (a component's entry points) may have removed any.
+  void ForgetFolders() {
+    prepared_folders_.Clear();
+    chained_folders_.Clear();
+  }
   // Ends the entry: the separator line and the move to the next entry.
   bool NextEntry();
   bool Fail() {
@@ -115,6 +147,7 @@ class CopyPass {
   FolderSystemWin32 folders_;
   DiskFileFactsWin32 disk_;
   TargetResolver targets_;
+  TempJournal journal_;
   uint32_t platform_ = 0;
   bool ok_ = true;
   // Folders whose chain and write test passed in this pass, with their
@@ -123,7 +156,51 @@ class CopyPass {
   // They and every folder on their chains, with the trailing backslash.
   TextSet chained_folders_;
   FreshPaths fresh_;
+  // The names earlier attempts put on the installed-files list, so that a
+  // file written again by this one is registered once. When memory ran
+  // short the set is incomplete (earlier_all_ false) and the list's
+  // earlier part (up to earlier_last_) is searched instead.
+  TextSet earlier_;
+  bool earlier_all_ = true;
+  const StringList::Node* earlier_last_ = nullptr;
 };
+
+// Whether a replacement the size of the entry fits where the old file is,
+// written over it: the new size is at most the drive's free space plus the
+// old file's size. False when either cannot be had.
+bool FitsInPlace(const char* target, uint32_t new_size) {
+  // The drive's root: "x:\" or "\\server\share\".
+  char root[kPathChars];
+  if (!CopyText(root, sizeof(root), target)) return false;
+  char* end = nullptr;
+  if (root[0] != '\0' && root[1] == ':') {
+    end = root + 3;
+  } else if (root[0] == '\\' && root[1] == '\\') {
+    int separators = 0;
+    for (char* p = root + 2; *p != '\0'; p = NextAnsiChar(p)) {
+      if (*p == '\\' && ++separators == 2) {
+        end = p + 1;
+        break;
+      }
+    }
+  }
+  if (end == nullptr || end > root + strlen(root)) return false;
+  *end = '\0';
+  DWORD sectors_per_cluster, bytes_per_sector, free_clusters, clusters;
+  if (!GetDiskFreeSpaceA(root, &sectors_per_cluster, &bytes_per_sector, &free_clusters,
+                         &clusters))
+    return false;
+  const uint64_t free_bytes =
+      uint64_t{sectors_per_cluster} * bytes_per_sector * free_clusters;
+  Win32File old_file(CreateFileA(target, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!old_file.valid()) return false;
+  DWORD high = 0;
+  const DWORD low = GetFileSize(old_file.get(), &high);
+  if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return false;
+  const uint64_t old_bytes = (uint64_t{high} << 32) | low;
+  return new_size > free_bytes && new_size <= free_bytes + old_bytes;
+}
 
 bool CopyPass::CopyEntry() {
   char name[kPathChars];  // the entry's name in the package
@@ -155,6 +232,10 @@ bool CopyPass::CopyEntry() {
   parts_.context->SetReplaceNow(0);
   TargetFacts facts(disk_, exists);
   if (!ShouldReplace(reader_, name, facts)) return NextEntry();
+  // A library an earlier entry wrote here is held by this process, which
+  // would read as in use: it is about to be replaced, and the new copy is
+  // held in its stead.
+  if (parts_.held_files != nullptr) parts_.held_files->Release(target);
   parts_.progress->ShowProgressText(target);
 
   while (exists && IsReadOnly(target)) {
@@ -172,10 +253,15 @@ bool CopyPass::CopyEntry() {
     return Fail();
   }
 
+  // An old library whose registration has been undone must not wait for
+  // the restart to be replaced: it would stay registered nowhere.
+  bool unregistered = false;
   if (exists && IsSelfRegistering(target)) {
-    // The library's own code may put files anywhere.
+    // The library's own code may put files anywhere, or remove folders.
     fresh_.Distrust();
-    UnregisterLibrary(target, *parts_.context, UnregisterForm::kReplacement, IsFileInUse(target));
+    ForgetFolders();
+    unregistered =
+        UnregisterLibrary(target, *parts_.context, UnregisterForm::kReplacement, IsFileInUse(target));
   }
   // A folder of the target's name is left to the write, which reports it.
   Route route = !exists || (attributes & FILE_ATTRIBUTE_DIRECTORY) ? Route::kInPlace
@@ -183,10 +269,10 @@ bool CopyPass::CopyEntry() {
   char temporary[kPathChars] = "";
   if (exists && IsFileInUse(target)) {
     route = Route::kAtRestart;
-    // The library asked for its replacement now: the user frees the file.
-    while (parts_.context->GetReplaceNow() != 0) {
-      if (ReportError(kCodeFileInUse, kButtonsRetry, nullptr, 0) != kChoiceRetry) return Fail();
-      ResetStatus();
+    // The library asked for its replacement now, or is unregistered
+    // already: the user frees the file.
+    while (unregistered || parts_.context->GetReplaceNow() != 0) {
+      if (!AskToFreeFile()) return false;
       if (!IsFileInUse(target)) {
         route = Route::kBeside;
         break;
@@ -194,11 +280,11 @@ bool CopyPass::CopyEntry() {
     }
   }
   if (route == Route::kAtRestart) {
-    if (!MakeTempNameBeside(folders_, target, temporary)) return Fail();
+    if (!MakeTemporary(target, temporary)) return Fail();
     LogFormat("Renaming archive from \"%s\" to \"%s\" for lazy copy", target, temporary);
     NameOutput(temporary);
     if (!ok_) {
-      DeleteFileA(temporary);
+      RemoveTemporaryFile(temporary);
       return false;
     }
     // Queued once the file is written and checked, so that the restart
@@ -209,10 +295,15 @@ bool CopyPass::CopyEntry() {
   // The output path: the target, or the temporary file of a lazy copy.
   const char* written = route == Route::kAtRestart ? temporary : target;
   LogFormat("Setting directory for \"%s\"", written);
-  const uint32_t folder_code = PrepareFolderOf(written);
+  uint32_t folder_code;
+  while ((folder_code = PrepareFolderOf(written)) == kCodeOutOfMemory && RetryAfterOutOfMemory()) {
+  }
   if (folder_code != kSuccess) {
-    ReportError(folder_code, kButtonsRetry, parts_.destination, IDS_LABEL_PATH);
-    if (route == Route::kAtRestart) DeleteFileA(temporary);
+    // Out of memory has been reported and answered already.
+    if (folder_code != kCodeOutOfMemory) {
+      ReportError(folder_code, kButtonsRetry, parts_.destination, IDS_LABEL_PATH);
+    }
+    if (route == Route::kAtRestart) RemoveTemporaryFile(temporary);
     return Fail();
   }
   LogFormat("Copying \"%s\" to install target", written);
@@ -223,15 +314,22 @@ bool CopyPass::CopyEntry() {
       break;
     case Route::kBeside: {
       bool deferred = false;
-      if (!ReplaceExisting(target, temporary, &deferred)) return false;
+      if (!ReplaceExisting(target, temporary, unregistered, &deferred)) return false;
       if (deferred) recorded = temporary;
       break;
     }
     case Route::kAtRestart:
-      if (!Extract(written) || !QueueAtRestart(temporary, target)) return false;
+      if (!Extract(written) || !QueueAtRestart(temporary, target)) {
+        RemoveTemporaryFile(temporary);
+        return false;
+      }
       break;
   }
   if (!Record(recorded)) return false;
+  if (recorded == target && parts_.held_files != nullptr && IsSelfRegistering(target) &&
+      !HoldWritten(target)) {
+    return false;
+  }
   fresh_.NoteFile(recorded);
   parts_.progress->PumpMessages();
   return NextEntry();
@@ -247,8 +345,9 @@ void CopyPass::NameOutput(const char* path) {
   }
 }
 
-bool CopyPass::Extract(const char* detail) {
-  while (!reader_.ExtractEntry()) {
+bool CopyPass::Extract(const char* detail, bool failed_once) {
+  while (failed_once || !reader_.ExtractEntry()) {
+    failed_once = false;
     if (ReportReaderError(reader_.GetError(), detail, kButtonsRetry)) {
       ResetStatus();
       continue;
@@ -261,15 +360,64 @@ bool CopyPass::Extract(const char* detail) {
   return true;
 }
 
+bool CopyPass::AskToFreeFile() {
+  if (ReportError(kCodeFileInUse, kButtonsRetry, nullptr, 0) != kChoiceRetry) return Fail();
+  ResetStatus();
+  return true;
+}
+
+bool CopyPass::MakeTemporary(const char* target, char (&temporary)[kPathChars]) {
+  if (!MakeTempNameBeside(folders_, target, temporary)) return false;
+  journal_.NoteTemporary(temporary);
+  return true;
+}
+
 bool CopyPass::ReplaceExisting(const char* target, char (&temporary)[kPathChars],
-                               bool* deferred) {
-  if (!MakeTempNameBeside(folders_, target, temporary)) return Fail();
+                               bool must_replace_now, bool* deferred) {
+  if (!MakeTemporary(target, temporary)) return Fail();
   NameOutput(temporary);
-  if (!ok_ || !Extract(target)) {
-    DeleteFileA(temporary);
+  if (!ok_) {
+    RemoveTemporaryFile(temporary);
     return false;
   }
-  if (ReplaceFileNow(temporary, target, platform_) == kSuccess) return true;
+  if (!reader_.ExtractEntry()) {
+    // Room for the new file beside the old one is this route's own need:
+    // where the new file fits over the old one, it is written in place, as
+    // a file the user has room for always was.
+    if (reader_.IsUsable() && FitsInPlace(target, reader_.entry().original_size)) {
+      RemoveTemporaryFile(temporary);
+      NameOutput(target);
+      return ok_ && Extract(target);
+    }
+    if (!Extract(target, true)) {
+      RemoveTemporaryFile(temporary);
+      return false;
+    }
+  }
+  // The Windows 95 family moves the old file aside first; that name is
+  // noted too, for a run that dies between the two moves.
+  char aside[kPathChars] = "";
+  if (platform_ == kPlatformWindows95) {
+    if (MakeAsideFile(target, aside)) {
+      journal_.NoteTemporary(aside);
+    } else {
+      aside[0] = '\0';
+    }
+  }
+  for (;;) {
+    const uint32_t error =
+        ReplaceFileNow(temporary, target, platform_, aside[0] != '\0' ? aside : nullptr);
+    if (error == kSuccess) return true;
+    if (!must_replace_now) break;
+    // Taken by another program since it was tested, while its old copy is
+    // unregistered already.
+    if (!AskToFreeFile()) {
+      RemoveTemporaryFile(temporary);
+      if (aside[0] != '\0') RemoveTemporaryFile(aside);
+      return false;
+    }
+  }
+  if (aside[0] != '\0') RemoveTemporaryFile(aside);
   // Taken by another program since it was tested: replaced at the restart.
   LogFormat("Queuing \"%s\" for lazy copy as \"%s\")", target, temporary);
   if (!QueueAtRestart(temporary, target)) return false;
@@ -279,9 +427,10 @@ bool CopyPass::ReplaceExisting(const char* target, char (&temporary)[kPathChars]
 
 bool CopyPass::QueueAtRestart(const char* temporary, const char* target) {
   if (!QueueReplaceAtRestart(temporary, target)) {
-    DeleteFileA(temporary);
+    RemoveTemporaryFile(temporary);
     return Fail();
   }
+  journal_.NoteKept(temporary);
   *parts_.options |= kStateRestartNeeded;
   return true;
 }
@@ -325,10 +474,74 @@ uint32_t CopyPass::PrepareFolderOf(const char* path) {
 }
 
 bool CopyPass::Record(const char* name) {
+  // A name an earlier attempt recorded is there already; within one pass
+  // every entry written is recorded, two entries for one target twice.
+  if (earlier_.Contains(name)) return true;
+  if (!earlier_all_) {
+    for (const StringList::Node* n = parts_.installed_files->head(); n != nullptr; n = n->next) {
+      if (strcmp(n->text, name) == 0) return true;
+      if (n == earlier_last_) break;
+    }
+  }
   while (!parts_.installed_files->Append(name)) {
     if (!RetryAfterOutOfMemory()) return Fail();
   }
   return true;
+}
+
+// Compares what it is given with a file's bytes from its current position;
+// a difference stops the decoding that feeds it.
+class CompareWithFile : public ByteSink {
+ public:
+  explicit CompareWithFile(HANDLE file) : file_(file) {}
+  uint32_t Write(const void* data, uint32_t size) override {
+    const uint8_t* expected = static_cast<const uint8_t*>(data);
+    while (size > 0) {
+      const DWORD piece = size < sizeof(buffer_) ? size : sizeof(buffer_);
+      DWORD got = 0;
+      if (!ReadFile(file_, buffer_, piece, &got, nullptr) || got != piece ||
+          memcmp(buffer_, expected, piece) != 0) {
+        return ERROR_FILE_INVALID;
+      }
+      expected += piece;
+      size -= piece;
+    }
+    return 0;
+  }
+  // True when the file has no bytes left.
+  bool AtEnd() {
+    DWORD got = 0;
+    return ReadFile(file_, buffer_, 1, &got, nullptr) && got == 0;
+  }
+
+ private:
+  HANDLE file_;
+  uint8_t buffer_[4096];
+};
+
+bool CopyPass::HoldWritten(const char* target) {
+  // Another program may take the name between the write and the hold, but
+  // not once the hold is taken; then the bytes held are checked.
+  constexpr int kAttempts = 3;
+  for (int attempt = 1;; ++attempt) {
+    Win32File held(CreateFileA(target, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (held.valid()) {
+      CompareWithFile compare(held.get());
+      if (reader_.DecodeEntryTo(compare) && compare.AtEnd()) {
+        // Memory short: the file goes unheld rather than the run failing.
+        parts_.held_files->Add(target, held.Release());
+        return true;
+      }
+    }
+    held.Close();
+    if (attempt == kAttempts) {
+      ReportError(kCodeFileInUse, kButtonsExitOnly, target, IDS_LABEL_FILE);
+      return Fail();
+    }
+    LogFormat("Copying \"%s\" to install target", target);
+    if (!Extract(target)) return false;
+  }
 }
 
 bool CopyPass::NextEntry() {

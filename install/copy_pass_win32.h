@@ -23,7 +23,21 @@
 //                 no temporary file behind.
 //   recorded      the written name (the temporary name for a replacement
 //                 that waits for the restart, which is therefore never
-//                 registered in this run) joins the installed-files list
+//                 registered in this run) joins the installed-files list,
+//                 once however often it is written; a self-registering
+//                 library written at its target is then held open for
+//                 reading only and compared with the entry (written again
+//                 should another program have changed it meanwhile), so
+//                 that registration loads exactly the package's file
+//
+// An old library whose registration has been undone never waits for the
+// restart: when its file is taken (before or after the new copy is
+// written), the user is asked to free it (0x8040F00C, Try Again). On the
+// Windows 95 family, which has no replacing move, the old file is moved
+// aside first and back should the new one not move in. A replacement that
+// finds no room beside the old file, but room over it, is written in place.
+// Every temporary file is noted in a journal (install/temp_journal_win32.h)
+// so that the next pass clears away what a killed pass left.
 //
 // Each step writes its install-log line before it acts, and every entry
 // ends with a separator line of one blank:
@@ -41,6 +55,7 @@
 #include <cstdint>
 
 #include "archive/package_reader.h"
+#include "install/held_files_win32.h"
 #include "install/installer_context_win32.h"
 #include "install/progress.h"
 #include "manifest/string_list.h"
@@ -56,6 +71,9 @@ struct CopyPassParts {
   StringList* created_folders;   // every folder created
   InstallerContext* context;     // the run's installer context object
   Progress* progress;            // status line and window messages
+  // Where each self-registering library written is kept open until its
+  // registration (null: none is held).
+  HeldFiles* held_files;
 };
 
 // Runs the pass over the reader's current entry and every one after it.

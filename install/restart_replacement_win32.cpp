@@ -81,6 +81,18 @@ void AppendDeletionToWininit(const char* path) {
 
 }  // namespace
 
+bool MakeAsideFile(const char* target, char (&aside)[kPathChars]) {
+  char folder[kPathChars];
+  if (!CopyText(folder, sizeof(folder), target)) return false;
+  char* last_separator = nullptr;
+  for (char* p = folder; *p != '\0'; p = CharNextA(p)) {
+    if (*p == '\\') last_separator = p;
+  }
+  if (last_separator == nullptr) return false;
+  last_separator[1] = '\0';
+  return GetTempFileNameA(folder, "old", 0, aside) != 0;
+}
+
 bool QueueReplaceAtRestart(const char* replacement, const char* target) {
   SystemVersion version;
   if (!QuerySystemVersion(&version)) return Refuse(kCodeRestartCopyFailed, replacement);
@@ -106,15 +118,46 @@ void QueueDeletionAtRestart(const char* path) {
   }
 }
 
-uint32_t ReplaceFileNow(const char* replacement, const char* target, uint32_t platform) {
-  if (platform == kPlatformWindows95) {
-    if (!DeleteFileA(target)) {
+uint32_t ReplaceFileNow(const char* replacement, const char* target, uint32_t platform,
+                        const char* aside) {
+  if (platform != kPlatformWindows95) {
+    return MoveFileExA(replacement, target, MOVEFILE_REPLACE_EXISTING) ? 0 : GetLastError();
+  }
+  // That family has no replacing move. The old file steps aside to a name
+  // of its own first and goes only once the new one holds its name; a
+  // replacement that cannot be moved in (another program holds it open)
+  // puts it back. Only a run that dies between the two renames leaves the
+  // target without a file, its old copy under the aside name.
+  char made[kPathChars];
+  if (aside == nullptr) {
+    if (!MakeAsideFile(target, made)) {
       const DWORD error = GetLastError();
-      if (error != ERROR_FILE_NOT_FOUND) return error;
+      return error != 0 ? error : ERROR_BUFFER_OVERFLOW;
     }
+    aside = made;
+  }
+  DeleteFileA(aside);  // the move needs the name free
+  if (!MoveFileA(target, aside)) {
+    const DWORD error = GetLastError();
+    DeleteFileA(aside);
+    if (error != ERROR_FILE_NOT_FOUND) return error;
     return MoveFileA(replacement, target) ? 0 : GetLastError();
   }
-  return MoveFileExA(replacement, target, MOVEFILE_REPLACE_EXISTING) ? 0 : GetLastError();
+  if (!MoveFileA(replacement, target)) {
+    const DWORD error = GetLastError();
+    // The name was freed by this very call a moment ago.
+    MoveFileA(aside, target);
+    return error;
+  }
+  RemoveTemporaryFile(aside);
+  return 0;
+}
+
+void RemoveTemporaryFile(const char* path) {
+  if (DeleteFileA(path) || GetLastError() == ERROR_FILE_NOT_FOUND) return;
+  // Held by another program (a scanner reading the new file): it goes at
+  // the restart.
+  QueueDeletionAtRestart(path);
 }
 
 }  // namespace kest

@@ -9,11 +9,14 @@
 //   family        at once (ReplaceFileNow)          at the next restart
 //   Windows NT    move with replace-existing        pending move, replace-existing
 //                                                   and delay-until-reboot (5)
-//   Windows 95    delete the target, then rename    "rename" section of WININIT.INI
-//                 the replacement to its name       in the Windows folder:
+//   Windows 95    rename the target aside, rename   "rename" section of WININIT.INI
+//                 the replacement to its name,      in the Windows folder:
+//                 delete the old copy
 //                                                   <short target>=<short replacement>
 #pragma once
 #include <cstdint>
+
+#include "base/text_limits.h"
 
 namespace kest {
 
@@ -35,12 +38,27 @@ bool QueueReplaceAtRestart(const char* replacement, const char* target);
 // Windows NT. Reports nothing; a deletion that cannot be queued is left.
 void QueueDeletionAtRestart(const char* path);
 
-// Moves replacement over target now. platform: kPlatformWindows95 deletes
-// the target first (that family has no replacing move; a target already
-// gone is no failure), any other value uses the replacing move. Returns 0,
-// or the system's error number when the target could not be replaced (in
-// use, access denied); the replacement file is then still there. On the
-// Windows 95 family the target may already be deleted at that point.
-uint32_t ReplaceFileNow(const char* replacement, const char* target, uint32_t platform);
+// Moves replacement over target now. platform: kPlatformWindows95, which
+// has no replacing move, first renames the target aside, to the name of
+// aside (a temporary file of the caller's beside the target, deleted to
+// free its name; null: one with the prefix "old" is made here), then moves
+// the replacement in and deletes the old copy; any other value uses the
+// replacing move and leaves aside alone. Returns 0, or the
+// system's error number when the target could not be replaced (in use,
+// access denied, the replacement held by another program); the target then
+// still holds its old file and the replacement is still there. A target
+// already gone is no failure.
+uint32_t ReplaceFileNow(const char* replacement, const char* target, uint32_t platform,
+                        const char* aside = nullptr);
+
+// Makes a temporary file beside target (prefix "old") whose name the old
+// file takes while the new one moves in on the Windows 95 family, and
+// writes its path into aside. False when none can be made.
+bool MakeAsideFile(const char* target, char (&aside)[kPathChars]);
+
+// Deletes a temporary file of the installer's; one that another program
+// holds open is queued for deletion at the next restart instead, so that
+// none stays behind.
+void RemoveTemporaryFile(const char* path);
 
 }  // namespace kest

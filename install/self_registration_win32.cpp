@@ -156,7 +156,7 @@ bool IsSelfRegistering(const char* path) {
 }
 
 bool RegisterInstalledFiles(uint32_t& options, const StringList& installed_files,
-                            InstallerContext& context, Progress& progress) {
+                            InstallerContext& context, Progress& progress, HeldFiles* held) {
   if ((options & kOptionNoRegistration) != 0) return true;
   if ((options & kOptionContextBit) != 0) context.SetOption(kContextOptionNp, 1);
 
@@ -165,6 +165,7 @@ bool RegisterInstalledFiles(uint32_t& options, const StringList& installed_files
     FormatText(status_line, sizeof(status_line), "Configuring %s", node->text);
     progress.ShowProgressText(status_line);
     Outcome outcome = RegisterLibrary(node->text, context);
+    if (held != nullptr) held->Release(node->text);
     if (outcome == Outcome::kNotSelfRegistering) continue;
     if (outcome == Outcome::kRegisterFailed) options |= kStateRegistrationFailed;
     progress.PumpMessages();
@@ -172,13 +173,13 @@ bool RegisterInstalledFiles(uint32_t& options, const StringList& installed_files
   return true;
 }
 
-void UnregisterLibrary(const char* path, InstallerContext& context, UnregisterForm form,
+bool UnregisterLibrary(const char* path, InstallerContext& context, UnregisterForm form,
                        bool in_use) {
   LogFormat("Loading \"%s\" for unregistration", path);
   char full[kPathChars];
-  if (!MakeFullPath(path, full)) return;
+  if (!MakeFullPath(path, full)) return false;
   ComponentLibrary library(full);
-  if (!library.loaded()) return;
+  if (!library.loaded()) return false;
 
   if (auto init = library.Find<InstallInitProc>("DllInstallInit")) {
     LogFormat("Calling DllInstallInit in \"%s\"", path);
@@ -200,6 +201,7 @@ void UnregisterLibrary(const char* path, InstallerContext& context, UnregisterFo
   EndComponentCalls(context);
   LogFormat("Unloading \"%s\"", path);
   library.Unload();
+  return !deferred;
 }
 
 }  // namespace kest

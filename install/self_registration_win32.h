@@ -20,6 +20,7 @@
 #pragma once
 #include <cstdint>
 
+#include "install/held_files_win32.h"
 #include "install/installer_context_win32.h"
 #include "install/progress.h"
 #include "manifest/string_list.h"
@@ -46,8 +47,11 @@ bool IsSelfRegistering(const char* path);
 // bit in options. The results of DllInstallInit and DllInstallShutdown are
 // not looked at. Always true: a component's failure never ends the
 // installation, and the list is only read.
+// held: the libraries the copy holds open (or null); each is let go once
+// its registration is over.
 bool RegisterInstalledFiles(uint32_t& options, const StringList& installed_files,
-                            InstallerContext& context, Progress& progress);
+                            InstallerContext& context, Progress& progress,
+                            HeldFiles* held = nullptr);
 
 // How UnregisterLibrary is used: before an obsolete file is deleted, or
 // before a file of the package replaces it.
@@ -58,8 +62,10 @@ enum class UnregisterForm { kObsoleteFile, kReplacement };
 // as 0x8040F005 and cleared at once. In the replacement form, when the file
 // is in use and the replace-now flag is clear after DllInstallInit (the old
 // copy will be replaced at the next restart), DllUnregisterServer is not
-// called.
-void UnregisterLibrary(const char* path, InstallerContext& context, UnregisterForm form,
+// called. True when the library was loaded and its unregistration step was
+// taken (DllUnregisterServer called, or missing): the old copy may then be
+// registered nowhere until its replacement is.
+bool UnregisterLibrary(const char* path, InstallerContext& context, UnregisterForm form,
                        bool in_use);
 
 }  // namespace kest

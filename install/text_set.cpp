@@ -24,6 +24,14 @@ TextSet::~TextSet() {
   delete[] slots_;
 }
 
+void TextSet::Clear() {
+  for (uint32_t k = 0; k < capacity_; ++k) {
+    delete[] slots_[k];
+    slots_[k] = nullptr;
+  }
+  count_ = 0;
+}
+
 uint32_t TextSet::Find(const char* text, uint32_t hash) const {
   // Never full (at most half), so the probe ends at the text or a gap.
   uint32_t k = hash & (capacity_ - 1);

@@ -21,6 +21,8 @@ class TextSet {
   bool Contains(const char* text) const;
   // True when text is in the set afterwards; false when out of memory.
   bool Insert(const char* text);
+  // Forgets every text (the table is kept).
+  void Clear();
   uint32_t count() const { return count_; }
 
  private:

@@ -48,6 +48,13 @@ struct InstallRecord {
   std::unique_ptr<char[]> dependency_text;
   std::unique_ptr<char[]> component_text;
   uint32_t has_dependencies = 0;
+  // Where the first entry after the manifests begins in the package: each
+  // attempt at the file copy reads the entries from there.
+  uint32_t first_file_entry = 0;
+  // The destination of the last attempt at the file copy (empty before the
+  // first): names written there stay on the installed-files list for the
+  // next attempt into the same folder.
+  char tried_destination[kPathChars] = {};
 };
 
 }  // namespace kest

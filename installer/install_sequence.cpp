@@ -106,6 +106,7 @@ bool OpenAndRead(InstallRecord& record, bool wizard) {
   // was read.
   ReadComponentManifest(&record);
   ReadDependencyManifest(&record);
+  record.first_file_entry = record.reader->entry_start();
   return true;
 }
 

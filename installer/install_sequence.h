@@ -38,8 +38,10 @@ uint32_t PrepareFolder(InstallRecord& record);
 
 // The file phases inside COM: obsolete files, the copy pass, the
 // registration pass, with one installer context object for them. True when
-// all succeeded. The installed-files and created-folders lists are emptied
-// at the end (the record keeps them for another attempt).
+// all succeeded. Another attempt (after a failure answered with Try Again)
+// reads the package's file entries again from the first. The
+// installed-files and created-folders lists are emptied on success; after
+// a failure the names stay for another attempt into the same folder.
 bool InstallFiles(PackageReader& reader, InstallRecord& record);
 
 // The earlier installation's folder named by the first dependency into the

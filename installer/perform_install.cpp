@@ -100,32 +100,54 @@ bool InstallFiles(PackageReader& reader, InstallRecord& record) {
   if (!com_ready) {
     ReportError(kCodeSystemError, kButtonsExitOnly, nullptr, 0);
   } else {
+    // The libraries written, held until registered; let go at the latest
+    // when this attempt ends.
+    HeldFiles held;
     InstallerContextPtr context(CreateInstallerContext(record.context_text));
     while (!context && RetryAfterOutOfMemory()) {
       context.reset(CreateInstallerContext(record.context_text));
     }
     if (context) {
+      // Another attempt reads every file entry again, so that every file
+      // is decided again and every library registered. The names an
+      // earlier attempt wrote into the same folder stay listed: a file it
+      // wrote that is now kept still needs its registration.
+      if (record.tried_destination[0] != '\0') {
+        reader.ReturnToEntry(record.first_file_entry);
+        if (strcmp(record.tried_destination, record.destination) != 0) {
+          record.installed_files->Clear();
+        }
+      }
+      memcpy(record.tried_destination, record.destination, sizeof(record.destination));
       const CopyPassParts parts = {&record.options,
                                    record.destination,
                                    record.scriba_folder,
                                    record.installed_files.get(),
                                    record.created_folders.get(),
                                    context.get(),
-                                   &PageProgress()};
+                                   &PageProgress(),
+                                   &held};
       result = RemoveObsoleteFiles(record.destination, record.obsolete_files.get(), *context) &&
                CopyPackageFiles(reader, parts) &&
                RegisterInstalledFiles(record.options, *record.installed_files, *context,
-                                      PageProgress());
+                                      PageProgress(), &held);
     }
   }
   // The context object is gone by now; it lives for this call only.
   if (com_ready) com->uninitialize();
-  record.installed_files->Clear();
-  record.created_folders->Clear();
+  if (result) {
+    record.installed_files->Clear();
+    record.created_folders->Clear();
+  }
   return result;
 }
 
 int PerformInstall(HWND window, InstallRecord& record) {
+  // The start-up warnings let the run go on: answered before the wizard,
+  // or passed by a silent run, they must not stop the copy. A run that
+  // ends before installing still ends with them.
+  const uint32_t pending = Status().install_code;
+  if (pending == kCodeNt3Notice || pending == kCodeHostNotFound) ResetStatus();
   if (record.destination_known == 0 && (record.options & kStateFolderPage) != 0) {
     char typed[kPathChars] = {};
     GetDlgItemTextA(window, IDC_FOLDER_EDIT, typed, sizeof(typed));

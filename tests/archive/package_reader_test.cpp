@@ -312,5 +312,55 @@ TEST(PackageReader, SetEntryNameReplacesTheNameUntilTheNextMove) {
   EXPECT_STREQ(o.reader.GetEntryName(), "runtime\\x.dll");
 }
 
+// A later pass over the same entries: back at an entry, the reader reads it
+// as the first pass did (its own name again, earlier failures forgotten),
+// and an entry decodes again into memory, the disk untouched, a sink's
+// refusal leaving the reader as it was.
+TEST(PackageReader, ReturnsToAnEntryAndDecodesItAgain) {
+  Opened o(BuildArchive(ThreeEntries()));
+  PackageReader& r = o.reader;
+  ASSERT_TRUE(r.NextEntry());
+  const uint32_t second = r.entry_start();
+  ASSERT_TRUE(r.SetEntryName("c:\\dest\\runtime\\x.dll"));
+  ASSERT_TRUE(r.NextEntry());
+  ASSERT_FALSE(r.NextEntry());
+  const uint32_t end = r.entry_start();
+  ASSERT_EQ(r.GetError(), kReaderEndOfArchive);
+
+  ASSERT_TRUE(r.ReturnToEntry(second));
+  EXPECT_EQ(r.GetError(), 0u);
+  EXPECT_TRUE(r.IsUsable());
+  EXPECT_STREQ(r.GetEntryName(), "runtime\\x.dll");
+  ASSERT_EQ(r.GetEntryPackedSize(), 300u);
+  EXPECT_EQ(r.GetEntryData()[299], 0x5A);
+
+  class Collect : public ByteSink {
+   public:
+    uint32_t Write(const void* data, uint32_t size) override {
+      if (refuse) return 5;
+      const uint8_t* p = static_cast<const uint8_t*>(data);
+      bytes.insert(bytes.end(), p, p + size);
+      return 0;
+    }
+    Bytes bytes;
+    bool refuse = false;
+  } collect;
+  ASSERT_TRUE(r.DecodeEntryTo(collect));
+  EXPECT_EQ(collect.bytes, Bytes(300, 0x5A));
+  collect.refuse = true;
+  EXPECT_FALSE(r.DecodeEntryTo(collect));
+  EXPECT_EQ(r.GetError(), 0u);
+  EXPECT_TRUE(r.IsUsable() && r.entry_ok());
+  EXPECT_TRUE(o.files.files.empty());
+
+  ASSERT_TRUE(r.NextEntry());
+  EXPECT_STREQ(r.GetEntryName(), "empty.txt");
+  // Back at the end marker: the end, as NextEntry gives it.
+  EXPECT_FALSE(r.ReturnToEntry(end));
+  EXPECT_EQ(r.GetError(), kReaderEndOfArchive);
+  EXPECT_TRUE(r.IsUsable());
+  EXPECT_FALSE(r.HasEntry());
+}
+
 }  // namespace
 }  // namespace kest

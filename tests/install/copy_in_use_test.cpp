@@ -23,6 +23,7 @@
 #include "base/win32_log_backend.h"
 #include "install/copy_pass_win32.h"
 #include "tests/install/copy_test_support.h"
+#include "tests/manifest/failing_allocation.h"
 
 namespace kest {
 namespace {
@@ -48,6 +49,35 @@ class NoProgress : public Progress {
   void ShowProgressText(const char*) override {}
   void PumpMessages() override {}
 };
+
+// The copy pass in this process over the bare archive at archive, into
+// destination (the current directory meanwhile, with the install log).
+bool CopyHere(const std::string& archive, const std::string& destination, uint32_t* options,
+              StringList* installed, StringList* created) {
+  Win32LogBackend log;
+  Status().log.SetBackend(&log);
+  Status().log.SetLogging(destination.c_str(), kOptionLog);
+  char saved[MAX_PATH];
+  GetCurrentDirectoryA(MAX_PATH, saved);
+  SetCurrentDirectoryA(destination.c_str());
+  bool result = false;
+  Win32File file;
+  if (OpenFileForReading(archive.c_str(), FILE_FLAG_RANDOM_ACCESS, &file) == 0) {
+    Win32FileSystem output;
+    BareArchiveReader reader(new Win32FileSource(std::move(file)), true, output);
+    if (reader.Open()) {
+      InstallerContextPtr context(CreateInstallerContext(""));
+      NoProgress progress;
+      const CopyPassParts parts = {options, destination.c_str(), "", installed, created,
+                                   context.get(), &progress, nullptr};
+      result = CopyPackageFiles(reader, parts);
+    }
+  }
+  SetCurrentDirectoryA(saved);
+  Status().log.SetLogging(nullptr, 0);
+  Status().log.SetBackend(nullptr);
+  return result;
+}
 
 // The events a probe recorded ("attach", "init", "unregister", ...).
 Strings ProbeEvents(const std::string& record) {
@@ -102,29 +132,10 @@ TEST(CopyPassInUse, ReplaceNowIsWaitedForOtherwiseTheLibraryIsReplacedAtTheResta
     platform.before_answer = [&] {
       if (c.answer == kChoiceRetry) holder.Release();
     };
-    Win32LogBackend log;
-    Status().log.SetBackend(&log);
-    Status().log.SetLogging(destination.path().c_str(), kOptionLog);
-    char saved[MAX_PATH];
-    GetCurrentDirectoryA(MAX_PATH, saved);
-    SetCurrentDirectoryA(destination.path().c_str());
-
-    Win32File file;
-    ASSERT_EQ(OpenFileForReading(archive.c_str(), FILE_FLAG_RANDOM_ACCESS, &file), 0u);
-    Win32FileSystem output;
-    BareArchiveReader reader(new Win32FileSource(std::move(file)), true, output);
-    ASSERT_TRUE(reader.Open());
-    InstallerContextPtr context(CreateInstallerContext(""));
     StringList installed, created;
-    NoProgress progress;
     uint32_t options = 0;
-    const CopyPassParts parts = {&options,  destination.path().c_str(), "", &installed, &created,
-                                 context.get(), &progress};
-    const bool result = CopyPackageFiles(reader, parts);
+    const bool result = CopyHere(archive, destination.path(), &options, &installed, &created);
     const uint32_t code = Status().install_code;
-    SetCurrentDirectoryA(saved);
-    Status().log.SetLogging(nullptr, 0);
-    Status().log.SetBackend(nullptr);
     SetEnvironmentVariableA("KEST_PROBE_RECORD", nullptr);
     holder.Release();
 
@@ -156,5 +167,38 @@ TEST(CopyPassInUse, ReplaceNowIsWaitedForOtherwiseTheLibraryIsReplacedAtTheResta
   }
 }
 
+// The created-folders list cannot take a folder the pass made: the report
+// offers Try Again, which makes and records the folder again; any other
+// answer ends the pass.
+TEST(CopyPassFolders, OutOfMemoryRecordingAFolderOffersTryAgain) {
+  for (const uint32_t answer : {kChoiceRetry, kChoiceFirst}) {
+    SCOPED_TRACE(answer);
+    ScratchFolder destination, work;
+    const std::string folder = test::Lower(destination.File("made by the copy pass")) + "\\";
+    const std::string archive = work.File("copy.arj");
+    ASSERT_TRUE(test::WriteWholeFile(
+        archive, test::BuildArchive({{"made by the copy pass/x.txt", "x", {}, 1}})));
+    AnsweringPlatform platform;
+    platform.choices.push_back(answer);
+    StringList installed, created;
+    uint32_t options = 0;
+    const int failed_before = FailedAllocations();
+    FailAllocations(folder.size() + 1, 1);
+    const bool result = CopyHere(archive, destination.path(), &options, &installed, &created);
+    StopFailingAllocations();
+    EXPECT_EQ(FailedAllocations(), failed_before + 1);
+    Strings codes;
+    for (const RecordingStatusPlatform::Shown& shown : platform.shown) codes.push_back(std::to_string(shown.code));
+    EXPECT_EQ(codes, Strings{std::to_string(kCodeOutOfMemory)});
+    EXPECT_EQ(result, answer == kChoiceRetry);
+    EXPECT_EQ(Contents(folder + "x.txt"), answer == kChoiceRetry ? "x" : "<missing>");
+    if (answer == kChoiceRetry) {
+      ASSERT_NE(created.head(), nullptr);
+      EXPECT_EQ(test::Lower(created.head()->text), folder);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace kest
+

@@ -8,7 +8,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -321,6 +323,324 @@ TEST_F(CopyPassScenario, ACorruptEntryInASignedPackageKeepsTheOldFile) {
   }
 }
 
+// What a restart would do: the WININIT.INI lines or the pending moves, as
+// texts.
+Strings QueuedForRestart() {
+  Strings queued = test::PendingMoves();
+  std::string wininit;
+  if (test::ReadWholeFile(test::WindowsFile("WININIT.INI"), &wininit)) queued.push_back(wininit);
+  return queued;
+}
+
+// A scanner holds each new temporary file for reading, sharing read access
+// only, from the moment it is written (or created) until the next question
+// to the user (copy_probe --scanner): the old file is never lost, a library
+// whose old copy is unregistered never waits for the restart, and no
+// temporary file outlives the restart.
+TEST_F(CopyPassScenario, AScannerHoldingTheNewFileNeverCostsTheOldOne) {
+  const std::string old_text = "the user's file\n", new_text = LargeText(2000);
+  const std::string second_library = FileBytes(test::BesideTestProgram("kest_version_second.dll"));
+  named_.Add("second library", second_library);
+  struct ScanCase {
+    const char* version;
+    bool library;           // a self-registering library, else a text
+    const char* scanner;    // when the scanner opens the file
+    bool held;              // the target is in use: a lazy copy
+    const char* arguments;
+    DWORD exit_code;
+    bool replaced_now;
+    bool at_restart;        // the new file waits beside the old for the restart
+    Strings dialogs;
+  };
+  const ScanCase kCases[] = {
+      // The move is refused: the old file stays, the new one waits.
+      {"win95", false, "written", false, "--silent", 0, false, true, {}},
+      {"win98", false, "written", false, "--silent", 0, false, true, {}},
+      {"win10", false, "written", false, "--silent", 0, false, true, {}},
+      // The old library is unregistered already: the user is asked, and
+      // Try Again (the scan over) replaces it now.
+      {"win95", true, "written", false, "--choices=4", 0, true, false, {"0x8040F00C"}},
+      {"win10", true, "written", false, "--choices=4", 0, true, false, {"0x8040F00C"}},
+      // A silent run cannot ask: the run fails, the old file stays, and the
+      // held temporary file goes at the restart.
+      {"win95", true, "written", false, "--silent", kCodeFileInUse, false, false, {}},
+      {"win10", true, "written", false, "--silent", kCodeFileInUse, false, false, {}},
+      // The lazy copy's output cannot be created: given up, its empty
+      // temporary file goes.
+      {"win95", false, "created", true, "--choices=1", kCodeFileInUse, false, false,
+       {"0x8040F00C"}},
+      {"win10", false, "created", true, "--choices=1", kCodeFileInUse, false, false,
+       {"0x8040F00C"}},
+  };
+  for (const ScanCase& c : kCases) {
+    SCOPED_TRACE(std::string(c.version) + (c.library ? ", library, " : ", text, ") + c.scanner +
+                 ", " + c.arguments);
+    test::ForgetQueuedReplacements();
+    ScratchFolder destination, work;
+    const std::string folder = Lower(destination.File("dir"));
+    const std::string target = folder + (c.library ? "\\comp.dll" : "\\file.txt");
+    const std::string& old_bytes = c.library ? new_library_ : old_text;
+    const std::string& new_bytes = c.library ? second_library : new_text;
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+    ASSERT_TRUE(test::WriteWholeFile(target, old_bytes));
+    ASSERT_TRUE(test::SetWriteTime(target, kEntryTime - kHour));
+    PackEntry entry = {c.library ? "dir/comp.dll" : "dir/file.txt", new_bytes, {}, kEntryTime};
+    if (c.library) {
+      const uint16_t v1_10[4] = {1, 10, 0, 0};
+      std::copy(v1_10, v1_10 + 4, entry.version);
+    }
+    ASSERT_TRUE(test::WriteWholeFile(work.File("copy.arj"), test::BuildArchive({entry})));
+
+    test::CopyRun run;
+    {
+      std::unique_ptr<FileHolder> holder;
+      if (c.held) {
+        holder.reset(new FileHolder(target));
+        ASSERT_TRUE(holder->holding());
+      }
+      run = test::RunCopyProbe(c.version, work.File("copy.arj"), destination.path(),
+                               std::string("--scanner=") + c.scanner + " " + c.arguments);
+    }
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exit_code, c.exit_code) << std::hex << run.exit_code;
+    Strings codes;
+    for (const std::string& dialog : run.dialogs) codes.push_back(dialog.substr(0, 10));
+    EXPECT_EQ(codes, c.dialogs);
+    EXPECT_EQ(named_(Contents(target)), named_(c.replaced_now ? new_bytes : old_bytes));
+    EXPECT_EQ((run.options & kStateRestartNeeded) != 0, c.at_restart);
+    if (c.replaced_now) EXPECT_EQ(run.installed, Strings{target});
+    if (c.at_restart) {
+      ASSERT_EQ(run.installed.size(), 1u);
+      EXPECT_EQ(named_(Contents(run.installed[0])), named_(new_bytes));
+    }
+    if (c.exit_code != 0) EXPECT_EQ(run.installed, Strings{});
+    EXPECT_FALSE(test::FileExists(destination.File("install.jnl")));
+
+    // The restart carries out what was queued, and leaves the target alone.
+    ASSERT_TRUE(test::RestartPrefix());
+    EXPECT_EQ(named_(Contents(target)), named_(c.replaced_now || c.at_restart ? new_bytes : old_bytes));
+    EXPECT_EQ(test::FolderContents(folder), Strings{target.substr(folder.size() + 1)});
+    test::ForgetQueuedReplacements();
+  }
+}
+
+// A component's unregistration may remove a folder the pass has already
+// written to; the next file for that folder makes it again.
+TEST_F(CopyPassScenario, AFolderRemovedByAComponentIsMadeAgain) {
+  for (const char* version : {"win95", "win10"}) {
+    SCOPED_TRACE(version);
+    ScratchFolder destination, work;
+    const std::string root = Lower(destination.path());
+    const std::string library = root + "\\comp.dll";
+    ASSERT_TRUE(test::WriteWholeFile(library, Contents(KEST_PROBE_DIR "\\probe_removes_folder.dll")));
+    const uint16_t v9[4] = {9, 9, 9, 9};
+    PackEntry comp = {"comp.dll", "new component", {}, kEntryTime};
+    std::copy(v9, v9 + 4, comp.version);
+    ASSERT_TRUE(test::WriteWholeFile(
+        work.File("copy.arj"),
+        test::BuildArchive({{"sub/one.txt", "one", {}, kEntryTime}, comp,
+                            {"sub/two.txt", "two", {}, kEntryTime}})));
+    SetEnvironmentVariableA("KEST_PROBE_REMOVE", (root + "\\sub").c_str());
+    const test::CopyRun run =
+        test::RunCopyProbe(version, work.File("copy.arj"), destination.path(), "--silent");
+    SetEnvironmentVariableA("KEST_PROBE_REMOVE", nullptr);
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exit_code, 0u) << std::hex << run.exit_code;
+    EXPECT_EQ(Contents(root + "\\sub\\one.txt"), "<missing>");  // removed with its folder
+    EXPECT_EQ(Contents(root + "\\sub\\two.txt"), "two");
+    EXPECT_EQ(Contents(library), "new component");
+  }
+}
+
+// A library written by the copy and loaded later for its registration: a
+// program that moves its own library over the file the moment it appears
+// (swap_file.exe) never gets that one registered; the package's is. The
+// copy's own write shuts it out, then the hold; should it slip in between,
+// the comparison finds it and the package's file is written again.
+TEST_F(CopyPassScenario, ALibrarySwappedInBeforeItsRegistrationIsNeverLoaded) {
+  const std::string package_library = Contents(KEST_PROBE_DIR "\\probe_full.dll");
+  const std::string planted = Contents(KEST_PROBE_DIR "\\probe_failing.dll");
+  named_.Add("the package's library", package_library);
+  named_.Add("the planted library", planted);
+  for (const char* version : {"win95", "win10"}) {
+    SCOPED_TRACE(version);
+    ScratchFolder destination, work;
+    const std::string target = Lower(destination.File("comp.dll"));
+    const std::string replacement = destination.File("planted.bin");
+    ASSERT_TRUE(test::WriteWholeFile(replacement, planted));
+    PackEntry entry = {"comp.dll", package_library, {1, 0, 0, 0}, kEntryTime};
+    ASSERT_TRUE(test::WriteWholeFile(work.File("copy.arj"), test::BuildArchive({entry})));
+    const std::string record = work.File("record.txt");
+    SetEnvironmentVariableA("KEST_PROBE_RECORD", record.c_str());
+
+    const std::string tag = std::to_string(GetCurrentProcessId());
+    HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, ("kest-swap-ready-" + tag).c_str());
+    HANDLE quit = CreateEventA(nullptr, TRUE, FALSE, ("kest-swap-quit-" + tag).c_str());
+    std::string command = "\"" + test::BesideTestProgram("swap_file.exe") + "\" \"" + target +
+                          "\" \"" + replacement + "\" kest-swap-ready-" + tag + " kest-swap-quit-" + tag;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION swapper = {};
+    ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                               &startup, &swapper));
+    HANDLE waits[2] = {ready, swapper.hProcess};
+    ASSERT_EQ(WaitForMultipleObjects(2, waits, FALSE, 60000), WAIT_OBJECT_0);
+
+    const test::CopyRun run =
+        test::RunCopyProbe(version, work.File("copy.arj"), destination.path(), "--silent --register");
+    SetEvent(quit);
+    WaitForSingleObject(swapper.hProcess, 30000);
+    CloseHandle(swapper.hThread);
+    CloseHandle(swapper.hProcess);
+    CloseHandle(ready);
+    CloseHandle(quit);
+    SetEnvironmentVariableA("KEST_PROBE_RECORD", nullptr);
+
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exit_code, 0u) << std::hex << run.exit_code;
+    // Once registered, the file is no longer held: what the helper does
+    // then is beyond the run.
+    const std::string events = Contents(record);
+    EXPECT_NE(events.find("full register"), std::string::npos) << events;
+    EXPECT_EQ(events.find("failing"), std::string::npos) << events;
+  }
+}
+
+// The journal a killed run left: its temporary files go, except one queued
+// to replace its target at the restart; a line that names no temporary file
+// of the installer's is passed over.
+TEST_F(CopyPassScenario, TheNextRunClearsWhatTheJournalNames) {
+  ScratchFolder destination, work;
+  const std::string root = destination.path();
+  const std::string gone = root + "\\abc1.tmp", queued = root + "\\abc2.tmp",
+                    user_file = root + "\\notes.txt";
+  for (const std::string& path : {gone, queued, user_file}) {
+    ASSERT_TRUE(test::WriteWholeFile(path, "left"));
+  }
+  ASSERT_TRUE(test::WriteWholeFile(destination.File("install.jnl"),
+                                   "T " + gone + "\r\nT " + queued + "\r\nK " + queued + "\r\nT " +
+                                       user_file + "\r\n"));
+  ASSERT_TRUE(test::WriteWholeFile(work.File("copy.arj"),
+                                   test::BuildArchive({{"x.txt", "x", {}, kEntryTime}})));
+  const test::CopyRun run =
+      test::RunCopyProbe("win10", work.File("copy.arj"), root, "--silent");
+  ASSERT_TRUE(run.finished);
+  EXPECT_EQ(run.exit_code, 0u);
+  Strings names = test::FolderContents(root);
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (Strings{"abc2.tmp", "install.log", "notes.txt", "x.txt"}));
+}
+
+// An upgrade killed in the middle (TerminateProcess, as a crash or a power
+// cut ends it) after N files, for a spread of N: every file holds one
+// release's bytes whole, and the next run completes and leaves no
+// temporary file.
+TEST_F(CopyPassScenario, AKilledUpgradeLeavesWholeFilesAndTheNextRunClearsUp) {
+  const std::string second_library = FileBytes(test::BesideTestProgram("kest_version_second.dll"));
+  const std::string old_library = old_library_, new_library = new_library_;
+  constexpr size_t kFiles = 240;
+  std::vector<PackEntry> release1, release2;
+  Strings targets;
+  for (size_t k = 0; k < kFiles; ++k) {
+    const std::string folder = "dir" + std::to_string(k % 6) + "/";
+    switch (k % 3) {
+      case 0: {  // texts, by time
+        const std::string name = folder + "text" + std::to_string(k) + ".txt";
+        release1.push_back({name, "release 1 of " + name + "\n", {}, kEntryTime - kHour});
+        release2.push_back({name, LargeText(200 + k) + name, {}, kEntryTime});
+        break;
+      }
+      case 1: {  // versioned libraries
+        const std::string name = folder + "lib" + std::to_string(k) + ".dll";
+        release1.push_back({name, old_library, {1, 9, 65535, 65535}, kEntryTime});
+        release2.push_back({name, new_library, {1, 10, 0, 0}, kEntryTime});
+        break;
+      }
+      default: {  // self-registering libraries, unregistered before replacement
+        const std::string name = folder + "reg" + std::to_string(k) + ".dll";
+        release1.push_back({name, new_library, {1, 10, 0, 0}, kEntryTime - kHour});
+        release2.push_back({name, second_library, {1, 10, 0, 0}, kEntryTime});
+        break;
+      }
+    }
+  }
+  ScratchFolder work;
+  ASSERT_TRUE(test::WriteWholeFile(work.File("release1.arj"), test::BuildArchive(release1)));
+  ASSERT_TRUE(test::WriteWholeFile(work.File("release2.arj"), test::BuildArchive(release2)));
+
+  for (const char* version : {"win95", "win10"}) {
+    for (const size_t killed_after : {1u, 59u, 118u, 200u}) {
+      SCOPED_TRACE(std::string(version) + ", killed after " + std::to_string(killed_after));
+      ScratchFolder destination;
+      const std::string root = Lower(destination.path());
+      const test::CopyRun first =
+          test::RunCopyProbe(version, work.File("release1.arj"), destination.path(), "--silent");
+      ASSERT_TRUE(first.finished);
+      ASSERT_EQ(first.exit_code, 0u);
+
+      // Release 2, ended once it has shown the file after killed_after.
+      const std::string semaphore_name = "kest-copy-progress-" + std::to_string(GetCurrentProcessId());
+      HANDLE semaphore = CreateSemaphoreA(nullptr, 0, 100000, semaphore_name.c_str());
+      ASSERT_NE(semaphore, nullptr);
+      {
+        test::ScopedWindowsVersion seen("copy_probe.exe", version);
+        std::string command = "\"" + test::BesideTestProgram("copy_probe.exe") + "\" copy \"" +
+                              work.File("release2.arj") + "\" \"" + destination.path() + "\" \"" +
+                              work.File("report.txt") + "\" --silent --progress=" + semaphore_name;
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION process = {};
+        ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
+                                   nullptr, &startup, &process));
+        size_t shown = 0;
+        HANDLE waits[2] = {semaphore, process.hProcess};
+        while (shown <= killed_after &&
+               WaitForMultipleObjects(2, waits, FALSE, 120000) == WAIT_OBJECT_0) {
+          ++shown;
+        }
+        EXPECT_EQ(shown, killed_after + 1) << "the run ended or stalled before";
+        TerminateProcess(process.hProcess, 99);
+        WaitForSingleObject(process.hProcess, 30000);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+      }
+      CloseHandle(semaphore);
+
+      size_t new_files = 0;
+      for (size_t k = 0; k < kFiles; ++k) {
+        const std::string path = root + "\\" + Backslashes(release1[k].name);
+        const std::string bytes = Contents(path);
+        EXPECT_TRUE(bytes == release1[k].data || bytes == release2[k].data)
+            << path << ": " << named_(bytes);
+        if (bytes == release2[k].data) ++new_files;
+      }
+      EXPECT_GE(new_files, killed_after);
+      EXPECT_LT(new_files, kFiles);
+
+      const test::CopyRun second =
+          test::RunCopyProbe(version, work.File("release2.arj"), destination.path(), "--silent");
+      ASSERT_TRUE(second.finished);
+      EXPECT_EQ(second.exit_code, 0u) << std::hex << second.exit_code;
+      for (size_t k = 0; k < kFiles; ++k) {
+        EXPECT_EQ(named_(Contents(root + "\\" + Backslashes(release2[k].name))),
+                  named_(release2[k].data));
+      }
+      // Nothing but the files, their folders and the log.
+      Strings expected_root = {"dir0", "dir1", "dir2", "dir3", "dir4", "dir5", "install.log"};
+      Strings names = test::FolderContents(root);
+      std::sort(names.begin(), names.end());
+      EXPECT_EQ(names, expected_root);
+      for (int d = 0; d < 6; ++d) {
+        for (const std::string& name : test::FolderContents(root + "\\dir" + std::to_string(d))) {
+          EXPECT_EQ(name.find(".tmp"), std::string::npos) << name;
+        }
+      }
+      EXPECT_EQ(QueuedForRestart(), Strings{});
+      test::ForgetQueuedReplacements();
+    }
+  }
+}
+
 // Bytes that do not pack: a file of this size takes this much of a drive.
 std::string Incompressible(size_t size, uint32_t seed) {
   std::string bytes(size, '\0');
@@ -333,7 +653,8 @@ std::string Incompressible(size_t size, uint32_t seed) {
 
 // On a drive of 512 KiB (tests/install/disk_full.sh mounts it; drive name
 // in KEST_FULL_DRIVE) holding a file of 200 KiB: a replacement of 600 KiB
-// can never fit, while one of 100 KiB fits beside the old file.
+// can never fit, one of 100 KiB fits beside the old file, and one of 400
+// KiB only where the old file was, which is where it is then written.
 TEST(DiskFull, AReplacementThatDoesNotFitFailsAndKeepsTheOldFile) {
   const char* drive = getenv("KEST_FULL_DRIVE");
   ASSERT_NE(drive, nullptr) << "run through tests/install/disk_full.sh";
@@ -343,7 +664,9 @@ TEST(DiskFull, AReplacementThatDoesNotFitFailsAndKeepsTheOldFile) {
     DWORD exit_code;
   };
   for (const char* version : {"win95", "win10"}) {
-    for (const FullCase c : {FullCase{600 << 10, kCodeDiskFull}, FullCase{100 << 10, 0}}) {
+    // 400 KiB: no room beside the old file, but room over it.
+    for (const FullCase c : {FullCase{600 << 10, kCodeDiskFull}, FullCase{100 << 10, 0},
+                             FullCase{400 << 10, 0}}) {
       SCOPED_TRACE(std::string(version) + ", " + std::to_string(c.new_size) + " bytes");
       const std::string folder = std::string(drive) + "\\dest";
       test::RemoveTree(folder);

@@ -184,6 +184,19 @@ TEST(ReplaceFileNow, MovesOverTheTargetInOneStepOrLeavesBothFiles) {
       EXPECT_EQ(Contents(files.replacement), "new copy");
       EXPECT_EQ(Contents(files.target), "old copy");
     }
+    {
+      // The new file held by a scanner: it cannot move in, and the old one
+      // stays (on the Windows 95 family, back from beside it).
+      LongNames files;
+      {
+        FileHolder scanner(files.replacement, FileHolder::Mode::kSharedRead);
+        ASSERT_TRUE(scanner.holding());
+        EXPECT_NE(ReplaceFileNow(files.replacement.c_str(), files.target.c_str(), platform), 0u);
+      }
+      EXPECT_EQ(Contents(files.target), "old copy");
+      EXPECT_EQ(Contents(files.replacement), "new copy");
+      EXPECT_EQ(test::FolderContents(files.folder).size(), 2u);
+    }
   }
 }
 

@@ -44,6 +44,12 @@ TEST(TextSet, KeepsEveryMemberThroughGrowth) {
   for (int k = 5000; k < 5100; ++k) {
     EXPECT_FALSE(set.Contains(("c:\\morvane components\\f0\\" + std::to_string(k) + "\\").c_str()));
   }
+  // Cleared, the grown table holds nothing, and takes texts again.
+  set.Clear();
+  EXPECT_EQ(set.count(), 0u);
+  for (const std::string& f : folders) EXPECT_FALSE(set.Contains(f.c_str())) << f;
+  ASSERT_TRUE(set.Insert(folders[7].c_str()));
+  EXPECT_TRUE(set.Contains(folders[7].c_str()));
 }
 
 TEST(TextSet, AFailedAllocationAddsNothing) {

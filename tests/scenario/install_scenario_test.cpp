@@ -275,6 +275,23 @@ std::vector<Scenario> Scenarios() {
       // The held file is written beside itself and replaced at the restart,
       // through WININIT.INI on the Windows 95 family and a delayed move on
       // Windows NT; the restart (wineboot) carries it out.
+      // Nothing clears the start-up warnings of a pack without dependency
+      // records; having warned, they let the installation go on.
+      {"no dependency record: the missing host product only warns", "win10", nullptr, "nodeps",
+       "/U0 \"%T\"", 0, nullptr,
+       [](ScenarioRun& run) {
+         EXPECT_EQ(FileText(run.In("nodeps.txt")), "installed without dependencies\r\n");
+       }},
+      {"no dependency record: the NT 3.51 notice only warns", "nt351", nullptr, "nodeps",
+       "/U0 /L \"%T\"", 0,
+       [](ScenarioRun& run) {
+         CreateDirectoryA(run.Scratch("host").c_str(), nullptr);
+         SetMachineText(kHostKey, "Path", run.Scratch("host"));
+       },
+       [](ScenarioRun& run) {
+         EXPECT_EQ(FileText(run.In("nodeps.txt")), "installed without dependencies\r\n");
+         EXPECT_FALSE(Contains(run.Log(), "ERROR: ")) << run.Log();
+       }},
       {"a file in use, Windows 95", "win95", "release1", "release2", "/U0 /L \"%T\"", 0, nullptr,
        [](ScenarioRun& run) { ExpectReplacedAtRestart(run); }, "readme.txt"},
       {"a file in use, Windows NT", "nt40", "release1", "release2", "/U0 /L \"%T\"", 0, nullptr,

@@ -124,5 +124,24 @@ pack spill 2026-06-01T12:00:00Z
 mkdir -p "$out/spill-files"
 cp "$files/a-first.txt" "$files/b-big.bin" "$out/spill-files/"
 
+# nodeps: a dependency file without the [Dependencies] header (kestpack
+# builds it with a warning): no dependency record, so nothing clears the
+# start-up warnings before the installation.
+files="$(stage nodeps)"
+printf 'installed without dependencies\r\n' >"$files/nodeps.txt"
+components nodeps 1.0
+printf '; nothing needed\r\n' >"$work/nodeps/CPACK.INF"
+pack nodeps 2026-06-01T12:00:00Z 2>/dev/null
+
+# retry: the recording component, then a file in a sub-folder; a file of
+# the sub-folder's name in the destination makes the second entry fail.
+files="$(stage retry)"
+cp "$probes/probe_full.dll" "$files/a.dll"
+mkdir -p "$files/zsub"
+printf 'the second file\r\n' >"$files/zsub/b.txt"
+components retry 1.0
+dependencies retry
+pack retry 2026-06-01T12:00:00Z
+
 rm -rf "$work"
 ls "$out"

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,25 @@ TEST(ErrorScenario, StartUpNoticesLetTheRunGoOn) {
               {Press(IDC_ERROR_FIRST_BUTTON)},
               then_leave})},
        "nt351");
+
+  // A pack without a dependency record: nothing else clears the warning,
+  // and the installation it let go on completes.
+  const std::string nodeps = WindowsPath(KEST_SCENARIO_PACKS) + "\\nodeps.exe";
+  for (const char* version : {"win10", "nt351"}) {
+    ScratchFolder folder;
+    Scenario s = {"no dependency record: the warning answered, then installed",
+                  "",
+                  Join({{ExpectDialog(IDD_ERROR), Press(IDC_ERROR_FIRST_BUTTON)},
+                        kToDestination,
+                        {ExpectDialog(IDD_CHOOSE_FOLDER), SetText(IDC_FOLDER_EDIT, folder.path()),
+                         Press(IDC_NEXT), ExpectDialog(IDD_COMPLETE), Press(IDC_NEXT),
+                         ExpectExit(0)}}),
+                  nodeps.c_str()};
+    // Windows NT 3.51 gives its notice; the host product is there.
+    s.host = strcmp(version, "nt351") == 0;
+    Play(s, version);
+    EXPECT_TRUE(FileExists(folder.File("nodeps.txt"))) << version;
+  }
 }
 
 // A package changed after it was signed: the dialog says the files are
@@ -200,6 +220,54 @@ TEST(ErrorScenario, FolderThatCannotBeMadeThenFixed) {
                ExpectDialog(IDD_COMPLETE),
                Press(IDC_NEXT), ExpectExit(0)}})});
   EXPECT_TRUE(FileExists(folder + "\\readme.txt"));
+}
+
+// The same failure met by the file copy, below the destination (a file
+// named like the pack's sub-folder), after a self-registering library was
+// copied: Try Again, once the file is gone, copies every file again into
+// its own place and registers the library once.
+TEST(ErrorScenario, TryAgainAfterAFailedCopyInstallsEverything) {
+  const std::string retry_pack = WindowsPath(KEST_SCENARIO_PACKS) + "\\retry.exe";
+  for (const char* version : {"win95", "win10"}) {
+    SCOPED_TRACE(version);
+    ScratchFolder folder, scratch;
+    const std::string blocker = folder.File("zsub");
+    const std::string record = scratch.File("record.txt");
+    ASSERT_TRUE(WriteWholeFile(blocker, "in the way"));
+    SetEnvironmentVariableA("KEST_PROBE_RECORD", record.c_str());
+    Play({"a file in a sub-folder's way: Try Again once it is gone",
+          "/L",
+          Join({kToDestination,
+                {ExpectDialog(IDD_CHOOSE_FOLDER), SetText(IDC_FOLDER_EDIT, folder.path()),
+                 Press(IDC_NEXT), ExpectDialog(IDD_ERROR_DETAIL),
+                 ExpectTextHas(IDC_ERROR_DETAIL, "Path:   "),
+                 ExpectText(IDC_ERROR_TRY_AGAIN, "&Try Again"),
+                 Do("remove the file in the way",
+                    [&blocker](HWND, std::string* why) {
+                      *why = "could not delete " + blocker;
+                      return DeleteFileA(blocker.c_str()) != FALSE;
+                    }),
+                 Press(IDC_ERROR_TRY_AGAIN), ExpectDialog(IDD_CHOOSE_FOLDER), Press(IDC_NEXT),
+                 ExpectDialog(IDD_COMPLETE), Press(IDC_NEXT), ExpectExit(0)}}),
+          retry_pack.c_str()},
+         version);
+    SetEnvironmentVariableA("KEST_PROBE_RECORD", nullptr);
+    std::string text;
+    EXPECT_TRUE(ReadWholeFile(folder.File("zsub\\b.txt"), &text));
+    EXPECT_EQ(text, "the second file\r\n");
+    EXPECT_EQ(FolderContents(folder.path()), (std::vector<std::string>{"a.dll", "install.log", "zsub"}));
+    std::string events;
+    ReadWholeFile(record, &events);
+    size_t registrations = 0;
+    for (size_t at = 0; (at = events.find("full register", at)) != std::string::npos; ++at) {
+      ++registrations;
+    }
+    EXPECT_EQ(registrations, 1u) << events;
+    ReadWholeFile(folder.File("install.log"), &text);
+    const std::string library = Lower(folder.File("a.dll"));
+    EXPECT_NE(text.find("Calling DllRegisterServer in \"" + library + "\""), std::string::npos)
+        << text;
+  }
 }
 
 // A folder where the system refuses to make one (Wine's Z: drive is the

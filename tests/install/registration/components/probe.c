@@ -16,6 +16,9 @@
                            lowers it once, and leaves the object's
                            delete-at-zero flag set
    PROBE_REFUSE_LOAD       DllMain refuses the load
+   PROBE_REMOVE_FOLDER     DllUnregisterServer also empties and removes the
+                           folder named by KEST_PROBE_REMOVE (its files
+                           only), as an uninstaller of the old copy may
    PROBE_LIST_WINDOWS      DllRegisterServer also records every top-level
                            window of the loading process: "windows" and,
                            per window, its class name and whether it is
@@ -153,7 +156,27 @@ __declspec(dllexport) HRESULT STDAPICALLTYPE DllRegisterServer(void) {
 #elif PROBE_ENTRIES & 2
 PROBE_ENTRY(DllRegisterServer, "register")
 #endif
-#if PROBE_ENTRIES & 4
+#if (PROBE_ENTRIES & 4) && defined(PROBE_REMOVE_FOLDER)
+__declspec(dllexport) HRESULT STDAPICALLTYPE DllUnregisterServer(void) {
+  char folder[MAX_PATH], pattern[MAX_PATH + 4], file[2 * MAX_PATH];
+  WIN32_FIND_DATAA found;
+  HANDLE search;
+  DWORD n = GetEnvironmentVariableA("KEST_PROBE_REMOVE", folder, MAX_PATH);
+  Record("%s unregister", PROBE_NAME);
+  if (n == 0 || n >= MAX_PATH) return PROBE_RESULT;
+  snprintf(pattern, sizeof(pattern), "%s\\*", folder);
+  search = FindFirstFileA(pattern, &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      snprintf(file, sizeof(file), "%s\\%s", folder, found.cFileName);
+      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileA(file);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+  }
+  Record("%s removed %d", PROBE_NAME, RemoveDirectoryA(folder) ? 1 : 0);
+  return PROBE_RESULT;
+}
+#elif PROBE_ENTRIES & 4
 PROBE_ENTRY(DllUnregisterServer, "unregister")
 #endif
 #if PROBE_ENTRIES & 8
