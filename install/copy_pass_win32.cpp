@@ -15,6 +15,7 @@
 #include "install/folder_creation.h"
 #include "install/folder_system_win32.h"
 #include "install/fresh_paths.h"
+#include "install/linked_folders_win32.h"
 #include "install/replace_decision.h"
 #include "install/restart_replacement_win32.h"
 #include "install/self_registration_win32.h"
@@ -123,6 +124,7 @@ class CopyPass {
   // They and every folder on their chains, with the trailing backslash.
   TextSet chained_folders_;
   FreshPaths fresh_;
+  EntryGuard guard_;
 };
 
 bool CopyPass::CopyEntry() {
@@ -133,6 +135,7 @@ bool CopyPass::CopyEntry() {
     ReportReaderError(reader_.GetError(), name, kButtonsRetry);
     return Fail();
   }
+  if (whole_name && !guard_.CheckName(name)) return Fail();
   char target[kPathChars];
   // A name that does not fit a path cannot give one.
   const uint32_t resolved =
@@ -141,6 +144,7 @@ bool CopyPass::CopyEntry() {
     ReportError(resolved, kButtonsExitOnly, name, IDS_LABEL_FILE);
     return Fail();
   }
+  if (!guard_.CheckTarget(name, target)) return Fail();
   LogFormat("Renaming archive from \"%s\" to \"%s\"", name, target);
   NameOutput(target);
 
