@@ -1,5 +1,8 @@
 // The install log's file on Windows: opened without sharing, with
 // write-through so that every line is on the disk when LogLine returns.
+// Never through a link: a name that is a link, a directory or a second
+// name of another file is not opened for logging (the log then stays
+// silent, as for any other failure to open it).
 #pragma once
 #include <windows.h>
 

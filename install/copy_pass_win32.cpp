@@ -18,6 +18,7 @@
 #include "install/folder_system_win32.h"
 #include "archive/win32_file.h"
 #include "install/fresh_paths.h"
+#include "install/linked_folders_win32.h"
 #include "install/replace_decision.h"
 #include "install/restart_replacement_win32.h"
 #include "install/self_registration_win32.h"
@@ -163,6 +164,7 @@ class CopyPass {
   TextSet earlier_;
   bool earlier_all_ = true;
   const StringList::Node* earlier_last_ = nullptr;
+  EntryGuard guard_;
 };
 
 // Whether a replacement the size of the entry fits where the old file is,
@@ -210,6 +212,7 @@ bool CopyPass::CopyEntry() {
     ReportReaderError(reader_.GetError(), name, kButtonsRetry);
     return Fail();
   }
+  if (whole_name && !guard_.CheckName(name)) return Fail();
   char target[kPathChars];
   // A name that does not fit a path cannot give one.
   const uint32_t resolved =
@@ -218,6 +221,7 @@ bool CopyPass::CopyEntry() {
     ReportError(resolved, kButtonsExitOnly, name, IDS_LABEL_FILE);
     return Fail();
   }
+  if (!guard_.CheckTarget(name, target)) return Fail();
   LogFormat("Renaming archive from \"%s\" to \"%s\"", name, target);
   NameOutput(target);
 

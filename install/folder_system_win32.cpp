@@ -37,7 +37,11 @@ bool FolderSystemWin32::GetAttributes(const char* path, uint32_t* attributes) {
 }
 
 uint32_t FolderSystemWin32::CreateFolder(const char* path) {
-  return ResultOf(CreateDirectoryA(path, nullptr));
+  if (new_folder_security_ == nullptr) return ResultOf(CreateDirectoryA(path, nullptr));
+  // Given at creation, so the folder never exists with other permissions.
+  SECURITY_ATTRIBUTES attributes = {sizeof(attributes),
+                                    const_cast<void*>(new_folder_security_), FALSE};
+  return ResultOf(CreateDirectoryA(path, &attributes));
 }
 
 uint32_t FolderSystemWin32::RemoveFolder(const char* path) {

@@ -7,6 +7,13 @@ namespace kest {
 
 class FolderSystemWin32 : public FolderSystem {
  public:
+  FolderSystemWin32() = default;
+  // new_folder_security: a self-relative security descriptor that every
+  // folder CreateFolder makes is created with (none: the system's default,
+  // inherited from the parent); it must outlive the object.
+  explicit FolderSystemWin32(const void* new_folder_security)
+      : new_folder_security_(new_folder_security) {}
+
   bool GetSystemFolder(char (&out)[kPathChars]) override;
   bool GetWindowsFolder(char (&out)[kPathChars]) override;
   bool GetCurrentFolder(char (&out)[kPathChars]) override;
@@ -18,6 +25,9 @@ class FolderSystemWin32 : public FolderSystem {
   // call is made.
   uint32_t CreateTempFile(const char* folder, const char* prefix, char (&out)[kPathChars]) override;
   uint32_t RemoveFile(const char* path) override;
+
+ private:
+  const void* new_folder_security_ = nullptr;
 };
 
 }  // namespace kest

@@ -13,10 +13,14 @@ namespace kest {
 // passed over without a log line or a message. A self-registering one is
 // unregistered first (UnregisterLibrary, obsolete-file form, with its log
 // lines); then the file is deleted. A failed deletion is reported as
-// 0x8040F017 ("Continue" only, the path as "File:" detail) and cleared. An
-// entry whose path would not fit a path buffer is reported the same way,
-// with the entry as the detail, and left alone: a cut path could name
-// another file. Nothing is done without a list. Always true: obsolete files
+// 0x8040F017 ("Continue" only, the path as "File:" detail) and cleared.
+// Reported the same way and left alone, without a look at the disk: an
+// entry that breaks the obsolete-line rules (base/entry_name_rules.h: it
+// could name a file outside the destination) or whose path would not fit a
+// path buffer (a cut path could name another file), with the entry as the
+// detail; and, with the path as the detail, one in or below a folder of the
+// destination that is a link (linked_folders_win32.h). No folder token
+// applies: "_win\x" is a file below the destination's "_win" folder. Nothing is done without a list. Always true: obsolete files
 // never stop an installation.
 bool RemoveObsoleteFiles(const char* destination, const StringList* obsolete_files,
                          InstallerContext& context);

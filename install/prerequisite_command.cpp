@@ -50,7 +50,13 @@ bool MakePrerequisiteCommandLine(const char* program, const char* arguments,
                                  const char* destination, uint32_t options,
                                  char (&out)[kCommandLineChars]) {
   Builder<kCommandLineChars> line(out);
+  // A blank in the program's path would end the program's name for the
+  // child's command-line parser, and the rest of the path would become an
+  // argument: such a path goes between double quotes.
+  const bool quoted = strchr(program, ' ') != nullptr;
+  if (quoted) line.Add("\"");
   line.Add(program);
+  if (quoted) line.Add("\"");
   if (arguments != nullptr && *arguments != '\0') return line.Add(" ").Add(arguments).ok();
   line.Add(" /u0 \"").Add(destination).Add("\"");
   if ((options & kOptionKeepFolder) != 0) line.Add(" /f");

@@ -8,9 +8,10 @@
 //
 // The second form is this installer's own syntax: a silent run into the
 // same destination folder, with the keep-folder (/f) and log (/l) switches
-// passed on when this run has them. The program path is not quoted: the
-// prerequisite reads its command line as this installer builds it, and
-// the program to run is named to the system separately.
+// passed on when this run has them. <program> is the program's path as it
+// is, or between double quotes when it holds a blank: a child that skips
+// its own name up to the first blank outside quotes (this installer does)
+// would otherwise take the rest of the path for a folder argument.
 //
 // Every text is built whole or refused; none is ever cut, so that a long
 // name can never turn into another program's name.

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "base/ansi_chars.h"
+#include "base/entry_name_rules.h"
 #include "base/install_codes.h"
 #include "base/install_log.h"
 #include "install/folder_creation.h"
@@ -10,9 +11,6 @@
 namespace kest {
 namespace {
 
-constexpr char kSystemToken[] = "_winsys";
-constexpr char kWindowsToken[] = "_win";
-constexpr char kScribaToken[] = "_scriba";
 constexpr size_t kSystemTokenChars = sizeof(kSystemToken) - 1;
 constexpr size_t kWindowsTokenChars = sizeof(kWindowsToken) - 1;
 constexpr size_t kScribaTokenChars = sizeof(kScribaToken) - 1;

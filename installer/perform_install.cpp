@@ -8,11 +8,14 @@
 #include "base/error_table.h"
 #include "base/install_codes.h"
 #include "base/install_status.h"
+#include "base/platform_win32.h"
 #include "base/system_api_win32.h"
 #include "install/copy_pass_win32.h"
 #include "install/folder_creation.h"
+#include "install/folder_security.h"
 #include "install/folder_system_win32.h"
 #include "install/installer_context_win32.h"
+#include "install/linked_folders_win32.h"
 #include "install/obsolete_files_win32.h"
 #include "install/prerequisite_win32.h"
 #include "install/self_registration_win32.h"
@@ -63,6 +66,19 @@ bool ProcessDependencies(InstallRecord& record) {
   return Status().install_code == 0;
 }
 
+// Creates the destination folder and the folders on its way. An existing
+// destination that is a link is refused before anything is written through
+// it. On Windows NT every folder made here gets the installer's own
+// permissions (install/folder_security.h).
+uint32_t CreateDestination(const char* folder, StringList* created) {
+  if (IsReparsePoint(folder)) return kCodeFolderAccessDenied;
+  SystemVersion version = {};
+  QuerySystemVersion(&version);
+  const FolderSecurity security = MakeFolderSecurity(version.major >= 5);
+  FolderSystemWin32 folders(version.platform_id == kPlatformNt ? security.bytes : nullptr);
+  return CreateFoldersFor(folders, folder, created);
+}
+
 }  // namespace
 
 uint32_t PrepareFolder(InstallRecord& record) {
@@ -77,8 +93,7 @@ uint32_t PrepareFolder(InstallRecord& record) {
       folder[length] = '\\';
       folder[length + 1] = '\0';
     }
-    FolderSystemWin32 folders;
-    r = CreateFoldersFor(folders, folder, record.created_folders.get());
+    r = CreateDestination(folder, record.created_folders.get());
     if (r == 0 && !SetCurrentDirectoryA(folder)) r = GetLastError();
     if (r == 0) {
       // The full form as Windows has it. Taken only from a folder that did

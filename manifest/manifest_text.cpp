@@ -126,6 +126,7 @@ ManifestRead ParseComponentManifestText(const char* data, uint32_t size, Manifes
   };
   auto on_key_line = [&](char* line, uint32_t line_number) {
     if (in_obsolete_section) {
+      events.ObsoleteLineRead(line_number, line);
       StringList& list = *built.obsolete_files;
       return Retrying(events, [&] { return list.Append(line); });
     }

@@ -35,6 +35,8 @@ class ManifestEvents {
   // A key line was skipped. line is exactly as written from its first
   // non-blank character; line_number counts from 1.
   virtual void KeyLineRejected(uint32_t line_number, const char* line, KeyLineFault fault) = 0;
+  // A line of the "[ObsoleteFiles]" section, as kept, before it is kept.
+  virtual void ObsoleteLineRead(uint32_t /*line_number*/, const char* /*line*/) {}
   // An allocation failed. True: try it again. False: abandon the manifest.
   virtual bool RetryAllocation() = 0;
 };

@@ -641,6 +641,62 @@ TEST_F(CopyPassScenario, AKilledUpgradeLeavesWholeFilesAndTheNextRunClearsUp) {
   }
 }
 
+// Every file and folder below folder, as relative paths.
+Strings TreeContents(const std::string& folder, const std::string& prefix = "") {
+  Strings all;
+  for (const std::string& name : test::FolderContents(folder)) {
+    all.push_back(prefix + name);
+    const std::string path = folder + "\\" + name;
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      for (const std::string& below : TreeContents(path, prefix + name + "\\")) {
+        all.push_back(below);
+      }
+    }
+  }
+  return all;
+}
+
+// Signed packages made by hand, since kestpack refuses such names: each
+// bad name is refused before the disk is touched for it, exit-only with the
+// entry as the detail; nothing is written, inside the destination or out.
+TEST_F(CopyPassScenario, EntryNamesThatCouldLeaveTheirFolderAreRefused) {
+  char windows[MAX_PATH];
+  GetWindowsDirectoryA(windows, MAX_PATH);
+  const std::string drive_root = std::string(windows).substr(0, 3);
+  const char* const kNames[] = {
+      "../../x.txt",       "..\\x.txt",      "_win\\..\\kest-x.txt", "con.txt",
+      "sub/lpt1.log",      "trail. ",          "readme.txt:hidden",   "c:\\kest-x.txt",
+      "\\kest-x.txt",      "sub/./x.txt",      "tab\tname",          "_winsys\\nul",
+      "_win",              "a//b.txt",
+  };
+  for (const char* version : {"win95", "win10"}) {
+    for (const char* name : kNames) {
+      SCOPED_TRACE(std::string(version) + " \"" + name + "\"");
+      ScratchFolder scratch;
+      const std::string destination = scratch.File("a\\dest");
+      ASSERT_TRUE(CreateDirectoryA(scratch.File("a").c_str(), nullptr));
+      ASSERT_TRUE(CreateDirectoryA(destination.c_str(), nullptr));
+      // The bad entry first, a good one after it.
+      const std::string package = test::SignWithTestKey(test::BuildArchive(
+          {{name, "bad", {}, kEntryTime}, {"good.txt", "good", {}, kEntryTime}}));
+      ASSERT_FALSE(package.empty()) << "the test key could not be read";
+      ScratchFolder work;
+      ASSERT_TRUE(test::WriteWholeFile(work.File("package.bin"), package));
+      // Not silent, so that the report's detail is recorded.
+      const test::CopyRun run =
+          test::RunCopyProbe(version, work.File("package.bin"), destination, "--signed");
+      ASSERT_TRUE(run.finished);
+      EXPECT_EQ(run.exit_code, kCodeInvalidFileName) << std::hex << run.exit_code;
+      EXPECT_FALSE(run.result);
+      // The reader's form of the name: lower case, '\' between parts.
+      EXPECT_EQ(run.dialogs, Strings{"0x8040F00B File:   " + Lower(Backslashes(name))});
+      EXPECT_EQ(TreeContents(scratch.path()), (Strings{"a", "a\\dest", "a\\dest\\install.log"}));
+      EXPECT_FALSE(test::FileExists(drive_root + "kest-x.txt"));
+    }
+  }
+}
+
 // Bytes that do not pack: a file of this size takes this much of a drive.
 std::string Incompressible(size_t size, uint32_t seed) {
   std::string bytes(size, '\0');

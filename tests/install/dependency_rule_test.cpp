@@ -170,22 +170,29 @@ TEST(PrerequisiteCommand, NamesAndCommandLines) {
   EXPECT_STREQ(program, "c:\\v1.1\\SETUP");
 
   struct Case {
+    const char* program;
     const char* arguments;
     uint32_t options;
     const char* expected;
   } cases[] = {
-      {nullptr, kOptionKeepFolder | kOptionLogBit,
+      {"C:\\PKG\\SETUP.EXE", nullptr, kOptionKeepFolder | kOptionLogBit,
        "C:\\PKG\\SETUP.EXE /u0 \"C:\\Morvane Components\\\" /f /l"},
-      {"", 0, "C:\\PKG\\SETUP.EXE /u0 \"C:\\Morvane Components\\\""},
-      {nullptr, kOptionLogBit | kOptionDeletePrereqs, "C:\\PKG\\SETUP.EXE /u0 \"C:\\Morvane Components\\\" /l"},
-      {nullptr, kOptionKeepFolder, "C:\\PKG\\SETUP.EXE /u0 \"C:\\Morvane Components\\\" /f"},
+      {"C:\\PKG\\SETUP.EXE", "", 0, "C:\\PKG\\SETUP.EXE /u0 \"C:\\Morvane Components\\\""},
+      {"C:\\PKG\\SETUP.EXE", nullptr, kOptionLogBit | kOptionDeletePrereqs,
+       "C:\\PKG\\SETUP.EXE /u0 \"C:\\Morvane Components\\\" /l"},
+      {"C:\\PKG\\SETUP.EXE", nullptr, kOptionKeepFolder,
+       "C:\\PKG\\SETUP.EXE /u0 \"C:\\Morvane Components\\\" /f"},
       // The source's own arguments replace the whole syntax.
-      {"-s", kOptionKeepFolder | kOptionLogBit, "C:\\PKG\\SETUP.EXE -s"},
+      {"C:\\PKG\\SETUP.EXE", "-s", kOptionKeepFolder | kOptionLogBit, "C:\\PKG\\SETUP.EXE -s"},
+      // A blank in the program's path: the path between quotes, in both forms.
+      {"C:\\My Files\\SETUP.EXE", nullptr, kOptionLogBit,
+       "\"C:\\My Files\\SETUP.EXE\" /u0 \"C:\\Morvane Components\\\" /l"},
+      {"C:\\My Files\\SETUP.EXE", "-s", 0, "\"C:\\My Files\\SETUP.EXE\" -s"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.expected);
-    ASSERT_TRUE(MakePrerequisiteCommandLine("C:\\PKG\\SETUP.EXE", c.arguments,
-                                            "C:\\Morvane Components\\", c.options, line));
+    ASSERT_TRUE(MakePrerequisiteCommandLine(c.program, c.arguments, "C:\\Morvane Components\\",
+                                            c.options, line));
     EXPECT_STREQ(line, c.expected);
   }
 }
@@ -211,6 +218,10 @@ TEST(PrerequisiteCommand, TextsThatDoNotFitAreRefused) {
   const std::string destination(kCommandLineChars - 11, 'd');  // p /u0 "d..." /l
   EXPECT_FALSE(MakePrerequisiteCommandLine("p", nullptr, destination.c_str(), kOptionLogBit, line));
   EXPECT_TRUE(MakePrerequisiteCommandLine("p", nullptr, destination.c_str(), 0, line));
+  // The quotes count: "p q" + " -s" fills the line exactly.
+  const std::string short_arguments(kCommandLineChars - 1 - 5 - 1, 'a');
+  EXPECT_TRUE(MakePrerequisiteCommandLine("p q", short_arguments.c_str(), "", 0, line));
+  EXPECT_FALSE(MakePrerequisiteCommandLine("p q", (short_arguments + "a").c_str(), "", 0, line));
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "base/install_codes.h"
 #include "install/disk_file_facts_win32.h"
 #include "install/folder_creation.h"
+#include "install/folder_security.h"
 #include "install/folder_system_win32.h"
 #include "install/replace_decision.h"
 #include "install/target_path.h"
@@ -365,6 +366,33 @@ TEST(MakeTempNameBesideWin32, AnEmptyFileBesideTheTarget) {
   EXPECT_EQ(log.platform.shown[0].detail, "File:   " + scratch.File("missing\\x.dll") +
                                               "\nError:   The directory name is invalid.");
   ResetStatus();
+}
+
+// The descriptor the installer builds byte by byte, read by the system's own
+// security calls: the permissions the installer promises, with and without
+// the bit that keeps the parent's out (unknown before Windows 2000).
+TEST(FolderSecurity, TheSystemReadsThePermissionsTheInstallerPromises) {
+  const std::string inherited = test::kInstalledFolderSddl + std::string();
+  const std::string unprotected = "D:" + inherited.substr(3);
+  for (bool protect : {true, false}) {
+    SCOPED_TRACE(protect ? "protected" : "not protected");
+    const FolderSecurity security = MakeFolderSecurity(protect);
+    EXPECT_TRUE(IsValidSecurityDescriptor(const_cast<uint8_t*>(security.bytes)));
+    EXPECT_EQ(GetSecurityDescriptorLength(const_cast<uint8_t*>(security.bytes)),
+              kFolderSecurityBytes);
+    EXPECT_EQ(test::DaclText(security.bytes),
+              test::NormalSddl(protect ? test::kInstalledFolderSddl : unprotected.c_str()));
+  }
+  // And a folder made with it reads back as one made with the system's own
+  // parse of that text.
+  ScratchFolder scratch;
+  const FolderSecurity security = MakeFolderSecurity(true);
+  FolderSystemWin32 protected_folders(security.bytes);
+  ASSERT_EQ(protected_folders.CreateFolder(scratch.File("made").c_str()), 0u);
+  ASSERT_TRUE(test::CreateFolderWith(scratch.File("reference"), test::kInstalledFolderSddl));
+  ASSERT_TRUE(test::CreateFolderWith(scratch.File("default"), nullptr));
+  EXPECT_EQ(test::FileDaclText(scratch.File("made")), test::FileDaclText(scratch.File("reference")));
+  EXPECT_NE(test::FileDaclText(scratch.File("made")), test::FileDaclText(scratch.File("default")));
 }
 
 }  // namespace

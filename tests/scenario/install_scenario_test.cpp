@@ -28,6 +28,7 @@ constexpr char kDefaultFolder[] = "c:\\Kest Scenario";
 constexpr DWORD kDamagedPackage = 0x8040F001;
 constexpr DWORD kInvalidFolder = 0x8040F003;
 constexpr DWORD kSelfRegisterFailed = 0x8040F005;
+constexpr DWORD kFolderAccessDenied = 0x8040F013;
 // 2026-06-01T12:00:00Z, release2's file date, in 100-ns units since 1601.
 constexpr uint64_t kRelease2Time = 134247888000000000ULL;
 
@@ -272,6 +273,26 @@ std::vector<Scenario> Scenarios() {
              << log;
          EXPECT_TRUE(Contains(log, "parent.txt\" to install target")) << log;
        }},
+      // A child that skips its own name up to the first blank outside
+      // quotes would take the rest of an unquoted path for its folder.
+      {"a prerequisite in a folder with a blank gets its path quoted", "win10", nullptr, nullptr,
+       "/U0 /F /L \"%T\"", 0,
+       [](ScenarioRun& run) {
+         CreateDirectoryA(run.Scratch("media files").c_str(), nullptr);
+         ASSERT_TRUE(CopyFileA(PackPath("parent").c_str(),
+                               run.Scratch("media files\\parent.exe").c_str(), FALSE));
+         ASSERT_TRUE(CopyFileA(PackPath("child").c_str(),
+                               run.Scratch("media files\\child.exe").c_str(), FALSE));
+       },
+       [](ScenarioRun& run) {
+         EXPECT_EQ(FileText(run.In("child.txt")), "installed by the prerequisite\r\n");
+         EXPECT_EQ(FileText(run.In("parent.txt")), "installed by the parent\r\n");
+         EXPECT_FALSE(test::FileExists(run.Scratch("media files\\child.exe\\child.txt")));
+         const std::string command =
+             "\"" + run.Scratch("media files\\child.exe") + "\" /u0 \"" + run.target + "\" /f /l";
+         EXPECT_TRUE(Contains(run.Log(), "Executing prerequisite install: \"" + command + "\""))
+             << run.Log();
+       }},
       // The held file is written beside itself and replaced at the restart,
       // through WININIT.INI on the Windows 95 family and a delayed move on
       // Windows NT; the restart (wineboot) carries it out.
@@ -303,6 +324,137 @@ std::vector<Scenario> Scenarios() {
        kInvalidFolder,
        [](ScenarioRun& run) { run.target = PathOfLength(run.target, 211); },
        nothing_written},
+      // On Windows NT a destination the installer creates gets its own
+      // permissions, read back with the security API: as a folder the
+      // system made from the descriptor text of those permissions, unlike
+      // one made with the default ones. Not on the Windows 95 family, and
+      // an existing destination is used as it is.
+      {"a created destination gets the installer's permissions", "win10", nullptr, "release2",
+       "/U0 \"%T\\new\"", 0, nullptr,
+       [](ScenarioRun& run) {
+         ExpectRelease2In(run, run.In("new"));
+         ASSERT_TRUE(test::CreateFolderWith(run.Scratch("reference"), test::kInstalledFolderSddl));
+         ASSERT_TRUE(test::CreateFolderWith(run.Scratch("default"), nullptr));
+         // The folder on the way was made by the installer too.
+         for (const std::string& folder : {run.target, run.In("new")}) {
+           EXPECT_EQ(test::FileDaclText(folder), test::FileDaclText(run.Scratch("reference")));
+           EXPECT_NE(test::FileDaclText(folder), test::FileDaclText(run.Scratch("default")));
+         }
+       }},
+      {"a created destination keeps the default permissions on Windows 95", "win95", nullptr,
+       "release2", "/U0 \"%T\"", 0, nullptr,
+       [](ScenarioRun& run) {
+         ExpectRelease2In(run, run.target);
+         ASSERT_TRUE(test::CreateFolderWith(run.Scratch("default"), nullptr));
+         EXPECT_EQ(test::FileDaclText(run.target), test::FileDaclText(run.Scratch("default")));
+       }},
+      {"an existing destination keeps its permissions", "win10", nullptr, "release2",
+       "/U0 \"%T\"", 0,
+       [](ScenarioRun& run) { ASSERT_TRUE(test::CreateFolderWith(run.target, nullptr)); },
+       [](ScenarioRun& run) {
+         ExpectRelease2In(run, run.target);
+         ASSERT_TRUE(test::CreateFolderWith(run.Scratch("default"), nullptr));
+         EXPECT_EQ(test::FileDaclText(run.target), test::FileDaclText(run.Scratch("default")));
+       }},
+      // Links planted where the installer works: nothing is written or
+      // deleted through them.
+      {"a destination that is a link is refused", "win10", nullptr, "release2", "/U0 /L \"%T\"",
+       kFolderAccessDenied,
+       [](ScenarioRun& run) {
+         ASSERT_TRUE(CreateDirectoryA(run.Scratch("elsewhere").c_str(), nullptr));
+         ASSERT_TRUE(test::MakeUnixLink(run.Scratch("elsewhere"), run.target));
+       },
+       [](ScenarioRun& run) {
+         EXPECT_EQ(test::FolderContents(run.Scratch("elsewhere")), std::vector<std::string>{});
+         EXPECT_TRUE(run.Record().empty() || run.Record() == "<missing>");
+         EXPECT_FALSE(test::FileExists(SystemFolderFile("kestscen.dll")));
+       }},
+      {"a sub-folder that is a link is refused", "win10", nullptr, "release2", "/U0 /L \"%T\"",
+       kFolderAccessDenied,
+       [](ScenarioRun& run) {
+         ASSERT_TRUE(CreateDirectoryA(run.target.c_str(), nullptr));
+         ASSERT_TRUE(CreateDirectoryA(run.Scratch("elsewhere").c_str(), nullptr));
+         ASSERT_TRUE(test::MakeUnixLink(run.Scratch("elsewhere"), run.In("docs")));
+       },
+       [](ScenarioRun& run) {
+         EXPECT_EQ(test::FolderContents(run.Scratch("elsewhere")), std::vector<std::string>{});
+         const std::string log = run.Log();
+         EXPECT_TRUE(Contains(log, "ERROR: \"Cannot access folder\"")) << log;
+         EXPECT_TRUE(Contains(log, "\"Path:   " + test::Lower(run.In("docs")) + "\"")) << log;
+       }},
+      {"obsolete files are not deleted through a linked folder", "win10", nullptr, "release2",
+       "/U0 /L \"%T\"", 0,
+       [](ScenarioRun& run) {
+         ASSERT_TRUE(CreateDirectoryA(run.target.c_str(), nullptr));
+         ASSERT_TRUE(CreateDirectoryA(run.Scratch("kept").c_str(), nullptr));
+         ASSERT_TRUE(test::WriteWholeFile(run.Scratch("kept\\gone.txt"), "not the pack's\r\n"));
+         ASSERT_TRUE(test::MakeUnixLink(run.Scratch("kept"), run.In("old")));
+       },
+       [](ScenarioRun& run) {
+         ExpectRelease2In(run, run.target);
+         EXPECT_EQ(FileText(run.Scratch("kept\\gone.txt")), "not the pack's\r\n");
+         const std::string log = run.Log();
+         EXPECT_TRUE(Contains(log, "\"File:   " + test::Lower(run.In("old\\gone.txt")) + "\""))
+             << log;
+       }},
+      // Linux's link to a file: Wine follows it unseen, so only where the
+      // opened file really lies tells.
+      {"a link in place of install.log writes nothing through it", "win10", nullptr, "release2",
+       "/U0 /L \"%T\"", 0,
+       [](ScenarioRun& run) {
+         ASSERT_TRUE(CreateDirectoryA(run.target.c_str(), nullptr));
+         ASSERT_TRUE(test::WriteWholeFile(run.Scratch("victim.txt"), "the victim\r\n"));
+         ASSERT_TRUE(test::MakeUnixLink(run.Scratch("victim.txt"), run.In("install.log")));
+       },
+       [](ScenarioRun& run) {
+         ExpectRelease2In(run, run.target);
+         EXPECT_EQ(FileText(run.Scratch("victim.txt")), "the victim\r\n");
+       }},
+      {"a dangling link in place of install.log creates nothing", "win10", nullptr, "release2",
+       "/U0 /L \"%T\"", 0,
+       [](ScenarioRun& run) {
+         ASSERT_TRUE(CreateDirectoryA(run.target.c_str(), nullptr));
+         // Made to an existing file, which then goes.
+         ASSERT_TRUE(test::WriteWholeFile(run.Scratch("created.txt"), ""));
+         ASSERT_TRUE(test::MakeUnixLink(run.Scratch("created.txt"), run.In("install.log")));
+         ASSERT_TRUE(DeleteFileA(run.Scratch("created.txt").c_str()));
+       },
+       [](ScenarioRun& run) {
+         ExpectRelease2In(run, run.target);
+         EXPECT_FALSE(test::FileExists(run.Scratch("created.txt")));
+       }},
+      {"a second name of another file in place of install.log", "win10", nullptr, "release2",
+       "/U0 /L \"%T\"", 0,
+       [](ScenarioRun& run) {
+         ASSERT_TRUE(CreateDirectoryA(run.target.c_str(), nullptr));
+         ASSERT_TRUE(test::WriteWholeFile(run.Scratch("victim.txt"), "the victim\r\n"));
+         ASSERT_TRUE(
+             CreateHardLinkA(run.In("install.log").c_str(), run.Scratch("victim.txt").c_str(), nullptr));
+       },
+       [](ScenarioRun& run) {
+         ExpectRelease2In(run, run.target);
+         EXPECT_EQ(FileText(run.Scratch("victim.txt")), "the victim\r\n");
+       }},
+      // Lines kestpack refuses (built here with --keep-manifest-faults):
+      // each reported and passed over, the good one still done.
+      {"obsolete lines outside the destination are reported and skipped", "win10", nullptr,
+       "obsolete", "/U0 /L \"%T\"", 0,
+       [](ScenarioRun& run) {
+         ASSERT_TRUE(test::WriteWholeFile(run.Scratch("victim.txt"), "the victim\r\n"));
+         ASSERT_TRUE(CreateDirectoryA(run.target.c_str(), nullptr));
+         ASSERT_TRUE(CreateDirectoryA(run.In("old").c_str(), nullptr));
+         ASSERT_TRUE(test::WriteWholeFile(run.In("old\\gone.txt"), "old\r\n"));
+         ASSERT_TRUE(test::WriteWholeFile(run.In("old\\kept.txt"), "old\r\n"));
+       },
+       [](ScenarioRun& run) {
+         EXPECT_EQ(FileText(run.Scratch("victim.txt")), "the victim\r\n");
+         EXPECT_FALSE(test::FileExists(run.In("old\\gone.txt")));
+         EXPECT_TRUE(test::FileExists(run.In("old\\kept.txt")));
+         const std::string log = run.Log();
+         for (const char* line : {"..\\victim.txt", "old/kept.txt"}) {
+           EXPECT_TRUE(Contains(log, std::string("       \"File:   ") + line + "\"")) << line << log;
+         }
+       }},
       {"a damaged package", "win10", nullptr, nullptr, "/U0 \"%T\"", kDamagedPackage,
        [](ScenarioRun& run) {
          std::string bytes;
@@ -356,6 +508,7 @@ std::vector<Scenario> Scenarios() {
 std::string InstallerFor(const Scenario& s, ScenarioRun& run) {
   if (s.pack != nullptr) return PackPath(s.pack);
   if (std::string(s.name) == "a damaged package") return run.Scratch("damaged.exe");
+  if (test::FileExists(run.Scratch("media files"))) return run.Scratch("media files\\parent.exe");
   return run.Scratch("media\\parent.exe");
 }
 

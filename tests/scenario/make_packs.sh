@@ -22,7 +22,7 @@ work="$out/work"
 pack() {
   local name="$1" date="$2"
   find "$work/$name" -exec touch -d "$date" {} +
-  "$kestpack" build -o "$out/$name.exe" --stub "$stub" --key "$key" \
+  "$kestpack" build ${keep_faults:-} -o "$out/$name.exe" --stub "$stub" --key "$key" \
     --components "$work/$name/CPACK.INI" --dependencies "$work/$name/CPACK.INF" \
     "$work/$name/files" >/dev/null
 }
@@ -92,6 +92,15 @@ printf 'installed by the parent\r\n' >"$files/parent.txt"
 components parent 1.0
 dependencies parent "${earlier[@]}" 'File1=child.txt' 'Version1=1.0' 'Source=child.exe'
 pack parent 2026-06-01T12:00:00Z
+
+# obsolete: obsolete-file lines that could reach outside the destination
+# (kept with --keep-manifest-faults, which kestpack otherwise refuses)
+# among good ones; the installer reports and skips each bad one.
+files="$(stage obsolete)"
+printf 'the obsolete pack\r\n' >"$files/readme.txt"
+components obsolete 1.0 '..\victim.txt' 'old/kept.txt' 'old\gone.txt'
+dependencies obsolete
+keep_faults=--keep-manifest-faults pack obsolete 2026-06-01T12:00:00Z
 
 # windows: the component that lists the installer's windows while it
 # registers, behind one whose registration fails (a report in a silent run).

@@ -1,5 +1,7 @@
 #include "tests/support/win32_test_support.h"
 
+#include <sddl.h>
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -236,6 +238,86 @@ bool SetWriteTime(const std::string& path, uint64_t time) {
 std::string Lower(std::string text) {
   if (!text.empty()) CharLowerA(&text[0]);
   return text;
+}
+
+namespace {
+
+// The Linux path Wine gives a Windows path (Wine's own kernel32 export).
+std::string UnixPath(const std::string& path) {
+  using ToUnix = char*(CDECL*)(const WCHAR*);
+  const auto to_unix = reinterpret_cast<ToUnix>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+  if (to_unix == nullptr) return "";
+  std::wstring wide(path.begin(), path.end());
+  char* unix_path = to_unix(wide.c_str());
+  if (unix_path == nullptr) return "";
+  std::string result = unix_path;
+  HeapFree(GetProcessHeap(), 0, unix_path);
+  return result;
+}
+
+}  // namespace
+
+bool MakeUnixLink(const std::string& target, const std::string& link) {
+  const std::string unix_target = UnixPath(target), unix_link = UnixPath(link);
+  if (unix_target.empty() || unix_link.empty()) return false;
+  // Wine neither waits for a Linux program nor gives its exit code: the
+  // link's name appearing in its folder tells that ln has done its work.
+  const size_t split = link.find_last_of('\\');
+  if (split == std::string::npos) return false;
+  if (!RunProcess("Z:\\bin\\ln -s " + unix_target + " " + unix_link).started) return false;
+  for (int wait = 0; wait < 1000; ++wait) {
+    for (const std::string& name : FolderContents(link.substr(0, split))) {
+      if (name == link.substr(split + 1)) return true;
+    }
+    Sleep(10);
+  }
+  return false;
+}
+
+std::string DaclText(const void* descriptor) {
+  char* text = nullptr;
+  if (!ConvertSecurityDescriptorToStringSecurityDescriptorA(
+          const_cast<void*>(descriptor), SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text,
+          nullptr)) {
+    return "<none>";
+  }
+  std::string result = text;
+  LocalFree(text);
+  return result;
+}
+
+std::string FileDaclText(const std::string& path) {
+  std::vector<char> buffer(4096);
+  DWORD needed = 0;
+  if (!GetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, buffer.data(),
+                        static_cast<DWORD>(buffer.size()), &needed)) {
+    return "<none>";
+  }
+  return DaclText(buffer.data());
+}
+
+std::string NormalSddl(const char* sddl) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &descriptor,
+                                                            nullptr)) {
+    return "<invalid>";
+  }
+  std::string result = DaclText(descriptor);
+  LocalFree(descriptor);
+  return result;
+}
+
+bool CreateFolderWith(const std::string& folder, const char* sddl) {
+  if (sddl == nullptr) return CreateDirectoryA(folder.c_str(), nullptr) != FALSE;
+  SECURITY_ATTRIBUTES attributes = {sizeof(attributes), nullptr, FALSE};
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(
+          sddl, SDDL_REVISION_1, &attributes.lpSecurityDescriptor, nullptr)) {
+    return false;
+  }
+  const bool created = CreateDirectoryA(folder.c_str(), &attributes) != FALSE;
+  LocalFree(attributes.lpSecurityDescriptor);
+  return created;
 }
 
 }  // namespace kest::test

@@ -128,4 +128,26 @@ bool SetWriteTime(const std::string& path, uint64_t time);
 std::string Lower(std::string text);
 void RemoveTree(const std::string& path);
 
+// Makes link a Linux symbolic link to target (both Windows paths, without
+// blanks), with Linux's own ln started from the Windows side: Wine shows a
+// link to a folder as a reparse point and follows a link to a file unseen,
+// which is what a link planted under Wine looks like. False on failure.
+bool MakeUnixLink(const std::string& target, const std::string& link);
+
+// The permissions a folder installed by the installer on Windows NT must
+// have, in the system's descriptor language: Administrators and SYSTEM
+// everything, Users read and run, each passed on to files and folders
+// within, none taken from the parent.
+constexpr char kInstalledFolderSddl[] =
+    "D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)";
+
+// The discretionary list of a security descriptor, or of a file's as the
+// system reads it back, in the descriptor language; "<none>" on failure.
+std::string DaclText(const void* descriptor);
+std::string FileDaclText(const std::string& path);
+// sddl as the system parses and writes it again.
+std::string NormalSddl(const char* sddl);
+// Creates folder with the descriptor sddl (null: the system's default).
+bool CreateFolderWith(const std::string& folder, const char* sddl);
+
 }  // namespace kest::test

@@ -3,82 +3,29 @@
 #include <cstdio>
 #include <map>
 
+#include "base/entry_name_rules.h"
 #include "packaging/archive_writer.h"
 
 namespace kest {
-namespace {
-
-bool IsSeparator(char c) { return c == '/' || c == '\\'; }
-
-char Upper(char c) { return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c; }
-
-// CON, PRN, AUX, NUL, COM1..9, LPT1..9, compared without case, up to the
-// first '.' (Windows opens the device for "nul.txt" too).
-bool IsDeviceName(const std::string& part) {
-  std::string stem;
-  for (char c : part) {
-    if (c == '.') break;
-    stem += Upper(c);
-  }
-  while (!stem.empty() && stem.back() == ' ') stem.pop_back();
-  static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL"};
-  for (const char* d : kDevices) {
-    if (stem == d) return true;
-  }
-  return stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0) &&
-         stem[3] >= '1' && stem[3] <= '9';
-}
-
-bool CheckPart(const std::string& part, std::string* reason) {
-  if (part.empty()) {
-    *reason = "empty folder name (doubled or trailing separator)";
-  } else if (part == "." || part == "..") {
-    *reason = "'" + part + "' would leave the destination folder";
-  } else if (part.back() == '.' || part.back() == ' ') {
-    *reason = "'" + part + "' ends in a dot or a blank, which Windows drops";
-  } else if (IsDeviceName(part)) {
-    *reason = "'" + part + "' is a Windows device name";
-  } else {
-    return true;
-  }
-  return false;
-}
-
-}  // namespace
 
 bool CheckEntryName(const std::string& name, std::string* reason) {
-  if (name.empty()) {
-    *reason = "empty name";
-    return false;
-  }
   if (name.size() > kMaxEntryName) {
     *reason = "longer than " + std::to_string(kMaxEntryName) + " bytes";
     return false;
   }
-  if (IsSeparator(name[0])) {
-    *reason = "starts with a separator (an absolute path)";
-    return false;
+  // A NUL would end the name the installer reads.
+  const EntryNameFault fault = name.find('\0') != std::string::npos
+                                   ? EntryNameFault::kForbiddenChar
+                                   : FindEntryNameFault(name.c_str());
+  // A token alone is the pack's top folder of that name, checked on the way
+  // to the files below it.
+  if (fault == EntryNameFault::kNone ||
+      (fault == EntryNameFault::kEmpty && !name.empty() && *SkipFolderToken(name.c_str()) == '\0' &&
+       name.find_first_of("/\\") == std::string::npos)) {
+    return true;
   }
-  for (unsigned char c : name) {
-    if (c == ':') {
-      *reason = "contains ':' (a drive or stream name)";
-      return false;
-    }
-    if (c < 0x20 || c == 0x7F || c == '<' || c == '>' || c == '"' || c == '|' || c == '?' || c == '*') {
-      *reason = "contains a character Windows does not allow in file names";
-      return false;
-    }
-  }
-  std::string part;
-  for (size_t i = 0; i <= name.size(); ++i) {
-    if (i == name.size() || IsSeparator(name[i])) {
-      if (!CheckPart(part, reason)) return false;
-      part.clear();
-    } else {
-      part += name[i];
-    }
-  }
-  return true;
+  *reason = DescribeEntryNameFault(fault);
+  return false;
 }
 
 bool CheckPackedName(const std::string& name, std::string* reason) {

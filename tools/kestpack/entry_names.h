@@ -8,13 +8,11 @@
 
 namespace kest {
 
-// Checks a relative path whose parts are separated by '/' or '\'. Refused,
-// with *reason set: an empty name or part, a "." or ".." part, a leading
-// separator, a ':' (drive or stream), characters Windows does not allow in
-// names (< > " | ? * and control characters, 0x7F among them), a part
-// ending in '.' or ' ' (Windows drops those, so two names could meet), a
-// device name (CON, PRN, AUX, NUL, COM1..COM9, LPT1..LPT9, with or without
-// extension), and names longer than 259 bytes.
+// Checks a relative path whose parts are separated by '/' or '\' with the
+// rules the installer applies again (base/entry_name_rules.h), after the
+// folder token, and refuses names longer than 259 bytes; false with
+// *reason set. A folder token alone ("_win") passes: it is the name of the
+// pack's top folder that holds the token's files.
 bool CheckEntryName(const std::string& name, std::string* reason);
 
 // For a name kestpack puts into a package: CheckEntryName, and no byte

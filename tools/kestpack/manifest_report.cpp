@@ -1,5 +1,6 @@
 #include "tools/kestpack/manifest_report.h"
 
+#include "base/entry_name_rules.h"
 #include "manifest/manifest_text.h"
 #include "tools/kestpack/command_line.h"
 #include "tools/kestpack/host_files.h"
@@ -13,6 +14,14 @@ class FaultCollector : public ManifestEvents {
   void KeyLineRejected(uint32_t line_number, const char* line, KeyLineFault fault) override {
     faults.push_back("line " + std::to_string(line_number) + ": " + DescribeKeyLineFault(fault) +
                      ": " + Printable(line));
+  }
+  // The installer reports such a line and deletes nothing for it.
+  void ObsoleteLineRead(uint32_t line_number, const char* line) override {
+    const EntryNameFault fault = FindObsoleteLineFault(line);
+    if (fault == EntryNameFault::kNone) return;
+    faults.push_back("line " + std::to_string(line_number) + ": obsolete file outside the " +
+                     "destination or not a plain path: " + DescribeEntryNameFault(fault) + ": " +
+                     Printable(line));
   }
   bool RetryAllocation() override { return false; }
   std::vector<std::string> faults;

@@ -191,8 +191,10 @@ TEST_F(DependencyPassTest, ManifestTable) {
       {"succeeds, deleted", "File1=old.dll\nVersion1=1.10\nSource=SETUP.EXE\n", "pkg",
        {"SETUP.EXE"}, kLog | kOptionDeletePrereqs, "0", 0, "", {"{P}SETUP.EXE /u0 \"{D}\" /l"},
        {}},
+      // The program's path between quotes, so that the child's parser
+      // does not end its name at the blank.
       {"folder with blanks", "File1=old.dll\nVersion1=1.10\nSource=SETUP.EXE\n", "Pkg Files",
-       {"SETUP.EXE"}, kLog, "0", 0, "", {"{P}SETUP.EXE /u0 \"{D}\" /l"}, {"SETUP.EXE"}},
+       {"SETUP.EXE"}, kLog, "0", 0, "", {"\"{P}SETUP.EXE\" /u0 \"{D}\" /l"}, {"SETUP.EXE"}},
       // This system is Windows NT 4.0 or later.
       {"platform", "File1=old.dll\nVersion1=1.10\nSource=SETUP.EXE\nPlatform=WIN_NT_40\n", "pkg",
        {"SETUP.EXE"}, kLog, "0", 0, "", {"{P}SETUP.EXE /u0 \"{D}\" /l"}, {"SETUP.EXE"}},
@@ -221,7 +223,9 @@ TEST_F(DependencyPassTest, ManifestTable) {
     Lines commands, programs, folders, written;
     for (const std::string& command : c.commands) {
       commands.push_back(fill(command));
-      std::string program = commands.back().substr(0, commands.back().find(' ', installer.size()));
+      const std::string& line = commands.back();
+      std::string program = line[0] == '"' ? line.substr(1, line.find('"', 1) - 1)
+                                           : line.substr(0, line.find(' ', installer.size()));
       programs.push_back(program);
       folders.push_back(current_folder_);
       written.push_back("1");
