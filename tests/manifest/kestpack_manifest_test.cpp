@@ -154,16 +154,17 @@ TEST_F(KestpackManifests, BuildRefusesLinesTheInstallerWouldReport) {
        component,
        dependency +
            "Platform=Win64\r\nPlatform= WIN_NT_40 \r\nPlatform=win_95\r\n"
-           "Registry=Software\\X\r\nRegistry=Software\\X:\r\nRegistry=Software\\X:Path\r\n",
+           "Registry=Software\\X\r\nRegistry=Software\\X:\r\nRegistry=Software\\X:Path\r\n"
+           "Registry=:Path\r\n",
        false,
        kExitBadInput,
        {"CPACK.INF: line 3: not a platform name (WIN_95, WIN_NT_35 or WIN_NT_40, in capitals): "
         "Platform=Win64",
         "CPACK.INF: line 5: not a platform name (WIN_95, WIN_NT_35 or WIN_NT_40, in capitals): "
         "Platform=win_95",
-        "CPACK.INF: line 6: no value name: write Registry=key path:value name: "
-        "Registry=Software\\X",
-        "CPACK.INF: line 7: no value name"}},
+        "CPACK.INF: line 6: not both a key path and a value name: write Registry=key "
+        "path:value name: Registry=Software\\X",
+        "CPACK.INF: line 7: not both", "CPACK.INF: line 9: not both"}},
       {"every platform name and a Registry with its value",
        component,
        "[Dependencies]\r\nRegistry=Software\\X:Path\r\n[A]\r\nPlatform=WIN_95\r\n"

@@ -255,7 +255,7 @@ const Subcommand kBuildCommand = {
     "                     would report and skip (unknown key, no '=', empty value,\n"
     "                     a path of 260 characters or more) or never use (a Platform\n"
     "                     other than WIN_95, WIN_NT_35, WIN_NT_40; a Registry\n"
-    "                     without :value name), or a file the installer will not\n"
+    "                     not key path:value name), or a file the installer will not\n"
     "                     take as the manifest it is given as (the two swapped);\n"
     "                     they become warnings\n"
     "\n"

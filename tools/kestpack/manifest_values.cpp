@@ -35,8 +35,10 @@ std::vector<std::string> FindUnusableDependencyValues(const std::string& text) {
     if (record.platform != nullptr && !IsPlatformName(record.platform)) {
       reason = "not a platform name (WIN_95, WIN_NT_35 or WIN_NT_40, in capitals)";
     } else if (record.registry_key != nullptr &&
-               (record.registry_value == nullptr || *record.registry_value == '\0')) {
-      reason = "no value name: write Registry=key path:value name";
+               (*record.registry_key == '\0' || record.registry_value == nullptr ||
+                *record.registry_value == '\0')) {
+      // The installer looks the folder up only when both parts are there.
+      reason = "not both a key path and a value name: write Registry=key path:value name";
     }
     if (reason != nullptr) {
       faults.push_back("line " + std::to_string(lines.line_number()) + ": " + reason + ": " +

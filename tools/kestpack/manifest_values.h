@@ -3,9 +3,9 @@
 //   Platform  anything but the platform names "WIN_95", "WIN_NT_35" and
 //             "WIN_NT_40" (exact: case counts) matches no system, so the
 //             prerequisite would never run
-//   Registry  a key path without ":value name": the earlier installation's
-//             folder is read from a named value, so an upgrade would never
-//             find it
+//   Registry  without a key path or without ":value name": the earlier
+//             installation's folder is read only from a named value of a
+//             named key, so an upgrade would never find it
 #pragma once
 #include <string>
 #include <vector>
