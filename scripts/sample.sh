@@ -14,6 +14,10 @@
 #                                         registration fails (the test
 #                                         component probe_failing.dll of
 #                                         the same build; skipped without it)
+#   build/ARCH/sample/VendorKey.exe       the pack signed with a key pair of
+#                                         its own (vendor.pem, vendor.der from
+#                                         kestpack keygen), put into the same
+#                                         stub's public-key slot
 #   build/ARCH/sample/ReplaceNow.exe      the pack with a component that asks
 #                                         for an in-use copy of itself to be
 #                                         replaced at once (probe_replace_now.dll;
@@ -70,5 +74,11 @@ build_with_probe() {  # NAME PROBE
   find "$out/$2" -exec touch -d "$stamp" {} +
   build_variant "$1" "$out/CPACK.INI" "$out/$2"
 }
+# A vendor's key through the stub's key slot.
+"$kestpack" keygen "$out/vendor" >/dev/null
+"$kestpack" build -o "$out/VendorKey.exe" --stub "$windows/kestinst.exe" \
+  --key "$out/vendor.pem" --public-key "$out/vendor.der" \
+  --components "$out/CPACK.INI" --dependencies "$out/CPACK.INF" "$out/pack" >/dev/null
+"$kestpack" verify "$out/VendorKey.exe" --public-key "$out/vendor.der" >/dev/null
 build_with_probe NotRegistering probe_failing
 build_with_probe ReplaceNow probe_replace_now

@@ -71,6 +71,17 @@ typedef struct KestInstallerContext KestInstallerContext;
 #define KESTINST_OPTION_NP 1u
 
 /*
+ * GCC and clang with -pedantic warn that thiscall is "used for non-class
+ * method" on these pointers in C; it applies all the same, and is exactly
+ * what the installer calls, so the warning is switched off for the table
+ * alone.
+ */
+#if defined(__GNUC__) && (defined(_M_IX86) || defined(__i386__))
+#  pragma GCC diagnostic push
+#  pragma GCC diagnostic ignored "-Wattributes"
+#endif
+
+/*
  * The operation table, in its fixed order. Paths are UTF-16 and
  * NUL-terminated. Results "1 or 0" mean success or failure.
  */
@@ -103,6 +114,10 @@ typedef struct KestInstallerContextOps {
   /* 9: 1 when any of bits is supported (only KESTINST_OPTION_NP is). */
   int (KESTINST_METHOD *IsOptionSupported)(KESTINST_SELF, DWORD bits);
 } KestInstallerContextOps;
+
+#if defined(__GNUC__) && (defined(_M_IX86) || defined(__i386__))
+#  pragma GCC diagnostic pop
+#endif
 
 /*
  * The installer context object, as the installer lays it out: 548 bytes on

@@ -31,4 +31,9 @@ constexpr size_t kSlotOffsetField = offsetof(ArchiveOffsetSlot, offset);
 // between them.
 size_t FindArchiveOffsetSlot(const uint8_t* image, size_t size, size_t start = 0);
 
+// The same search for any slot of slot_bytes bytes that begins with the
+// 8-byte marker head and ends with the 8-byte marker tail.
+size_t FindMarkedSlot(const uint8_t* image, size_t size, size_t start, const char (&head)[8],
+                      const char (&tail)[8], size_t slot_bytes);
+
 }  // namespace kest

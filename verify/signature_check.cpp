@@ -1,9 +1,9 @@
 #include "verify/signature_check.h"
 
-#include "verify/builtin_public_key.h"
 #include "verify/md5.h"
 #include "verify/memory_hooks.h"
 #include "verify/pkcs1_md5.h"
+#include "verify/public_key_slot.h"
 #include "verify/signature_record.h"
 
 namespace kest {
@@ -62,7 +62,9 @@ SignatureVerdict CheckSignedData(ByteSource& file, uint32_t signed_length,
 }
 
 bool LoadBuiltinPublicKey(RsaPublicKey* key) {
-  return ParseRsaPublicKeyDer(kBuiltinPublicKeyDer, kBuiltinPublicKeyDerBytes, key);
+  uint8_t der[kPublicKeyDerBytes];
+  ReadBuiltinPublicKeyDer(der);
+  return ParseRsaPublicKeyDer(der, sizeof der, key);
 }
 
 }  // namespace kest

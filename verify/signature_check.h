@@ -32,7 +32,8 @@ SignatureVerdict CheckSignedData(ByteSource& file, uint32_t signed_length,
                                  const uint8_t* trailer, size_t trailer_size,
                                  const RsaPublicKey& key);
 
-// Parses the public key built into this build.
+// Parses the key in this build's public-key slot; false for an unfilled
+// slot, so that such an installer accepts no package.
 bool LoadBuiltinPublicKey(RsaPublicKey* key);
 
 }  // namespace kest

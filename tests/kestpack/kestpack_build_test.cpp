@@ -11,6 +11,7 @@
 #include "tests/kestpack/kestpack_test_support.h"
 #include "tools/kestpack/file_times.h"
 #include "tools/kestpack/installer_image.h"
+#include "verify/public_key_slot.h"
 #include "verify/signature_record.h"
 
 namespace kest {
@@ -100,6 +101,12 @@ TEST_F(KestpackBuild, InstallerIsImageArchiveAndASignatureOpenSslAccepts) {
   ASSERT_TRUE(ReadFile(Fixture("tiny_stub.exe"), &stub));
   std::string error;
   ASSERT_TRUE(PrepareInstallerImage(stub, &image, &error)) << error;
+  // build --public-key put the test key into the stub's unfilled key slot.
+  Bytes der;
+  ASSERT_TRUE(ReadFile(SourcePath("tests/keys/test-signing-key.der"), &der));
+  const size_t key_slot = FindPublicKeySlot(image.data(), image.size());
+  ASSERT_LT(key_slot, image.size());
+  std::copy(der.begin(), der.end(), image.begin() + key_slot + kKeySlotKeyField);
 
   InstallerParts parts;
   ASSERT_TRUE(SplitInstaller(installer, &parts));
@@ -146,8 +153,11 @@ TEST_F(KestpackBuild, SameInputsGiveTheSameBytes) {
 TEST_F(KestpackBuild, RefusesBadInputsNamingTheFile) {
   const std::string args = BuildArgs(dir_.path(), Path("out.exe"), false);
   const std::string kTestKey = SourcePath("tests/keys/test-signing-key.pem");
+  const std::string kTestDer = SourcePath("tests/keys/test-signing-key.der");
   std::string out;
   ASSERT_EQ(RunCommand("openssl genrsa -out " + Path("big.pem") + " 1024", &out), 0) << out;
+  ASSERT_EQ(Kestpack("keygen " + Path("vendor"), &out), 0) << out;
+  ASSERT_TRUE(WriteStubWithKey(Path("test-stub.exe"), kTestDer));
   auto replaced = [](std::string text, const std::string& from, const std::string& to) {
     return text.replace(text.find(from), from.size(), to);
   };
@@ -161,6 +171,7 @@ TEST_F(KestpackBuild, RefusesBadInputsNamingTheFile) {
     std::string file;      // created in the pack (relative to it) before the build, or ""
     std::string args;      // replaces the build arguments when not empty
     std::string mentions;  // the message must contain this
+    std::string from = "";  // the fixture the created file copies ("x" when empty)
   } const kCases[] = {
       {"device name", "CON.txt", "", "CON.txt"},
       {"device name in a folder", "help/aux", "", "aux"},
@@ -172,7 +183,7 @@ TEST_F(KestpackBuild, RefusesBadInputsNamingTheFile) {
       {"a file named like the component manifest", "cpack.ini", "", "same entry"},
       {"the manifest's name in other case", "CPACK.inf", "", "same entry"},
       {"one file as both manifests", "",
-       replaced(args, Path("CPACK.INF"), Path("CPACK.INI")), "same entry"},
+       replaced(args, Path("CPACK.INF"), Path("CPACK.INI")), "will be installed as an ordinary file"},
       {"output that is a folder", "", replaced(args, Path("out.exe"), Path("pack")),
        "pack: is a folder"},
       {"missing folder", "", BuildArgs(dir_.path() + "/nowhere", Path("out.exe"), false),
@@ -184,16 +195,100 @@ TEST_F(KestpackBuild, RefusesBadInputsNamingTheFile) {
        with(Fixture("tiny_stub.exe"), SourcePath("tests/keys/test-signing-key.der")),
        "test-signing-key.der"},
       {"key of 1024 bits", "", with(Fixture("tiny_stub.exe"), Path("big.pem")), "768-bit"},
+      // The installer would refuse its own package (0x8040F001) or fail a
+      // component (0x8040F005) or go without a manifest.
+      {"stub with an unfilled key slot and no --public-key", "",
+       with(Fixture("tiny_stub.exe"), kTestKey), "public-key slot holds no key"},
+      {"stub carrying the test key, signed with another key", "",
+       with(Path("test-stub.exe"), Path("vendor.pem")),
+       "public-key slot holds the repository's TEST key, but " + Path("vendor.pem") +
+           " is the key with MD5 fingerprint"},
+      {"a public key that is not the signing key's half", "",
+       replaced(args, kTestDer, Path("vendor.der")),
+       Path("vendor.der") + " (the key with MD5 fingerprint"},
+      {"a public key file that is not one", "", replaced(args, kTestDer, Path("CPACK.INI")),
+       "not a 126-byte DER RSA public key"},
+      {"a DLL for x86-64 beside an i386 stub", "grid64.dll", "",
+       "grid64.dll: built for x86-64 (64-bit), but the stub is for i386 (32-bit)",
+       Fixture("plain64.dll")},
+      {"an OCX for x86-64 in a folder", "help/grid.OCX", "", "grid.OCX: built for x86-64",
+       Fixture("plain64.dll")},
+      {"the manifests swapped", "",
+       replaced(replaced(replaced(args, Path("CPACK.INF"), "@"), Path("CPACK.INI"),
+                         Path("CPACK.INF")),
+                "@", Path("CPACK.INI")),
+       "the installer takes " + Path("CPACK.INF") + " as the dependency manifest"},
   };
   for (const auto& c : kCases) {
     std::string created = c.file.empty() ? "" : Path("pack/" + c.file);
-    if (!created.empty()) WriteFile(created, Bytes{'x'});
+    Bytes content{'x'};
+    if (!c.from.empty()) ASSERT_TRUE(ReadFile(c.from, &content)) << c.from;
+    if (!created.empty()) WriteFile(created, content);
     std::string out;
     EXPECT_EQ(Kestpack(c.args.empty() ? args : c.args, &out), 1) << c.name << "\n" << out;
     EXPECT_NE(out.find(c.mentions), std::string::npos) << c.name << "\n" << out;
     struct stat st;
     EXPECT_NE(stat(Path("out.exe").c_str(), &st), 0) << c.name << ": output written";
     if (!created.empty()) remove(created.c_str());
+  }
+}
+
+// The installer checks its package with the key in its stub's public-key
+// slot. build fills the slot, or finds it filled, with the public half of
+// the signing key, so that the two always match; verify names the key it
+// used, by a fingerprint OpenSSL computes the same way.
+TEST_F(KestpackBuild, TheStubCarriesThePublicHalfOfTheSigningKey) {
+  const std::string test_pem = SourcePath("tests/keys/test-signing-key.pem");
+  const std::string test_der = SourcePath("tests/keys/test-signing-key.der");
+  std::string out;
+  ASSERT_EQ(Kestpack("keygen " + Path("vendor"), &out), 0) << out;
+  ASSERT_TRUE(WriteStubWithKey(Path("test-stub.exe"), test_der));
+  ASSERT_TRUE(WriteStubWithKey(Path("vendor-stub.exe"), Path("vendor.der")));
+  ASSERT_EQ(RunCommand("openssl dgst -md5 -c " + Path("vendor.der"), &out), 0) << out;
+  const std::string fingerprint = out.substr(out.find("= ") + 2, 47);
+  struct {
+    const char* name;
+    std::string stub, key, public_key;
+    bool test_key;
+  } const kCases[] = {
+      {"a stub with an unfilled slot, filled with a vendor's key", Fixture("tiny_stub.exe"),
+       Path("vendor.pem"), Path("vendor.der"), false},
+      {"a stub carrying the test key, filled with a vendor's key", Path("test-stub.exe"),
+       Path("vendor.pem"), Path("vendor.der"), false},
+      {"a stub built with the vendor's key", Path("vendor-stub.exe"), Path("vendor.pem"), "",
+       false},
+      {"the test key on both sides", Path("test-stub.exe"), test_pem, "", true},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    std::string args = "build -o " + Path("out.exe") + " --stub " + c.stub + " --key " + c.key +
+                       " --components " + Path("CPACK.INI") + " --dependencies " +
+                       Path("CPACK.INF") + " " + Path("pack");
+    if (!c.public_key.empty()) args += " --public-key " + c.public_key;
+    ASSERT_EQ(Kestpack(args, &out), 0) << out;
+    EXPECT_EQ(out.find("this installer is for testing only") != std::string::npos, c.test_key)
+        << out;
+    Bytes built, der;
+    ASSERT_TRUE(ReadFile(Path("out.exe"), &built));
+    ASSERT_TRUE(ReadFile(c.test_key ? test_der : Path("vendor.der"), &der));
+    const size_t slot = FindPublicKeySlot(built.data(), built.size());
+    ASSERT_LT(slot, built.size());
+    EXPECT_TRUE(std::equal(der.begin(), der.end(), built.begin() + slot + kKeySlotKeyField));
+
+    EXPECT_EQ(Kestpack("verify " + Path("out.exe"), &out), 0) << out;
+    EXPECT_NE(out.find(c.test_key ? "the installer's own public key, the repository's TEST key"
+                                  : "the installer's own public key, the key with MD5 "
+                                    "fingerprint " + fingerprint),
+              std::string::npos)
+        << out;
+    const std::string other = c.test_key ? Path("vendor.der") : test_der;
+    EXPECT_EQ(Kestpack("verify " + Path("out.exe") + " --public-key " + other, &out), 1) << out;
+    EXPECT_NE(out.find("signature does not match the package bytes under the public key in " +
+                       other),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find("the package may be signed with another key"), std::string::npos) << out;
+    remove(Path("out.exe").c_str());
   }
 }
 

@@ -361,11 +361,16 @@ TEST_F(KestpackPackage, VerifyAcceptsOnlyTheMatchingKey) {
   std::string args = BuildArgs(dir_.path(), Path("vendor.exe"), false);
   args.replace(args.find(SourcePath("tests/keys/test-signing-key.pem")),
                SourcePath("tests/keys/test-signing-key.pem").size(), Path("vendor.pem"));
+  args.replace(args.find(SourcePath("tests/keys/test-signing-key.der")),
+               SourcePath("tests/keys/test-signing-key.der").size(), Path("vendor.der"));
   ASSERT_EQ(Kestpack(args, &out), 0) << out;
   EXPECT_EQ(Kestpack("verify " + Path("vendor.exe") + " --public-key " + Path("vendor.der"), &out),
             0)
       << out;
-  EXPECT_EQ(Kestpack("verify " + Path("vendor.exe"), &out), 1) << "built-in test key accepted";
+  EXPECT_EQ(Kestpack("verify " + Path("vendor.exe") + " --public-key " +
+                         SourcePath("tests/keys/test-signing-key.der"), &out),
+            1)
+      << "test key accepted";
   EXPECT_NE(out.find("does not match"), std::string::npos) << out;
   EXPECT_EQ(Kestpack("verify " + Path("setup.exe") + " --public-key " + Path("vendor.der"), &out),
             1);

@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "packaging/archive_writer.h"
 #include "verify/archive_offset_slot.h"
+#include "verify/public_key_slot.h"
 
 namespace kest {
 namespace test {
@@ -65,7 +67,8 @@ std::string BuildArgs(const std::string& root, const std::string& out, bool arch
                      root + "/CPACK.INF ";
   if (archive_only) return args + "--archive-only " + root + "/pack";
   return args + "--stub " + Fixture("tiny_stub.exe") + " --key " +
-         SourcePath("tests/keys/test-signing-key.pem") + " " + root + "/pack";
+         SourcePath("tests/keys/test-signing-key.pem") + " --public-key " +
+         SourcePath("tests/keys/test-signing-key.der") + " " + root + "/pack";
 }
 
 Bytes StoredArchive(const std::vector<std::pair<std::string, Bytes>>& entries) {
@@ -82,6 +85,19 @@ Bytes StoredArchive(const std::vector<std::pair<std::string, Bytes>>& entries) {
 }
 
 std::string Fixture(const std::string& name) { return std::string(KEST_FIXTURES) + "/" + name; }
+bool WriteStubWithKey(const std::string& path, const std::string& der_path) {
+  Bytes stub, der;
+  if (!ReadFile(Fixture("tiny_stub.exe"), &stub) || !ReadFile(der_path, &der) ||
+      der.size() != kPublicKeyDerBytes) {
+    return false;
+  }
+  size_t slot = FindPublicKeySlot(stub.data(), stub.size());
+  if (slot == stub.size()) return false;
+  std::copy(der.begin(), der.end(), stub.begin() + slot + kKeySlotKeyField);
+  WriteFile(path, stub);
+  return true;
+}
+
 std::string SourcePath(const std::string& relative) {
   return std::string(KEST_SOURCE_DIR) + "/" + relative;
 }

@@ -29,7 +29,8 @@ void SetMtime(const std::string& path, int64_t seconds);
 // exit status, stdout and stderr together in *output.
 int Kestpack(const std::string& args, std::string* output = nullptr);
 
-// "build" arguments for the pack written under root.
+// "build" arguments for the pack written under root: the tiny stub, whose
+// key slot is unfilled, and the test key pair.
 std::string BuildArgs(const std::string& root, const std::string& out, bool archive_only);
 
 // A bare archive written by the archive writer: each entry stored under
@@ -38,6 +39,10 @@ std::string BuildArgs(const std::string& root, const std::string& out, bool arch
 Bytes StoredArchive(const std::vector<std::pair<std::string, Bytes>>& entries);
 
 std::string Fixture(const std::string& name);
+
+// Writes the tiny stub to path with the key of der_path in its public-key
+// slot, as a stub built with -DKEST_PUBLIC_KEY carries it.
+bool WriteStubWithKey(const std::string& path, const std::string& der_path);
 std::string SourcePath(const std::string& relative);
 
 // The layout of a built installer file.

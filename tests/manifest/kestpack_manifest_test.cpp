@@ -145,15 +145,50 @@ TEST_F(KestpackManifests, BuildRefusesLinesTheInstallerWouldReport) {
        true,
        kExitOk,
        {"warning: " + Path("CPACK.INI") + ": line 4: obsolete file"}},
-      {"no signature: only a warning",
+      {"no signature: refused, the installer would go without both manifests",
        "\xEF\xBB\xBF" + component,
        dependency,
        false,
-       kExitOk,
-       {"warning: " + Path("CPACK.INI") + ": does not begin with \"[Component\"",
+       kExitBadInput,
+       {Path("CPACK.INI") + ": does not begin with \"[Component\"",
         Path("CPACK.INF") +
             ": will be installed as an ordinary file: the installer looks for it in "
             "the first entry"}},
+      {"no signature, kept as warnings",
+       "\xEF\xBB\xBF" + component,
+       dependency,
+       true,
+       kExitOk,
+       {"warning: " + Path("CPACK.INI") + ": does not begin with \"[Component\""}},
+      {"the manifests swapped",
+       dependency,
+       component,
+       false,
+       kExitBadInput,
+       {Path("CPACK.INF") + ": will be installed as an ordinary file: the installer takes " +
+        Path("CPACK.INI") + " as the dependency manifest"}},
+      {"values the installer takes but can never use",
+       component,
+       dependency +
+           "Platform=Win64\r\nPlatform= WIN_NT_40 \r\nPlatform=win_95\r\n"
+           "Registry=Software\\X\r\nRegistry=Software\\X:\r\nRegistry=Software\\X:Path\r\n"
+           "Registry=:Path\r\n",
+       false,
+       kExitBadInput,
+       {"CPACK.INF: line 3: not a platform name (WIN_95, WIN_NT_35 or WIN_NT_40, in capitals): "
+        "Platform=Win64",
+        "CPACK.INF: line 5: not a platform name (WIN_95, WIN_NT_35 or WIN_NT_40, in capitals): "
+        "Platform=win_95",
+        "CPACK.INF: line 6: not both a key path and a value name: write Registry=key "
+        "path:value name: Registry=Software\\X",
+        "CPACK.INF: line 7: not both", "CPACK.INF: line 9: not both"}},
+      {"every platform name and a Registry with its value",
+       component,
+       "[Dependencies]\r\nRegistry=Software\\X:Path\r\n[A]\r\nPlatform=WIN_95\r\n"
+       "[B]\r\nPlatform=WIN_NT_35\r\n[C]\r\nPlatform = WIN_NT_40\r\n",
+       false,
+       kExitOk,
+       {}},
       {"a dependency manifest given as the component manifest is read as one",
        "[Dependencies]\nColour=red\n",
        dependency,

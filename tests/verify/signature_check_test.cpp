@@ -10,7 +10,7 @@
 
 #include "archive/memory_source.h"
 #include "openssl_test_keys.h"
-#include "verify/builtin_public_key.h"
+#include "verify/public_key_slot.h"
 #include "verify/signature_record.h"
 
 namespace kest {
@@ -137,7 +137,9 @@ TEST(SignatureCheck, BuiltinKeyVerifiesSignaturesOfTheOpenSslCommandLine) {
   // `openssl dgst -md5 -sign` with the matching private key is the signer.
   std::ifstream der_file(KEST_SOURCE_DIR "/tests/keys/test-signing-key.der", std::ios::binary);
   Bytes der((std::istreambuf_iterator<char>(der_file)), std::istreambuf_iterator<char>());
-  if (der != Bytes(kBuiltinPublicKeyDer, kBuiltinPublicKeyDer + kBuiltinPublicKeyDerBytes)) {
+  uint8_t builtin[kPublicKeyDerBytes];
+  ReadBuiltinPublicKeyDer(builtin);
+  if (der != Bytes(builtin, builtin + sizeof builtin)) {
     GTEST_SKIP() << "this build carries another public key";
   }
   RsaPublicKey key;

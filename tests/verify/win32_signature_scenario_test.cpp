@@ -8,8 +8,10 @@
 
 #include <string>
 
+#include "tests/install/test_key_signer.h"
 #include "tests/support/win32_test_support.h"
 #include "verify/archive_offset_slot.h"
+#include "verify/public_key_slot.h"
 #include "verify/signature_record.h"
 
 namespace kest {
@@ -47,6 +49,14 @@ TEST(SignatureScenario, ChangedPackagesAreRefusedWithTheRightCode) {
     b[at] = char(b[at] ^ mask);
     return b;
   };
+  // The same image and archive signed again, with the public-key slot as
+  // it is or emptied: the installer takes its key from the slot alone.
+  const size_t key_slot = FindPublicKeySlot(bytes, a);
+  ASSERT_LT(key_slot, a) << "no public-key slot";
+  std::string unfilled = package.substr(0, end);
+  unfilled.replace(key_slot + kKeySlotKeyField, kPublicKeyDerBytes, kPublicKeyDerBytes, '\0');
+  const std::string resigned = test::SignWithTestKey(package.substr(0, end));
+  ASSERT_FALSE(resigned.empty()) << "the test key cannot be read";
   const DWORD kDamaged = 0x8040F001;
   // Image changes stay where the loader does not look (the DOS stub, the
   // link time stamp, the slot's marker text) so that the process starts.
@@ -66,6 +76,10 @@ TEST(SignatureScenario, ChangedPackagesAreRefusedWithTheRightCode) {
       {"main header name (its CRC is checked first)", changed(a + 34), 0x400B},
       {"archive offset moved", changed(slot + kSlotOffsetField), 0x4012},
       {"cut short inside the archive", package.substr(0, end - 200), 0x401E},
+      {"signed again with the test key", resigned, 0},
+      {"key slot unfilled, signed again with the test key", test::SignWithTestKey(unfilled),
+       kDamaged},
+      {"a byte of the key in the slot", changed(key_slot + kKeySlotKeyField + 60), kDamaged},
   };
   test::ScratchFolder folder;
   int n = 0;
@@ -79,6 +93,34 @@ TEST(SignatureScenario, ChangedPackagesAreRefusedWithTheRightCode) {
     ASSERT_TRUE(result.finished);
     EXPECT_EQ(result.exit_code, v.exit_code) << std::hex << "0x" << result.exit_code;
   }
+}
+
+// A vendor's own key through the key slot: the sample pack signed with a
+// key pair from kestpack keygen, on this build's stub (which carries the
+// test key), with build --public-key; scripts/sample.sh makes it.
+TEST(SignatureScenario, AVendorKeyInTheSlotInstalls) {
+  const std::string path = test::WindowsPath(KEST_BINARY_DIR "/sample/VendorKey.exe");
+  std::string package;
+  ASSERT_TRUE(test::ReadWholeFile(path, &package))
+      << "no package at " << path << "; scripts/sample.sh builds it";
+  std::string vendor_der;
+  ASSERT_TRUE(test::ReadWholeFile(test::WindowsPath(KEST_BINARY_DIR "/sample/vendor.der"),
+                                  &vendor_der));
+  ASSERT_EQ(vendor_der.size(), kPublicKeyDerBytes);
+  const size_t key_slot =
+      FindPublicKeySlot(reinterpret_cast<const uint8_t*>(package.data()), package.size());
+  ASSERT_LT(key_slot, package.size());
+  EXPECT_EQ(package.compare(key_slot + kKeySlotKeyField, kPublicKeyDerBytes, vendor_der), 0);
+
+  test::ScratchFolder folder;
+  const std::string exe = folder.File("vendor.exe"), target = folder.File("target");
+  ASSERT_TRUE(test::WriteWholeFile(exe, package));
+  test::ProcessResult result = test::RunProcess("\"" + exe + "\" /U0 \"" + target + "\"");
+  ASSERT_TRUE(result.started);
+  ASSERT_TRUE(result.finished);
+  EXPECT_EQ(result.exit_code, 0u) << std::hex << "0x" << result.exit_code;
+  std::string readme;
+  EXPECT_TRUE(test::ReadWholeFile(target + "\\readme.txt", &readme));
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -16,6 +15,7 @@
 #include "tools/kestpack/pack_folder.h"
 #include "tools/kestpack/printable_text.h"
 #include "tools/kestpack/rsa_signer.h"
+#include "tools/kestpack/stub_key.h"
 #include "verify/md5.h"
 #include "verify/pkcs1_md5.h"
 
@@ -63,18 +63,6 @@ bool ManifestInput(const std::string& path, std::vector<ArchiveInput>* inputs,
   return true;
 }
 
-// The installer built with this stub can only accept the package when the
-// stub carries the public half of the signing key.
-void WarnOnForeignStub(const std::vector<uint8_t>& image, const RsaSigner& signer,
-                       const std::string& stub_path) {
-  std::vector<uint8_t> der = signer.PublicKeyDer();
-  if (!der.empty() && std::search(image.begin(), image.end(), der.begin(), der.end()) == image.end()) {
-    PrintError("warning: " + stub_path +
-               " does not carry the public key of the signing key; that installer will refuse "
-               "the package as damaged");
-  }
-}
-
 // Signs image + archive and checks the signature with the installer's own
 // verifier before anything is written.
 bool Sign(const RsaSigner& signer, const std::vector<uint8_t>& image,
@@ -105,7 +93,8 @@ int RunBuild(const std::vector<std::string>& args) {
   ParsedArgs parsed;
   int status = kExitOk;
   if (!BeginCommand(kBuildCommand, args,
-                    {"-o", "--stub", "--key", "--components", "--dependencies", "--method"},
+                    {"-o", "--stub", "--key", "--public-key", "--components", "--dependencies",
+                     "--method"},
                     {"--archive-only", "--keep-manifest-faults", "--follow-links"}, 1,
                     "one FOLDER", &parsed, &status)) {
     return status;
@@ -180,7 +169,12 @@ int RunBuild(const std::vector<std::string>& args) {
       PrintError(error);
       return kExitBadInput;
     }
-    WarnOnForeignStub(image, signer, stub_path);
+    if (!SetStubPublicKey(&image, signer.PublicKeyDer(), parsed.Value("--public-key"), stub_path,
+                          parsed.Value("--key"), &error) ||
+        !CheckComponentMachines(image, files, &error)) {
+      PrintError(error);
+      return kExitBadInput;
+    }
   }
   // Offsets in the package are 32-bit: the image, the archive and the
   // signature record together stay within kLargestSourceBytes, the largest
@@ -232,6 +226,7 @@ int RunBuild(const std::vector<std::string>& args) {
 const Subcommand kBuildCommand = {
     "build",
     "usage: kestpack build -o OUT.exe --stub kestinst.exe --key PRIVATE_KEY\n"
+    "                      [--public-key PUBLIC.der]\n"
     "                      --components CPACK.INI --dependencies CPACK.INF\n"
     "                      [--method 0|1|2|3] [--archive-only] [--follow-links]\n"
     "                      [--keep-manifest-faults] FOLDER\n"
@@ -242,6 +237,12 @@ const Subcommand kBuildCommand = {
     "  -o OUT             the file to write (replaced only when the build succeeds)\n"
     "  --stub FILE        the installer executable (kestinst.exe)\n"
     "  --key FILE         PEM private key, RSA-768 (see kestpack keygen)\n"
+    "  --public-key FILE  its public half, 126-byte DER: written into the stub's\n"
+    "                     public-key slot before signing, so that any stub of this\n"
+    "                     release checks the package with the vendor's key. Without\n"
+    "                     it the slot must already hold that key (a stub built with\n"
+    "                     -DKEST_PUBLIC_KEY). A key that does not match is refused:\n"
+    "                     the installer would refuse its own package\n"
     "  --components FILE  the component manifest: first entry, stored\n"
     "  --dependencies FILE the dependency manifest: second entry, stored\n"
     "  --method N         compression of FOLDER's files: 0 stored, 1 best (default),\n"
@@ -251,9 +252,11 @@ const Subcommand kBuildCommand = {
     "                     without it a link is refused\n"
     "  --keep-manifest-faults  build even when a manifest has lines the installer\n"
     "                     would report and skip (unknown key, no '=', empty value,\n"
-    "                     a path of 260 characters or more); they become warnings.\n"
-    "                     A file the installer will not take as the manifest it\n"
-    "                     is given as is only warned about\n"
+    "                     a path of 260 characters or more) or never use (a Platform\n"
+    "                     other than WIN_95, WIN_NT_35, WIN_NT_40; a Registry\n"
+    "                     not key path:value name), or a file the installer will not\n"
+    "                     take as the manifest it is given as (the two swapped);\n"
+    "                     they become warnings\n"
     "\n"
     "FOLDER's files follow the manifests in the byte order of their relative\n"
     "paths ('/' between folders); those paths are the entry names, so top-level\n"
@@ -262,7 +265,8 @@ const Subcommand kBuildCommand = {
     "separator, device names such as CON or LPT1), names with characters\n"
     "outside ASCII (the installer would create them under another name on a\n"
     "machine with another code page), and two names, manifests included, that\n"
-    "differ only in letter case. Each entry carries its file's version resource\n"
+    "differ only in letter case, and a .dll or .ocx built for another machine\n"
+    "than the stub (i386 or x86-64). Each entry carries its file's version resource\n"
     "(zero when it has none) and modification time; the ARJ time is that moment\n"
     "in local time (TZ). The same inputs give the same bytes.\n",
     RunBuild};

@@ -1,4 +1,6 @@
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 
 #include "tools/kestpack/commands.h"
 #include "tools/kestpack/rsa_signer.h"
@@ -18,9 +20,13 @@ int RunKeygen(const std::vector<std::string>& args) {
     PrintError(error);
     return kExitBadInput;
   }
-  printf("wrote %s.pem (private key: keep it secret) and %s.der (public key: build the\n"
-         "installer with -DKEST_PUBLIC_KEY=%s.der)\n",
-         base.c_str(), base.c_str(), base.c_str());
+  // Absolute, so the lines below work from any folder.
+  char full[PATH_MAX];
+  std::string der = realpath((base + ".der").c_str(), full) != nullptr ? full : base + ".der";
+  std::string pem = der.substr(0, der.size() - 4) + ".pem";
+  printf("wrote %s (private key: keep it secret) and %s (public key)\n"
+         "build installers with: kestpack build --key %s --public-key %s ...\n",
+         pem.c_str(), der.c_str(), pem.c_str(), der.c_str());
   return kExitOk;
 }
 
@@ -32,8 +38,8 @@ const Subcommand kKeygenCommand = {
     "\n"
     "Makes a new RSA key pair with a 768-bit modulus and exponent 65537:\n"
     "  BASENAME.pem  the private key (PEM, unencrypted, mode 0600), for build --key\n"
-    "  BASENAME.der  the 126-byte DER public key, for -DKEST_PUBLIC_KEY and\n"
-    "                verify --public-key\n"
+    "  BASENAME.der  the 126-byte DER public key, for build --public-key,\n"
+    "                verify --public-key and -DKEST_PUBLIC_KEY\n"
     "Existing files are never overwritten.\n",
     RunKeygen};
 

@@ -4,6 +4,7 @@
 #include "manifest/manifest_text.h"
 #include "tools/kestpack/command_line.h"
 #include "tools/kestpack/host_files.h"
+#include "tools/kestpack/manifest_values.h"
 #include "tools/kestpack/printable_text.h"
 
 namespace kest {
@@ -96,6 +97,9 @@ std::string Describe(ManifestKind kind, const std::string& text, FaultCollector*
 std::vector<std::string> FindManifestFaults(ManifestKind kind, const std::string& text) {
   FaultCollector events;
   Describe(kind, text, &events);
+  if (kind == ManifestKind::kDependency) {
+    for (std::string& fault : FindUnusableDependencyValues(text)) events.faults.push_back(fault);
+  }
   return events.faults;
 }
 
@@ -165,36 +169,39 @@ bool ReportManifestFaults(const std::string& component_path, const std::string& 
     }
     picker.Offer(bytes.data(), static_cast<uint32_t>(bytes.size()));
   }
-  // What the installer does not report is only warned about.
+  // A manifest the installer would not find is refused like a faulty line:
+  // the package would install without it.
+  bool faulty = false;
+  auto fault = [&](const std::string& text) {
+    PrintError((keep ? "warning: " : "") + text);
+    faulty = true;
+  };
   if (picker.component_entry() == 0) {
-    PrintError("warning: " + component_path +
-               ": does not begin with \"[Component\" (letter case aside, nothing before it); the "
-               "installer will install it as an ordinary file");
+    fault(component_path +
+          ": does not begin with \"[Component\" (letter case aside, nothing before it); the "
+          "installer will install it as an ordinary file");
   }
   if (picker.dependency_entry() != 2) {
-    PrintError("warning: " + dependency_path + ": will be installed as an ordinary file: " +
-               (picker.dependency_entry() == 1
-                    ? "the installer takes " + component_path + " as the dependency manifest"
-                : picker.component_entry() == 0
-                    ? std::string("the installer looks for it in the first entry")
-                    : std::string("it does not begin with \"[Dependencies]\" (letter case "
-                                  "aside, nothing before it)")));
+    fault(dependency_path + ": will be installed as an ordinary file: " +
+          (picker.dependency_entry() == 1
+               ? "the installer takes " + component_path + " as the dependency manifest"
+           : picker.component_entry() == 0
+               ? std::string("the installer looks for it in the first entry")
+               : std::string("it does not begin with \"[Dependencies]\" (letter case "
+                             "aside, nothing before it)")));
   }
-
-  bool faulty = false;
   auto report = [&](ManifestKind kind, int entry, const std::string& text) {
     if (entry == 0) return;
-    for (const std::string& fault : FindManifestFaults(kind, text)) {
-      PrintError((keep ? "warning: " : "") + *paths[entry - 1] + ": " + fault);
-      faulty = true;
+    for (const std::string& line : FindManifestFaults(kind, text)) {
+      fault(*paths[entry - 1] + ": " + line);
     }
   };
   report(ManifestKind::kComponent, picker.component_entry(), picker.component_text());
   report(ManifestKind::kDependency, picker.dependency_entry(), picker.dependency_text());
   if (!faulty || keep) return true;
   PrintError(
-      "the installer would report these manifest lines; correct them, or pass "
-      "--keep-manifest-faults to build the manifests as they are");
+      "the installer would miss these manifests or report or never use these lines; correct "
+      "them, or pass --keep-manifest-faults to build the manifests as they are");
   return false;
 }
 

@@ -10,8 +10,9 @@ namespace kest {
 
 enum class ManifestKind { kComponent, kDependency };
 
-// One line per key line the installer would report and skip, "line N:
-// reason: text", when it reads text as that manifest.
+// One line per key line the installer would report and skip, or take but
+// never use (manifest_values.h), "line N: reason: text", when it reads
+// text as that manifest.
 std::vector<std::string> FindManifestFaults(ManifestKind kind, const std::string& text);
 
 // The records the installer builds from text, one field a line with its
@@ -50,10 +51,10 @@ class ManifestPicker {
 
 // For kestpack build, whose first two entries are these two files: prints
 // on stderr each fault of the manifests as the installer will read them,
-// "path: line N: reason: text" (a warning when keep), and a warning for a
-// file the installer will not take as the manifest it is given as. False
-// when the build must stop: a file cannot be read, or there are faults and
-// keep is false.
+// "path: line N: reason: text", and each file the installer will not take
+// as the manifest it is given as; warnings instead when keep. False when
+// the build must stop: a file cannot be read, or there are faults and keep
+// is false.
 bool ReportManifestFaults(const std::string& component_path, const std::string& dependency_path,
                           bool keep);
 

@@ -31,6 +31,7 @@ bool PeImage::Parse(const uint8_t* data, size_t size, const char** error) {
   size_ = size;
   sections_.clear();
   end_of_sections_ = resource_rva_ = resource_size_ = 0;
+  machine_ = 0;
   if (size < 0x40 || data[0] != 'M' || data[1] != 'Z') {
     *error = "not a PE image (no MZ header)";
     return false;
@@ -41,6 +42,7 @@ bool PeImage::Parse(const uint8_t* data, size_t size, const char** error) {
     return false;
   }
   uint32_t coff = pe + 4;
+  machine_ = U16(data, coff);
   uint32_t section_count = U16(data, coff + 2);
   uint32_t optional_size = U16(data, coff + 16);
   uint64_t optional = uint64_t(coff) + kCoffHeaderBytes;

@@ -6,7 +6,7 @@
 //   0                    2  "MZ"
 //   0x3C                 4  e_lfanew: offset of the PE signature
 //   e_lfanew             4  "PE\0\0"
-//   +4                  20  COFF header: machine, section count (+2),
+//   +4                  20  COFF header: machine (+0), section count (+2),
 //                           optional header size (+16)
 //   +24                  .  optional header: magic 0x10B (PE32) or 0x20B
 //                           (PE32+); data directory 2 is the resources
@@ -38,6 +38,8 @@ class PeImage {
 
   // The end of the raw data of the section that ends last in the file.
   uint32_t EndOfSections() const { return end_of_sections_; }
+  // The COFF header's machine: 0x14C for i386, 0x8664 for x86-64.
+  uint16_t Machine() const { return machine_; }
 
   // The file version words (major, minor, build, revision) of the first
   // version resource's VS_FIXEDFILEINFO. False when there is none or it is
@@ -53,6 +55,7 @@ class PeImage {
   size_t size_ = 0;
   std::vector<PeSection> sections_;
   uint32_t end_of_sections_ = 0;
+  uint16_t machine_ = 0;
   uint32_t resource_rva_ = 0;
   uint32_t resource_size_ = 0;
 };
