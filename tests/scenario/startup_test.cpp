@@ -66,34 +66,6 @@ TEST(Startup, BadCommandLines) {
   }
 }
 
-// Without the rights check's system library the process token cannot be
-// read, which counts as not an administrator: on Windows NT the run ends
-// with the administrator report, whatever the command line; the Windows 95
-// family makes no check and goes on (to the host product warning, which
-// the registry, also out of reach, gives).
-TEST(Startup, AdministratorCheckOnlyOnWindowsNt) {
-  test::ScopedDllOff off("kestinst.exe", "advapi32");
-  {
-    test::ScopedWindowsVersion version("kestinst.exe", "nt40");
-    test::RunScenario(kInstaller, "/U0 /Q",
-                      {test::ExpectDialog(IDD_ERROR),
-                       test::ExpectText(IDC_ERROR_HEADLINE,
-                                        "System administrator access is required."),
-                       test::ExpectText(IDC_ERROR_MESSAGE,
-                                        "You cannot install Morvane Components on Windows NT "
-                                        "without system administrator access. Please contact "
-                                        "your System Administrator."),
-                       test::ExpectText(IDC_ERROR_FIRST_BUTTON, "E&xit Install"),
-                       test::ExpectHidden(IDC_ERROR_TRY_AGAIN),
-                       test::Press(IDC_ERROR_FIRST_BUTTON), test::ExpectExit(0x8040F015)});
-  }
-  test::ScopedWindowsVersion version("kestinst.exe", "win95");
-  test::RunScenario(kInstaller, "/Q",
-                    {test::ExpectDialog(IDD_ERROR_DETAIL),
-                     test::ExpectText(IDC_ERROR_HEADLINE, "A command line argument is invalid"),
-                     test::Press(IDC_ERROR_FIRST_BUTTON), test::ExpectExit(kBadCommandLine)});
-}
-
 }  // namespace
 }  // namespace kest
 
