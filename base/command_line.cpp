@@ -74,11 +74,10 @@ uint32_t ParseCommandLine(char* text, uint32_t* options, char* destination, char
   Tokenizer tokens(text);
   for (char* token = tokens.Next(); token != nullptr && result == kSuccess; token = tokens.Next()) {
     if (!IsSwitchChar(*token)) {
-      // A folder cut to the buffer would be another folder.
-      if (!CopyText(destination, kPathChars, token)) {
-        result = kCodeBadCommandLine;
-        continue;
-      }
+      // A folder longer than the buffer is cut to it; the install sequence
+      // refuses any destination over 210 characters before it installs, so
+      // the cut folder is never used.
+      CopyTextCut(destination, kPathChars, token);
       bits |= kStateFolderGiven;
       continue;
     }
@@ -92,9 +91,14 @@ uint32_t ParseCommandLine(char* text, uint32_t* options, char* destination, char
       case 'L': letter_bits = kOptionLogBit; break;
       case 'R': break;
       case 'I': {
+        // "I value" only when the letter stands alone: "I:" and "I=" give
+        // an empty text.
         const char* value = rest;
-        if (*value == ':' || *value == '=') ++value;
-        if (*value == '\0') value = tokens.Next();  // "I value"
+        if (*value == '\0') {
+          value = tokens.Next();
+        } else if (*value == ':' || *value == '=') {
+          ++value;
+        }
         if (value != nullptr && !CopyText(context_text, kPathChars, value)) {
           result = kCodeBadCommandLine;  // longer than the context text holds
         }

@@ -44,13 +44,13 @@ KEST_COMPONENT_METHOD uint32_t GetReplaceNow(InstallerContext* self) { return se
 
 KEST_COMPONENT_METHOD int SetOption(InstallerContext* self, uint32_t bits, int on) {
   // Through the table, so that the support test is the one components see.
+  // Once accepted, every bit asked for is set or cleared, those beside the
+  // supported one included: components read back what they set.
   if (!self->IsOptionSupported(bits)) return 0;
-  // Bits asked for beside a supported one are not supported: left alone.
-  const uint32_t changed = bits & self->supported_options;
   if (on) {
-    self->options |= changed;
+    self->options |= bits;
   } else {
-    self->options &= ~changed;
+    self->options &= ~bits;
   }
   return 1;
 }

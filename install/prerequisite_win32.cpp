@@ -22,20 +22,37 @@ uint32_t LastError() {
   return error != 0 ? error : ERROR_GEN_FAILURE;
 }
 
+// Before a prerequisite starts and after it ends: the wait cursor, shown
+// once more (the run hides that extra cursor when the installation ends).
+void ShowWaitCursor() {
+  SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT)));
+  ShowCursor(TRUE);
+}
+
 uint32_t ReportCommandFailure(const char* program, uint32_t result) {
   ReportError(kCodePrerequisiteFailed, kButtonsExitOnly, program, IDS_LABEL_COMMAND);
   return result;
 }
 
-// Waits for the process to end. In a wizard run every message that arrives
-// meanwhile is handled, so the page repaints; a silent run has no page.
+// Waits for the process to end, answering meanwhile every message sent to
+// this thread's windows: a prerequisite that tells all top-level windows of
+// a changed setting with SendMessage (as installers do) waits until each has
+// answered, the hidden main window included, so a wait that answered none
+// would hold both processes for ever. A wizard run also handles its queued
+// messages, so that the page repaints; a silent run leaves its queue alone.
 void WaitForProcess(HANDLE process, const DependencyPass& pass) {
   const bool wizard = (pass.options & kOptionUiLevelMask) == kUiLevelFull;
-  while (wizard) {
-    DWORD woken = MsgWaitForMultipleObjects(1, &process, FALSE, INFINITE, QS_ALLINPUT);
+  for (;;) {
+    DWORD woken =
+        MsgWaitForMultipleObjects(1, &process, FALSE, INFINITE, wizard ? QS_ALLINPUT : QS_SENDMESSAGE);
     if (woken == WAIT_OBJECT_0) return;
     if (woken != WAIT_OBJECT_0 + 1) break;  // the wait itself failed: wait plainly
-    pass.progress->PumpMessages();
+    if (wizard) {
+      pass.progress->PumpMessages();
+    } else {
+      MSG message;
+      PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);  // answers the sent ones only
+    }
   }
   WaitForSingleObject(process, INFINITE);
 }
@@ -70,6 +87,7 @@ uint32_t RunPrerequisite(const DependencyPass& pass, const char* path, const cha
   const bool log = (pass.options & kOptionLogBit) != 0;
   if (log) Status().log.CloseFile();
   pass.progress->PumpMessages();
+  ShowWaitCursor();
 
   STARTUPINFOA startup = {};
   startup.cb = sizeof(startup);
@@ -92,6 +110,7 @@ uint32_t RunPrerequisite(const DependencyPass& pass, const char* path, const cha
   if (log) Status().log.ReopenFile();
   LogFormat("Returned from prerequisite install: \"%s\"", command);
   pass.progress->PumpMessages();
+  ShowWaitCursor();
   if ((pass.options & kOptionDeletePrereqs) != 0) {
     LogFormat("Deleting prerequisite install: \"%s\"", program);
     DeleteFileA(program);

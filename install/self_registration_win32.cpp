@@ -160,9 +160,15 @@ bool RegisterInstalledFiles(uint32_t& options, const StringList& installed_files
   if ((options & kOptionNoRegistration) != 0) return true;
   if ((options & kOptionContextBit) != 0) context.SetOption(kContextOptionNp, 1);
 
+  // "Configuring %s": the module's string, so that the status line reads as
+  // the installer's other texts do. One that does not load shows nothing.
+  char format[kTextBytes];
+  if (LoadStringA(GetModuleHandleA(nullptr), IDS_CONFIGURING_FILE, format, sizeof(format)) <= 0) {
+    format[0] = '\0';
+  }
   char status_line[kTextBytes];
   for (const StringList::Node* node = installed_files.head(); node != nullptr; node = node->next) {
-    FormatText(status_line, sizeof(status_line), "Configuring %s", node->text);
+    FormatText(status_line, sizeof(status_line), format, node->text);
     progress.ShowProgressText(status_line);
     Outcome outcome = RegisterLibrary(node->text, context);
     if (held != nullptr) held->Release(node->text);

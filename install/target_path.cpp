@@ -5,7 +5,6 @@
 #include "base/ansi_chars.h"
 #include "base/entry_name_rules.h"
 #include "base/install_codes.h"
-#include "base/install_log.h"
 #include "install/folder_creation.h"
 
 namespace kest {
@@ -86,7 +85,7 @@ bool TargetResolver::ScribaUsable() {
 uint32_t TargetResolver::ResolveTargetPath(const char* name, char (&out)[kPathChars],
                                            const char* base_folder, bool* began_with_token) {
   PathBuilder path(out);
-  const char* missing = nullptr;  // the folder the system did not give
+  bool missing = false;  // the system did not give the folder the name needs
   const bool scriba = BeginsWith(name, kScribaToken, kScribaTokenChars);
   bool token = true;
   if (BeginsWith(name, kSystemToken, kSystemTokenChars)) {
@@ -94,22 +93,23 @@ uint32_t TargetResolver::ResolveTargetPath(const char* name, char (&out)[kPathCh
       path.Append(folder);
       path.AppendRest(name + kSystemTokenChars);
     } else {
-      missing = "Windows system folder";
+      missing = true;
     }
   } else if (BeginsWith(name, kWindowsToken, kWindowsTokenChars)) {
     if (const char* folder = Kept(windows_, &FolderSystem::GetWindowsFolder)) {
       path.Append(folder);
       path.AppendRest(name + kWindowsTokenChars);
     } else {
-      missing = "Windows folder";
+      missing = true;
     }
   } else if (scriba && ScribaUsable()) {
     const char* rest = name + kScribaTokenChars;
     path.Append(scriba_);
     path.AppendSeparator();
-    // The folder ends in its separator already; only a "\" is skipped, so
-    // a bare token never reads past its name.
-    path.Append(*rest == '\\' ? rest + 1 : rest);
+    // The character after the token stands for its separator and is
+    // skipped whatever it is; a bare token has none, and nothing is read
+    // past its end.
+    path.Append(*rest != '\0' ? rest + 1 : rest);
   } else {
     // Below the base: a plain name whole, a host product's file in the
     // "include" folder.
@@ -129,20 +129,17 @@ uint32_t TargetResolver::ResolveTargetPath(const char* name, char (&out)[kPathCh
         path.Append(name);
       }
     } else {
-      missing = "current directory";
+      missing = true;
     }
   }
   if (began_with_token != nullptr) *began_with_token = token;
 
-  if (missing != nullptr) {
+  if (missing) {
     out[0] = '\0';
-    LogFormat("Target path for \"%s\" unknown: the system gives no %s", name, missing);
     return kCodeSystemError;
   }
   if (!path.fits()) {
     out[0] = '\0';
-    LogFormat("Target path for \"%s\" is longer than %u characters", name,
-              static_cast<unsigned>(kPathChars - 1));
     return kCodeInvalidFolder;
   }
   return kSuccess;

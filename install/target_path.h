@@ -9,7 +9,7 @@
 //   "_winsys"         the Windows system folder        the rest after the token
 //   "_win"            the Windows folder               the rest after the token
 //   "_scriba"         the host product's folder        the rest after the token
-//                     (known and writable), or           and its "\"
+//                     (known and writable), or           and the character after it
 //                     <base>\include otherwise         the rest after the token
 //   (anything else)   <base>                           "\" and the whole name
 //
@@ -41,8 +41,7 @@ class TargetResolver {
   // current directory. *began_with_token (when given) says whether the name
   // began with a token.
   //
-  // Returns 0, or with out empty and a log line naming the entry and the
-  // reason:
+  // Returns 0, or with out empty (nothing is logged; the caller reports):
   //   kCodeInvalidFolder  the path would be longer than kPathChars - 1
   //   kCodeSystemError    the system gives no system folder, Windows
   //                       folder or current directory, and the name needs it

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "archive/package_reader.h"
+#include "archive/reader_codes.h"
 #include "base/command_line.h"
 #include "base/install_codes.h"
 #include "base/install_status.h"
@@ -66,15 +67,24 @@ bool ReadCommandLine(InstallRecord& record) {
   memcpy(text.get(), g_command_line, size);
   const uint32_t parsed =
       ParseCommandLine(text.get(), &record.options, record.destination, record.context_text);
-  // The parser leaves the UI level it read also when it fails: a silent run
-  // asked for before the bad argument stays silent, since an unattended
-  // deployment must end with its code, not wait for a click.
-  Status().ui_level = record.options & kOptionUiLevelMask;
+  // The UI level is taken over only from a line that parsed: a bad one is
+  // reported also when it asked for a silent run, since its switches cannot
+  // be trusted.
   if (parsed != 0) {
     ReportError(kCodeBadCommandLine, kButtonsExitOnly, g_command_line, IDS_LABEL_COMMAND);
     return false;
   }
+  Status().ui_level = record.options & kOptionUiLevelMask;
   return true;
+}
+
+// True when a move to the next entry failed since the reader's error word
+// read before: anything recorded but the normal end of the archive. The
+// manifest readers have reported it (exit-only) and the rest of the package
+// cannot be read.
+bool MoveFailedSince(const PackageReader& reader, uint32_t before) {
+  const uint32_t error = reader.GetError();
+  return error != before && error != (before | kReaderEndOfArchive);
 }
 
 // Allocates one of the record's lists, with Try Again on out of memory.
@@ -103,9 +113,13 @@ bool OpenAndRead(InstallRecord& record, bool wizard) {
   ClosePleaseWaitBox(please_wait);
   if (!usable) return false;
   // Their own failures are reported inside; the run goes on with whatever
-  // was read.
+  // was read, unless the reader could not move past a manifest: that report
+  // (exit-only) ends the run before anything is installed or started.
+  const uint32_t before = record.reader->GetError();
   ReadComponentManifest(&record);
+  if (MoveFailedSince(*record.reader, before)) return false;
   ReadDependencyManifest(&record);
+  if (MoveFailedSince(*record.reader, before)) return false;
   record.first_file_entry = record.reader->entry_start();
   return true;
 }

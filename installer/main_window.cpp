@@ -14,6 +14,7 @@ constexpr int kCaptionChars = 50;        // 49 characters and the terminator
 HCURSOR g_arrow = nullptr;
 HCURSOR g_wait = nullptr;
 HWND g_main_window = nullptr;
+HBITMAP g_welcome_picture = nullptr;
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
@@ -69,5 +70,7 @@ bool CreateMainWindow(HINSTANCE instance) {
 HCURSOR ArrowCursor() { return g_arrow; }
 HCURSOR WaitCursor() { return g_wait; }
 HWND MainWindow() { return g_main_window; }
+void SetWelcomePicture(HBITMAP picture) { g_welcome_picture = picture; }
+HBITMAP WelcomePicture() { return g_welcome_picture; }
 
 }  // namespace kest

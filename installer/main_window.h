@@ -22,4 +22,10 @@ HCURSOR ArrowCursor();
 HCURSOR WaitCursor();
 HWND MainWindow();
 
+// The welcome picture (bitmap 1010) that the entry point loads once and
+// deletes at exit; the pages show it and never delete it. Null when it did
+// not load.
+void SetWelcomePicture(HBITMAP picture);
+HBITMAP WelcomePicture();
+
 }  // namespace kest

@@ -78,9 +78,8 @@ bool ReadDependencyManifest(InstallRecord* record) {
   // when the line is read); one that did not fit would leave the folder as
   // it was.
   const char* folder = record->dependencies->default_folder;
-  if (folder != nullptr && folder[0] != '\0' && (record->options & kStateFolderGiven) == 0 &&
-      !CopyText(record->destination, sizeof(record->destination), folder)) {
-    LogFormat("Default folder too long, not used: %s", folder);
+  if (folder != nullptr && folder[0] != '\0' && (record->options & kStateFolderGiven) == 0) {
+    (void)CopyText(record->destination, sizeof(record->destination), folder);
   }
   if (moved) ResetStatus();
   return true;

@@ -198,6 +198,10 @@ int PerformInstall(HWND window, InstallRecord& record) {
       result = StayOnPage(window);
     }
   }
+  // The cursor shown in extra around prerequisites is hidden again, but
+  // never one more: a cursor hidden over the page would be lost to the
+  // person after a Try Again.
+  if (ShowCursor(FALSE) < 0) ShowCursor(TRUE);
   SetCursor(ArrowCursor());
   return result;
 }

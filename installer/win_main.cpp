@@ -20,6 +20,7 @@ class Bitmap {
   ~Bitmap() {
     if (bitmap_ != nullptr) DeleteObject(bitmap_);
   }
+  HBITMAP get() const { return bitmap_; }
   Bitmap(const Bitmap&) = delete;
   Bitmap& operator=(const Bitmap&) = delete;
 
@@ -33,6 +34,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int) {
   kest::RestrictDllSearch();
   kest::SetInstallerCommandLine(command_line);
   Bitmap welcome(LoadBitmapA(instance, MAKEINTRESOURCEA(IDB_WELCOME)));
+  kest::SetWelcomePicture(welcome.get());
 
   // Every report of the run reaches the person through the error dialog.
   kest::DialogStatusPlatform platform(instance);
@@ -56,5 +58,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int) {
   UINT exit_code = status.install_code;
   status.log.SetBackend(nullptr);
   status.platform = nullptr;
+  kest::SetWelcomePicture(nullptr);
   return static_cast<int>(exit_code);
 }

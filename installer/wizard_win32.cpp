@@ -8,6 +8,7 @@
 #include "base/text_limits.h"
 #include "installer/install_record.h"
 #include "installer/install_sequence.h"
+#include "installer/main_window.h"
 #include "resources/resource_ids.h"
 #include "resources/string_ids.h"
 #include "ui/browse_folder_win32.h"
@@ -29,12 +30,6 @@ HINSTANCE Instance() { return GetModuleHandleA(nullptr); }
 
 InstallRecord* RecordOf(HWND page) {
   return reinterpret_cast<InstallRecord*>(GetWindowLongPtrA(page, DWLP_USER));
-}
-
-// The welcome picture, loaded once and kept for the life of the process.
-HBITMAP WelcomePicture() {
-  static HBITMAP picture = LoadBitmapA(Instance(), MAKEINTRESOURCEA(IDB_WELCOME));
-  return picture;
 }
 
 // Please-wait box, exit confirmation, agreement reminder and the completion
@@ -83,7 +78,9 @@ INT_PTR CALLBACK PageProc(HWND page, UINT message, WPARAM wparam, LPARAM lparam)
                             reinterpret_cast<LPARAM>(WelcomePicture()));
       }
       const ComponentRecord* first = record->components.get();
-      if (first != nullptr && first->product != nullptr && first->product[0] != '\0') {
+      // A Product that is present is shown as it is, blank or not; the
+      // template's "Component Name" stays only when there is none.
+      if (first != nullptr && first->product != nullptr) {
         SetDlgItemTextA(page, IDC_COMPONENT_NAME, first->product);
       }
       HWND agreement = GetDlgItem(page, IDC_AGREEMENT_TEXT);

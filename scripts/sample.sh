@@ -22,6 +22,11 @@
 #                                         for an in-use copy of itself to be
 #                                         replaced at once (probe_replace_now.dll;
 #                                         skipped without it)
+#   build/ARCH/sample/WatchesPage.exe     the pack with a component that
+#                                         records the page while it registers
+#                                         (probe_windows.dll; skipped without it)
+#   build/ARCH/sample/BlankProduct.exe    the component manifest names a
+#                                         product that is blank
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 arch="${1:-win32}"
@@ -64,6 +69,10 @@ build_variant() {  # NAME COMPONENTS-FILE PACK-FOLDER
 printf '[Component1]\r\nName=Morvane Development\r\nVersion=1.1\r\n' >"$out/NOPRODUCT.INI"
 touch -d "$stamp" "$out/NOPRODUCT.INI"
 build_variant NoProduct "$out/NOPRODUCT.INI" "$out/pack"
+printf '[Component1]\r\nName=Morvane Development\r\nProduct= \r\nVersion=1.1\r\n' \
+  >"$out/BLANKPRODUCT.INI"
+touch -d "$stamp" "$out/BLANKPRODUCT.INI"
+build_variant BlankProduct "$out/BLANKPRODUCT.INI" "$out/pack"
 # The pack with one more test component of the same build, when built.
 build_with_probe() {  # NAME PROBE
   local probe="$windows/tests/install/registration/$2.dll"
@@ -82,3 +91,4 @@ build_with_probe() {  # NAME PROBE
 "$kestpack" verify "$out/VendorKey.exe" --public-key "$out/vendor.der" >/dev/null
 build_with_probe NotRegistering probe_failing
 build_with_probe ReplaceNow probe_replace_now
+build_with_probe WatchesPage probe_windows

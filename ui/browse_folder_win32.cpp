@@ -153,10 +153,9 @@ void BrowseForFolder(HWND owner, char* folder) {
   } else {
     BrowseWithShell(owner, folder);
   }
-
-  // The file-open dialog leaves the current directory on the folder the
-  // person opened last; the run goes on where it was.
-  if (saved[0] != '\0') SetCurrentDirectoryA(saved);
+  // The current directory is left where the dialog put it (on Windows NT the
+  // folder the person opened last): the next Browse starts there, and the
+  // installation makes the destination current before it uses it.
 }
 
 }  // namespace kest

@@ -13,8 +13,8 @@ namespace kest {
 //   - Windows NT, cancelled: an empty text;
 //   - Windows 95 family, cancelled or no folder browser in the shell: the
 //     text it held (nothing is shown when the browser is missing).
-// The dialog is owned by owner. The process's current directory is the same
-// on return as on entry.
+// The dialog is owned by owner. The process's current directory is not
+// restored: on Windows NT it may now be the folder the person opened.
 void BrowseForFolder(HWND owner, char* folder);
 
 }  // namespace kest

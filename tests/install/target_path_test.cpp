@@ -42,6 +42,9 @@ TEST(ResolveTargetPath, TokensBaseFoldersAndSeparators) {
       {"_scriba\\x.dll", nullptr, "d:\\host", "d:\\host\\x.dll", true},
       {"_scriba\\sub\\x.dll", nullptr, "d:\\host\\", "d:\\host\\sub\\x.dll", true},
       {"_scriba", nullptr, "d:\\host", "d:\\host\\", true},
+      // The character after the token is skipped whatever it is.
+      {"_scribax\\y.dll", nullptr, "d:\\host", "d:\\host\\\\y.dll", true},
+      {"_scriba_x.dll", nullptr, "d:\\host\\", "d:\\host\\x.dll", true},
       {"_scriba\\x.h", nullptr, nullptr, "c:\\comp\\include\\x.h", true},
       {"_scriba\\x.h", nullptr, "", "c:\\comp\\include\\x.h", true},
       {"_scriba\\x.h", nullptr, "d:\\host", "c:\\comp\\include\\x.h", true, true},
@@ -100,21 +103,16 @@ TEST(ResolveTargetPath, TheCopyPassFormIsLowerCase) {
 }
 
 // A folder the name needs and the system does not give fails that entry
-// alone, with out empty and a line in the log.
+// alone, with out empty and nothing in the log (the caller reports).
 TEST(ResolveTargetPath, MissingSystemFoldersFailTheEntry) {
   struct Case {
     const char* name;
     const char* base;
-    const char* log;
   } cases[] = {
-      {"_winsys\\x.dll", nullptr,
-       "Target path for \"_winsys\\x.dll\" unknown: the system gives no Windows system folder"},
-      {"_win\\x.ini", nullptr,
-       "Target path for \"_win\\x.ini\" unknown: the system gives no Windows folder"},
-      {"runtime\\x.dll", nullptr,
-       "Target path for \"runtime\\x.dll\" unknown: the system gives no current directory"},
-      {"_scriba\\x.h", "",
-       "Target path for \"_scriba\\x.h\" unknown: the system gives no current directory"},
+      {"_winsys\\x.dll", nullptr},
+      {"_win\\x.ini", nullptr},
+      {"runtime\\x.dll", nullptr},
+      {"_scriba\\x.h", ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -126,7 +124,7 @@ TEST(ResolveTargetPath, MissingSystemFoldersFailTheEntry) {
     memset(out, 'x', sizeof(out));
     EXPECT_EQ(resolver.ResolveTargetPath(c.name, out, c.base), kCodeSystemError);
     EXPECT_STREQ(out, "");
-    EXPECT_EQ(log.Lines(), std::vector<std::string>{c.log});
+    EXPECT_TRUE(log.Lines().empty());
   }
   // With a base folder a plain name needs none of them.
   FakeFolderSystem machine;
@@ -181,8 +179,7 @@ TEST(ResolveTargetPath, ResultsLongerThan259CharactersAreRefused) {
       } else {
         EXPECT_EQ(code, kCodeInvalidFolder);
         EXPECT_STREQ(g.out, "");
-        EXPECT_EQ(log.Lines(), std::vector<std::string>{"Target path for \"" + name +
-                                                        "\" is longer than 259 characters"});
+        EXPECT_TRUE(log.Lines().empty());
       }
       EXPECT_EQ(std::string(g.guard, sizeof(g.guard)), std::string(sizeof(g.guard), 'g'));
     }

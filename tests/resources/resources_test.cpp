@@ -94,6 +94,51 @@ TEST(StringResources, KnownTextsSurviveTheResourceCompiler) {
       {69, "Install attempted to run a prerequisite install which has returned an error. "
            "Please make sure that the install target path is valid and that the required "
            "prerequisite install exists, and restart Install"},
+      // The headlines, messages, labels and status texts, word for word.
+      {3, "Initializing folders..."},
+      {15, "Unable to rename file"},
+      {16, "Failure running prerequisite install"},
+      {21, "Out of Memory"},
+      {23, "Invalid Folder Name"},
+      {24, "Either the destination folder name contains invalid characters or is too "
+           "long, or the folder is on an unavailable or disconnected drive. Please enter "
+           "another folder name or use Browse to select a folder."},
+      {27, "Drive is full"},
+      {29, "Cannot access file"},
+      {30, "Install is trying to copy a file that is in use by another application. "
+           "Please close other applications, and press Try Again."},
+      {32, "The named file could not register itself."},
+      {33, "When Install asked the named file to register itself, it returned an error. "
+           "The file will be copied and Install will continue."},
+      {34, "Damaged Components files"},
+      {35, "Install has detected a corruption in the Components you are installing. This "
+           "may be the result of a transmission error or a virus. Please delete this copy "
+           "of the Morvane Components and obtain a new one."},
+      {39, "Ignore"},
+      {46, "A command line argument is invalid"},
+      {49, "Files required for installation not found"},
+      {51, "Could not delete file"},
+      {53, "Some Install files are invalid"},
+      {54, "Morvane Components require additional files in order to run. Obtain copies of "
+           "these files, then rerun Install."},
+      {57, "Setup for file copy on reboot failed"},
+      {59, "Operating system error"},
+      {65, "The command line argument shown above is incorrect. Please correct the "
+           "command line and rerun Install."},
+      {72, "File:"},
+      {73, "Command:"},
+      {75, "Path:"},
+      {79, "Dependency:"},
+      {85, "Cannot access file"},
+      {86, "Install is trying to replace a file that cannot be written to. If you would "
+           "like Install to change the attributes of this file so that it can be "
+           "replaced, press Continue. Otherwise, press E&xit Install."},
+      {89, "System administrator access is required."},
+      {90, "You cannot install Morvane Components on Windows NT without system "
+           "administrator access. Please contact your System Administrator."},
+      {92, "If you are running Windows NT and have not yet upgraded from release 3.51, "
+           "you may encounter some error messages the first time you run this "
+           "installation program."},
   };
   for (const Known& k : known) EXPECT_EQ(Load(k.id), k.text) << "string " << k.id;
 

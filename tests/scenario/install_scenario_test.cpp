@@ -27,6 +27,8 @@ constexpr char kHostKey[] = "SOFTWARE\\MORVANE\\Scriba\\4.6";
 constexpr char kDefaultFolder[] = "c:\\Kest Scenario";
 constexpr DWORD kDamagedPackage = 0x8040F001;
 constexpr DWORD kInvalidFolder = 0x8040F003;
+// A header whose check sum fails: the reader's own code, reported as it is.
+constexpr DWORD kReaderBadCrc = 0x400B;
 constexpr DWORD kSelfRegisterFailed = 0x8040F005;
 constexpr DWORD kFolderAccessDenied = 0x8040F013;
 // 2026-06-01T12:00:00Z, release2's file date, in 100-ns units since 1601.
@@ -250,8 +252,17 @@ std::vector<Scenario> Scenarios() {
          EXPECT_EQ(FileText(run.Scratch("host\\addin.txt")), "for the host product\r\n");
          EXPECT_FALSE(test::FileExists(run.In("include")));
        }},
+      // Both come before the log is started: the log holds the installation
+      // and no report.
       {"NT 3.51: the notice and the missing host product only warn", "nt351", nullptr, "release2",
-       "/U0 \"%T\"", 0, nullptr, [](ScenarioRun& run) { ExpectRelease2In(run, run.target); }},
+       "/U0 /L \"%T\"", 0, nullptr,
+       [](ScenarioRun& run) {
+         ExpectRelease2In(run, run.target);
+         const std::string log = run.Log();
+         EXPECT_TRUE(Contains(log, "Logging Started (")) << log;
+         EXPECT_TRUE(Contains(log, "readme.txt\" to install target")) << log;
+         EXPECT_FALSE(Contains(log, "ERROR: ")) << log;
+       }},
       {"a prerequisite installer of the same kind installs first", "win10", nullptr, nullptr,
        "/U0 /F /L \"%T\"", 0,
        [](ScenarioRun& run) {
@@ -293,6 +304,18 @@ std::vector<Scenario> Scenarios() {
          EXPECT_TRUE(Contains(run.Log(), "Executing prerequisite install: \"" + command + "\""))
              << run.Log();
        }},
+      // The entry after the manifests cannot be read: that report ends the
+      // run before the prerequisite is started or anything is installed.
+      {"a package that cannot be read past its manifests", "win10", nullptr, nullptr,
+       "/U0 /F /L \"%T\"", kReaderBadCrc,
+       [](ScenarioRun& run) {
+         CreateDirectoryA(run.Scratch("media").c_str(), nullptr);
+         ASSERT_TRUE(CopyFileA(PackPath("parent-cut").c_str(),
+                               run.Scratch("media\\parent.exe").c_str(), FALSE));
+         ASSERT_TRUE(CopyFileA(PackPath("child").c_str(), run.Scratch("media\\child.exe").c_str(),
+                               FALSE));
+       },
+       nothing_written},
       // The held file is written beside itself and replaced at the restart,
       // through WININIT.INI on the Windows 95 family and a delayed move on
       // Windows NT; the restart (wineboot) carries it out.
@@ -454,6 +477,16 @@ std::vector<Scenario> Scenarios() {
          for (const char* line : {"..\\victim.txt", "old/kept.txt"}) {
            EXPECT_TRUE(Contains(log, std::string("       \"File:   ") + line + "\"")) << line << log;
          }
+       }},
+      // A folder token longer than the folder buffer is cut to it, and the
+      // cut folder is refused for its length: nothing is installed in it.
+      {"a command-line folder of 300 characters", "win10", nullptr, "release2", "/U0 %T",
+       kInvalidFolder,
+       [](ScenarioRun& run) { run.target = PathOfLength(run.target, 300); },
+       [](ScenarioRun& run) {
+         // Neither the folder given nor the one cut from it (both below it).
+         EXPECT_FALSE(test::FileExists(run.Scratch("target")));
+         EXPECT_TRUE(run.Record().empty() || run.Record() == "<missing>");
        }},
       {"a damaged package", "win10", nullptr, nullptr, "/U0 \"%T\"", kDamagedPackage,
        [](ScenarioRun& run) {

@@ -102,6 +102,30 @@ components obsolete 1.0 '..\victim.txt' 'old/kept.txt' 'old\gone.txt'
 dependencies obsolete
 keep_faults=--keep-manifest-faults pack obsolete 2026-06-01T12:00:00Z
 
+# parent-cut: parent with the header after its manifests spoiled (one byte
+# of the name parent.txt, so its check sum fails) and signed again with the
+# same key: a package whose reading stops right after the manifests.
+python3 - "$out/parent.exe" "$out/parent-cut.exe" "$out/signed.bin" <<'PY'
+import sys
+data = bytearray(open(sys.argv[1], "rb").read())
+record = data.rindex(b"RuvxSig\0") - 136  # the second marker ends the 144-byte record
+name = data.index(b"parent.txt\0", 0, record)
+data[name + 5] ^= 0x01
+open(sys.argv[2], "wb").write(data)
+open(sys.argv[3], "wb").write(data[:record])
+PY
+openssl dgst -md5 -sign "$key" -out "$out/signature.bin" "$out/signed.bin"
+python3 - "$out/parent-cut.exe" "$out/signature.bin" <<'PY'
+import sys
+data = bytearray(open(sys.argv[1], "rb").read())
+signature = open(sys.argv[2], "rb").read()
+assert len(signature) == 96
+record = data.rindex(b"RuvxSig\0") - 136
+data[record + 40:record + 136] = signature
+open(sys.argv[1], "wb").write(data)
+PY
+rm "$out/signed.bin" "$out/signature.bin"
+
 # windows: the component that lists the installer's windows while it
 # registers, behind one whose registration fails (a report in a silent run).
 files="$(stage windows)"

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "tests/support/win32_test_support.h"
+#include "tests/ui/dialog_template.h"
 
 namespace kest::test {
 
@@ -41,110 +42,6 @@ namespace {
 constexpr DWORD kDialogWaitMs = 30000;
 constexpr DWORD kExitWaitMs = 60000;
 constexpr UINT kSendTimeoutMs = 10000;
-
-// What a dialog template says about a dialog: enough to know it on screen.
-struct ControlTemplate {
-  int id = 0;  // -1 for the unnumbered statics
-  std::string text;
-};
-struct DialogTemplate {
-  int id = 0;
-  std::string caption;
-  std::vector<ControlTemplate> controls;
-};
-
-// Template layout (DIALOG, not DIALOGEX): header of style, extended style,
-// item count, x, y, cx, cy; then menu, class and caption as "name or
-// ordinal" fields, the font when DS_SETFONT; then each item, on a 4-byte
-// boundary: style, extended style, x, y, cx, cy, id (16 bits), class, text,
-// and a count of extra bytes that follow.
-class TemplateReader {
- public:
-  TemplateReader(const BYTE* data, size_t size) : data_(data), size_(size) {}
-  bool Word(WORD* w) {
-    if (at_ + 2 > size_) return false;
-    *w = WORD(data_[at_] | data_[at_ + 1] << 8);
-    at_ += 2;
-    return true;
-  }
-  bool Skip(size_t n) {
-    if (at_ + n > size_) return false;
-    at_ += n;
-    return true;
-  }
-  void Align4() { at_ = (at_ + 3) & ~size_t(3); }
-  // A "name or ordinal": 0xFFFF and a number, or a NUL-terminated UTF-16
-  // text (returned as ASCII; the templates hold nothing else).
-  bool NameOrOrdinal(std::string* text) {
-    WORD w = 0;
-    if (!Word(&w)) return false;
-    if (w == 0xFFFF) return Word(&w);
-    while (w != 0) {
-      text->push_back(char(w < 0x80 ? w : '?'));
-      if (!Word(&w)) return false;
-    }
-    return true;
-  }
-
- private:
-  const BYTE* data_;
-  size_t size_;
-  size_t at_ = 0;
-};
-
-bool ParseTemplate(const BYTE* data, size_t size, DialogTemplate* out) {
-  TemplateReader r(data, size);
-  WORD style_low = 0, style_high = 0, count = 0;
-  std::string ignored;
-  if (!r.Word(&style_low) || !r.Word(&style_high) || !r.Skip(4) || !r.Word(&count) ||
-      !r.Skip(8) || !r.NameOrOrdinal(&ignored) || !r.NameOrOrdinal(&ignored) ||
-      !r.NameOrOrdinal(&out->caption)) {
-    return false;
-  }
-  if (style_high == 0xFFFF) return false;  // DIALOGEX: not used by the installer
-  if ((style_low & DS_SETFONT) != 0) {
-    WORD points = 0;
-    if (!r.Word(&points) || !r.NameOrOrdinal(&ignored)) return false;
-  }
-  for (WORD i = 0; i < count; ++i) {
-    ControlTemplate control;
-    WORD id = 0, extra = 0;
-    std::string class_name;
-    r.Align4();
-    if (!r.Skip(16) || !r.Word(&id) || !r.NameOrOrdinal(&class_name) ||
-        !r.NameOrOrdinal(&control.text) || !r.Word(&extra) || !r.Skip(extra)) {
-      return false;
-    }
-    control.id = short(id);
-    out->controls.push_back(control);
-  }
-  return true;
-}
-
-BOOL CALLBACK AddDialogName(HMODULE module, LPCSTR, LPSTR name, LONG_PTR list) {
-  if (!IS_INTRESOURCE(name)) return TRUE;
-  HRSRC found = FindResourceA(module, name, reinterpret_cast<LPCSTR>(RT_DIALOG));
-  HGLOBAL loaded = found != nullptr ? LoadResource(module, found) : nullptr;
-  if (loaded == nullptr) return TRUE;
-  DialogTemplate t;
-  t.id = int(reinterpret_cast<ULONG_PTR>(name));
-  if (ParseTemplate(static_cast<const BYTE*>(LockResource(loaded)),
-                    SizeofResource(module, found), &t)) {
-    reinterpret_cast<std::vector<DialogTemplate>*>(list)->push_back(t);
-  }
-  return TRUE;
-}
-
-// Every dialog template of the installer's image.
-std::vector<DialogTemplate> ReadTemplates(const std::string& installer) {
-  std::vector<DialogTemplate> templates;
-  HMODULE image = LoadLibraryExA(installer.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-  if (image == nullptr) return templates;
-  EnumResourceNamesA(image, reinterpret_cast<LPCSTR>(RT_DIALOG), AddDialogName,
-                     reinterpret_cast<LONG_PTR>(&templates));
-  FreeLibrary(image);
-  return templates;
-}
 
 std::string TextOf(HWND window) {
   char text[4096] = {};
@@ -202,7 +99,7 @@ class Driver {
  public:
   Driver(const std::string& installer, const std::string& arguments,
          const std::string& directory)
-      : templates_(ReadTemplates(installer)) {
+      : templates_(ReadDialogTemplates(installer)) {
     std::string command = "\"" + installer + "\" " + arguments;
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);

@@ -32,6 +32,24 @@ std::vector<Step> OnlyButton(const char* headline, const char* message_start,
           ExpectHidden(IDC_ERROR_CHANGE_DRIVE)};
 }
 
+// The first dialog of a run is in front, so that the keyboard reaches it:
+// Enter, typed as a person types it, answers it with its first button.
+std::vector<Step> InFrontAndEnterAnswers() {
+  return {Do("see the dialog in front",
+             [](HWND window, std::string* why) {
+               if (GetForegroundWindow() == window) return true;
+               *why = "another window is in front";
+               return false;
+             }),
+          Do("press Enter", [](HWND, std::string*) {
+            INPUT keys[2] = {};
+            keys[0].type = keys[1].type = INPUT_KEYBOARD;
+            keys[0].ki.wVk = keys[1].ki.wVk = VK_RETURN;
+            keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+            return SendInput(2, keys, sizeof(INPUT)) == 2;
+          })};
+}
+
 // The notices of the start: whatever the answer, the run goes on to the
 // agreement page.
 TEST(ErrorScenario, StartUpNoticesLetTheRunGoOn) {
@@ -42,8 +60,7 @@ TEST(ErrorScenario, StartUpNoticesLetTheRunGoOn) {
       "",
       Join({OnlyButton("Scriba V4.1 (32-bit version) not found",
                        "Install was unable to locate a 32-bit version of Scriba V4.1.", "Continue"),
-            {Screenshot("error-without-detail"), Press(IDC_ERROR_FIRST_BUTTON)},
-            then_leave})};
+            {Screenshot("error-without-detail")}, InFrontAndEnterAnswers(), then_leave})};
   no_host.host = false;
   Play(no_host);
 
@@ -53,8 +70,7 @@ TEST(ErrorScenario, StartUpNoticesLetTheRunGoOn) {
                          "3.51, you may encounter some error messages the first time you run "
                          "this installation program.",
                          "If so, simply reboot your workstation", "OK"),
-              {Press(IDC_ERROR_FIRST_BUTTON)},
-              then_leave})},
+              InFrontAndEnterAnswers(), then_leave})},
        "nt351");
 
   // A pack without a dependency record: nothing else clears the warning,
@@ -268,6 +284,32 @@ TEST(ErrorScenario, TryAgainAfterAFailedCopyInstallsEverything) {
     EXPECT_NE(text.find("Calling DllRegisterServer in \"" + library + "\""), std::string::npos)
         << text;
   }
+}
+
+// The same on the confirm page (/F and the folder on the command line): Try
+// Again brings back Next and Exit Install and hides the status line that
+// showed the folder; Next then installs.
+TEST(ErrorScenario, TryAgainOnTheConfirmPage) {
+  ScratchFolder scratch;
+  const std::string blocker = scratch.File("blocker");
+  const std::string folder = blocker + "\\components";
+  ASSERT_TRUE(WriteWholeFile(blocker, "in the way"));
+  const std::string arguments = "/F \"" + folder + "\"";
+  Play({"confirm page: Try Again once the file is gone",
+        arguments.c_str(),
+        Join({kToDestination,
+              {ExpectDialog(IDD_CONFIRM_FOLDER), ExpectText(IDC_STATUS_LINE, folder),
+               Press(IDC_NEXT), ExpectDialog(IDD_ERROR_DETAIL),
+               ExpectText(IDC_ERROR_HEADLINE, "Invalid Folder Name"),
+               Do("remove the file in the way",
+                  [&blocker](HWND, std::string* why) {
+                    *why = "could not delete " + blocker;
+                    return DeleteFileA(blocker.c_str()) != FALSE;
+                  }),
+               Press(IDC_ERROR_TRY_AGAIN), ExpectDialog(IDD_CONFIRM_FOLDER),
+               ExpectShown(IDC_NEXT), ExpectShown(IDC_EXIT_INSTALL), ExpectHidden(IDC_STATUS_LINE),
+               Press(IDC_NEXT), ExpectDialog(IDD_COMPLETE), Press(IDC_NEXT), ExpectExit(0)}})});
+  EXPECT_TRUE(FileExists(folder + "\\readme.txt"));
 }
 
 // A folder where the system refuses to make one (Wine's Z: drive is the

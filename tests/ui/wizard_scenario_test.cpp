@@ -150,25 +150,42 @@ TEST(WizardScenario, PleaseWaitBox) {
 
 // A folder typed on the folder page, where a file to be replaced is in use:
 // everything else is installed there, that file waits for the restart, and
-// the completion dialog asks for one.
+// the completion dialog asks for one; unless a component also failed to
+// register, whose dialog then comes instead.
 TEST(WizardScenario, TypedFolderWithAFileInUse) {
-  test::ScratchFolder folder;
-  const std::string in_use = folder.File("readme.txt");
-  ASSERT_TRUE(test::WriteWholeFile(in_use, "an older readme"));
-  ASSERT_TRUE(test::SetWriteTime(in_use, 0x01A0000000000000ull));  // 1995: older than the pack's
-  test::FileHolder holder(in_use);
-  ASSERT_TRUE(holder.holding());
-  Play({"typed folder, a file in use",
-        "",
-        Join({kToDestination,
-              {ExpectDialog(IDD_CHOOSE_FOLDER), SetText(IDC_FOLDER_EDIT, folder.path()),
-               Press(IDC_NEXT), ExpectDialog(IDD_COMPLETE_RESTART),
-               Screenshot("complete-restart"), Press(IDC_NEXT), ExpectExit(0)}})});
-  holder.Release();
-  EXPECT_TRUE(test::FileExists(folder.File("morvgrid.dll")));
-  std::string text;
-  EXPECT_TRUE(test::ReadWholeFile(in_use, &text));
-  EXPECT_EQ(text, "an older readme");
+  const struct {
+    const char* name;
+    const char* program;
+    std::vector<Step> after_next;
+  } cases[] = {
+      {"a file in use", "MorvaneSetup.exe",
+       {ExpectDialog(IDD_COMPLETE_RESTART), Screenshot("complete-restart"), Press(IDC_NEXT)}},
+      {"a file in use and a component that does not register", "NotRegistering.exe",
+       {ExpectDialog(IDD_ERROR_DETAIL),
+        ExpectText(IDC_ERROR_HEADLINE, "The named file could not register itself."),
+        Press(IDC_ERROR_FIRST_BUTTON), ExpectDialog(IDD_REGISTRATION_INCOMPLETE),
+        Press(IDC_NEXT)}},
+  };
+  for (const auto& c : cases) {
+    test::ScratchFolder folder;
+    const std::string in_use = folder.File("readme.txt");
+    ASSERT_TRUE(test::WriteWholeFile(in_use, "an older readme"));
+    ASSERT_TRUE(test::SetWriteTime(in_use, 0x01A0000000000000ull));  // 1995: older than the pack's
+    test::FileHolder holder(in_use);
+    ASSERT_TRUE(holder.holding());
+    Play({c.name, "",
+          Join({kToDestination,
+                {ExpectDialog(IDD_CHOOSE_FOLDER), SetText(IDC_FOLDER_EDIT, folder.path()),
+                 Press(IDC_NEXT)},
+                c.after_next,
+                {ExpectExit(0)}}),
+          c.program});
+    holder.Release();
+    EXPECT_TRUE(test::FileExists(folder.File("morvgrid.dll"))) << c.name;
+    std::string text;
+    EXPECT_TRUE(test::ReadWholeFile(in_use, &text));
+    EXPECT_EQ(text, "an older readme") << c.name;
+  }
 }
 
 // Packages that differ from the sample in one way.
@@ -182,6 +199,13 @@ TEST(WizardScenario, PackageVariants) {
               Press(IDC_EXIT_INSTALL)},
              kConfirmExit}),
        "NoProduct.exe"},
+      {"a blank product: the welcome page shows it as it is",
+       "",
+       Join({{ExpectDialog(IDD_AGREEMENT), Press(IDC_AGREE_CHECK), Press(IDC_NEXT),
+              ExpectDialog(IDD_WELCOME), ExpectText(IDC_COMPONENT_NAME, ""),
+              Press(IDC_EXIT_INSTALL)},
+             kConfirmExit}),
+       "BlankProduct.exe"},
       {"a component fails to register: Installation Not Complete",
        "",
        Join({kToDestination,
@@ -198,6 +222,32 @@ TEST(WizardScenario, PackageVariants) {
   for (const Scenario& s : scenarios) Play(s);
   EXPECT_TRUE(test::FileExists(folder.File("probe_failing.dll")));
   EXPECT_TRUE(test::FileExists(folder.File("readme.txt")));
+}
+
+// The folder page while the installation runs in it, as a component sees
+// it from its registration: Next, Exit Install and Browse hidden, the
+// folder edit disabled, and the status line naming the file being
+// configured.
+TEST(WizardScenario, PageWhileInstalling) {
+  test::ScratchFolder folder;
+  test::ScratchFolder records;
+  const std::string record = records.File("probe.txt");
+  ASSERT_TRUE(SetEnvironmentVariableA("KEST_PROBE_RECORD", record.c_str()));
+  Play({"the page while installing",
+        "",
+        Join({kToDestination,
+              {ExpectDialog(IDD_CHOOSE_FOLDER), SetText(IDC_FOLDER_EDIT, folder.path()),
+               Press(IDC_NEXT), ExpectDialog(IDD_COMPLETE), Press(IDC_NEXT), ExpectExit(0)}}),
+        "WatchesPage.exe"});
+  SetEnvironmentVariableA("KEST_PROBE_RECORD", nullptr);
+  std::string text;
+  ASSERT_TRUE(test::ReadWholeFile(record, &text)) << "the component did not register";
+  const size_t at = text.find("windows page ");
+  ASSERT_NE(at, std::string::npos) << text;
+  const std::string page = text.substr(at, text.find('\n', at) - at);
+  EXPECT_EQ(test::Lower(page),
+            test::Lower("windows page next:hidden exit:hidden browse:hidden edit:disabled "
+                        "status:shown:Configuring " + folder.File("probe_windows.dll")));
 }
 
 // An earlier installation's folder, found in the registry where the sample's

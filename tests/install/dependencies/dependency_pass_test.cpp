@@ -72,7 +72,7 @@ class DependencyPassTest : public test::RegistrationTest {
   ~DependencyPassTest() override {
     SetCurrentDirectoryA(previous_folder_);
     for (const char* name : {"KEST_PREREQ_RECORD", "KEST_PREREQ_LOG", "KEST_PREREQ_EXIT",
-                             "KEST_PREREQ_WINDOW"}) {
+                             "KEST_PREREQ_WINDOW", "KEST_PREREQ_BROADCAST"}) {
       SetEnvironmentVariableA(name, nullptr);
     }
   }
@@ -220,6 +220,8 @@ TEST_F(DependencyPassTest, ManifestTable) {
     EXPECT_EQ(RunPass(c.manifest, installer, c.options, progress_), c.code);
 
     EXPECT_EQ(Status().detail_text, fill(c.detail));
+    // Every report of the pass offers only its first button.
+    if (c.code != 0) EXPECT_EQ(Status().button_set, kButtonsExitOnly);
     Lines commands, programs, folders, written;
     for (const std::string& command : c.commands) {
       commands.push_back(fill(command));
@@ -314,6 +316,48 @@ TEST_F(DependencyPassTest, WizardKeepsHandlingMessagesWhileWaiting) {
   EXPECT_EQ(Recorded("sent"), Lines{"42"});
   EXPECT_GE(progress_.pumps, 3);  // before, while and after
   DestroyWindow(page);
+}
+
+// The wait cursor is shown once more when a prerequisite starts and once
+// more when it has ended; the installation hides the extra one at its end.
+int CursorCount() {
+  ShowCursor(TRUE);
+  return ShowCursor(FALSE);
+}
+
+TEST_F(DependencyPassTest, EachPrerequisiteShowsTheCursorTwice) {
+  const std::string installer = AddInstallerFolder("pkg", {"SETUP.EXE"});
+  const int before = CursorCount();
+  EXPECT_EQ(RunPass(std::string(kOldFile) + "Source=SETUP.EXE\n", installer, 0, progress_), 0u);
+  EXPECT_EQ(CursorCount(), before + 2);
+  while (CursorCount() > before) ShowCursor(FALSE);
+}
+
+// A prerequisite that broadcasts a settings change with SendMessage (as
+// installers do) waits until every top-level window has answered: the
+// installer's windows must answer while it waits, in a silent run (its
+// hidden main window) as in a wizard run, or both processes wait forever.
+TEST_F(DependencyPassTest, BroadcastOfThePrerequisiteIsAnswered) {
+  WNDCLASSA window_class = {};
+  window_class.lpfnWndProc = DefWindowProcA;
+  window_class.hInstance = GetModuleHandleA(nullptr);
+  window_class.lpszClassName = "KestPrerequisiteTestMain";
+  RegisterClassA(&window_class);
+  HWND main_window = CreateWindowA("KestPrerequisiteTestMain", "", WS_OVERLAPPEDWINDOW, 0, 0, 10,
+                                   10, nullptr, nullptr, window_class.hInstance, nullptr);
+  ASSERT_NE(main_window, nullptr);
+  SetEnvironmentVariableA("KEST_PREREQ_BROADCAST", "1");
+  for (uint32_t ui_level : {kUiLevelSilent, kUiLevelFull}) {
+    SCOPED_TRACE(ui_level);
+    DeleteFileA(recorded_.c_str());
+    const std::string installer = AddInstallerFolder("pkg" + std::to_string(ui_level), {"SETUP.EXE"});
+    EXPECT_EQ(RunPass(std::string(kOldFile) + "Source=SETUP.EXE\n", installer, ui_level, progress_),
+              0u);
+    std::string text;
+    EXPECT_TRUE(test::ReadWholeFile(recorded_, &text));
+    EXPECT_NE(text.find("\nbroadcast\n"), std::string::npos) << text;
+  }
+  DestroyWindow(main_window);
 }
 
 TEST(DependencyPassOnOtherSystems, Windows95AndNt40) {

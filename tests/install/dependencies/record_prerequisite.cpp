@@ -10,7 +10,10 @@
 // or "log 0" when the file cannot be opened. With KEST_PREREQ_WINDOW (a
 // window handle in decimal) it sends that window the message WM_APP + 7 and
 // records "sent <the window's answer>", or "sent none" when the window's
-// thread handled no messages for a minute. It exits with the code in
+// thread handled no messages for a minute. With KEST_PREREQ_BROADCAST it
+// tells every top-level window that a setting changed, with SendMessage as
+// installers do, and records "broadcast" once every window has answered.
+// It exits with the code in
 // KEST_PREREQ_EXIT (decimal; 0 when unset).
 #include <windows.h>
 
@@ -60,6 +63,10 @@ int main() {
     } else {
       lines += "sent none\n";
     }
+  }
+  if (!Variable("KEST_PREREQ_BROADCAST").empty()) {
+    SendMessageA(HWND_BROADCAST, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>("Environment"));
+    lines += "broadcast\n";
   }
   Append(record, lines);
   return static_cast<int>(strtoul(Variable("KEST_PREREQ_EXIT").c_str(), nullptr, 10));

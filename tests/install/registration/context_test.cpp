@@ -55,7 +55,7 @@ TEST(InstallerContext, SetFolderCopiesWhatFitsAndRefusesTheRest) {
   EXPECT_EQ(context->GetFolder(), context->folder);
 }
 
-TEST(InstallerContext, OptionsAcceptOnlyTheSupportedBit) {
+TEST(InstallerContext, OptionsAreAcceptedThroughTheSupportedBit) {
   InstallerContextPtr context(CreateInstallerContext(""));
   EXPECT_EQ(context->IsOptionSupported(1), 1);
   EXPECT_EQ(context->IsOptionSupported(2), 0);
@@ -65,10 +65,15 @@ TEST(InstallerContext, OptionsAcceptOnlyTheSupportedBit) {
   EXPECT_EQ(context->SetOption(1, 1), 1);
   EXPECT_EQ(context->TestOption(1), 1);
   EXPECT_EQ(context->TestOption(3), 1);  // any of the bits
-  // An unsupported bit asked for beside the supported one is not set.
+  // Bits asked for beside the supported one are accepted with it and set.
   EXPECT_EQ(context->SetOption(3, 1), 1);
-  EXPECT_EQ(context->options, 1u);
+  EXPECT_EQ(context->TestOption(2), 1);
+  EXPECT_EQ(context->options, 3u);
   EXPECT_EQ(context->SetOption(1, 0), 1);
+  EXPECT_EQ(context->options, 2u);
+  EXPECT_EQ(context->SetOption(2, 0), 0);  // refused: bit 2 alone is not supported
+  EXPECT_EQ(context->options, 2u);
+  EXPECT_EQ(context->SetOption(3, 0), 1);
   EXPECT_EQ(context->options, 0u);
   context->SetReplaceNow(5);
   EXPECT_EQ(context->GetReplaceNow(), 5u);

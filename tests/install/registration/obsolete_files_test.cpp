@@ -96,8 +96,8 @@ TEST_F(ObsoleteFiles, FolderEndingInBackslashAndOverlongEntry) {
   EXPECT_TRUE(RemoveObsoleteFiles(folder_.path().c_str(), nullptr, *context_));
 }
 
-TEST(ObsoleteFilesOnOtherSystems, Windows95AndNt40) {
-  test::ExpectTestsPassUnder({"win95", "nt40"}, "ObsoleteFilesOnVersion.*");
+TEST(ObsoleteFilesOnOtherSystems, EveryOlderFamily) {
+  test::ExpectTestsPassUnder({"win95", "win98", "nt351", "nt40"}, "ObsoleteFilesOnVersion.*");
 }
 
 // Run only by the test above, in a program that sees the system it asked for.

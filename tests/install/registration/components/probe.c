@@ -22,12 +22,15 @@
    PROBE_LIST_WINDOWS      DllRegisterServer also records every top-level
                            window of the loading process: "windows" and,
                            per window, its class name and whether it is
-                           visible
+                           visible; and, when a wizard page is open, "page"
+                           with the state of its Next, Exit Install, Browse
+                           and folder edit and its status line
 
    DllMain records "attach" with the module's path and "detach", so a test
    can prove that a library was never loaded, or that it was unloaded. */
 #include <stdarg.h>
 #include <stdio.h>
+#include <string.h>
 
 #include "kestinst_component.h"
 
@@ -144,13 +147,47 @@ static BOOL CALLBACK ListWindow(HWND window, LPARAM list_address) {
   return TRUE;
 }
 
+/* The destination page of this process (a visible window of the page
+   class), or null. */
+static BOOL CALLBACK FindPage(HWND window, LPARAM page_address) {
+  DWORD process = 0;
+  char name[64];
+  GetWindowThreadProcessId(window, &process);
+  if (process != GetCurrentProcessId() || !IsWindowVisible(window)) return TRUE;
+  if (GetClassNameA(window, name, sizeof(name)) == 0 || strcmp(name, "KestInstDlg") != 0) {
+    return TRUE;
+  }
+  *(HWND *)page_address = window;
+  return FALSE;
+}
+
+/* "shown", "hidden" or "disabled" (shown but not enabled); "none" when the
+   page lacks the control. */
+static const char *ControlState(HWND page, int id) {
+  HWND control = GetDlgItem(page, id);
+  if (control == NULL) return "none";
+  if (!IsWindowVisible(control)) return "hidden";
+  return IsWindowEnabled(control) ? "shown" : "disabled";
+}
+
 __declspec(dllexport) HRESULT STDAPICALLTYPE DllRegisterServer(void) {
   struct WindowList list;
+  HWND page = NULL;
+  char status[MAX_PATH] = "";
   list.text[0] = '\0';
   list.length = 0;
   EnumWindows(ListWindow, (LPARAM)&list);
   Record("%s register", PROBE_NAME);
   Record("%s windows%s", PROBE_NAME, list.text);
+  /* A wizard run: the page's buttons and edit, and its status line, while
+     the installation runs in it. */
+  EnumWindows(FindPage, (LPARAM)&page);
+  if (page != NULL) {
+    GetDlgItemTextA(page, 1003, status, sizeof(status));
+    Record("%s page next:%s exit:%s browse:%s edit:%s status:%s:%s", PROBE_NAME,
+           ControlState(page, 1), ControlState(page, 3), ControlState(page, 1000),
+           ControlState(page, 1004), ControlState(page, 1003), status);
+  }
   return PROBE_RESULT;
 }
 #elif PROBE_ENTRIES & 2
