@@ -11,8 +11,16 @@ if(KEST_WIN32)
                           WIN32_LEAN_AND_MEAN NOMINMAX)
   set(KEST_INSTALLER_FLAGS -Os -fno-exceptions -fno-rtti -fno-threadsafe-statics -ffunction-sections
       -fdata-sections -fno-asynchronous-unwind-tables -Wall -Wextra ${KEST_RESULT_FLAGS})
+  # The same sources give the same image bytes wherever and whenever they are
+  # built: no source or build folder in the code (file names of assertions,
+  # debug paths), and a zero link time stamp in the PE headers and export
+  # directory instead of the clock. The linker computes the image checksum
+  # from the bytes, so it follows.
+  add_compile_options(-ffile-prefix-map=${CMAKE_SOURCE_DIR}/=
+                      -ffile-prefix-map=${CMAKE_BINARY_DIR}/=)
+  set(KEST_REPRODUCIBLE_LINK_FLAGS -Wl,--no-insert-timestamp)
   set(KEST_WIN32_LINK_FLAGS -static -static-libgcc -static-libstdc++
-      -Wl,--gc-sections
+      -Wl,--gc-sections ${KEST_REPRODUCIBLE_LINK_FLAGS}
       # Windows 95 and NT 4.0 refuse images that ask for a newer subsystem.
       -Wl,--major-subsystem-version,4 -Wl,--minor-subsystem-version,0
       -Wl,--major-os-version,4 -Wl,--minor-os-version,0)
@@ -70,7 +78,8 @@ function(kest_component name)
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/sdk)
   target_compile_definitions(${name} PRIVATE ${C_DEFINITIONS})
   target_compile_options(${name} PRIVATE -Wall -Wextra)
-  target_link_options(${name} PRIVATE -Wl,--kill-at -static-libgcc -static-libstdc++ -s)
+  target_link_options(${name} PRIVATE -Wl,--kill-at -static-libgcc -static-libstdc++ -s
+                      ${KEST_REPRODUCIBLE_LINK_FLAGS})
   add_custom_command(TARGET ${name} POST_BUILD
     COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/check-exports.sh ${CMAKE_OBJDUMP}
             $<TARGET_FILE:${name}> ${C_EXPORTS}
