@@ -1,6 +1,7 @@
 #!/bin/bash
 # Builds everything and runs every test:
-#   the shipped 32-bit installer image checked without running it,
+#   the shipped 32-bit installer image checked without running it and
+#   built twice to the same bytes,
 #   host unit tests (ASan + UBSan), Win32 unit and scenario tests under Wine,
 #   and each fuzz target for a bounded time.
 # The Win32 tests run on the 32-bit build where this machine runs 32-bit x86
@@ -31,6 +32,12 @@ record() {  # record NAME STATUS
 echo "== installer image"
 scripts/check-image.sh build/win32/kestinst.exe
 record "installer image" $?
+
+echo "== reproducible build"
+# Two builds of the 32-bit stub and its sample component in fresh folders
+# must be byte for byte the same.
+bash scripts/check-reproducible.sh win32
+record "reproducible build (win32)" $?
 
 echo "== host tests"
 (cd build/host-asan && ctest --output-on-failure -j 2)
