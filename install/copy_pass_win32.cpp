@@ -130,11 +130,13 @@ class CopyPass {
   bool HoldWritten(const char* target);
   // CreateFoldersFor the folder of path, once per folder in the pass.
   uint32_t PrepareFolderOf(const char* path);
-  // From here on no folder counts as prepared: code the pass does not
-  // control (a component's entry points) may have removed any.
+  // From here on no folder counts as prepared or as known to be no link:
+  // code the pass does not control (a component's entry points) may have
+  // removed or replaced any.
   void ForgetFolders() {
     prepared_folders_.Clear();
     chained_folders_.Clear();
+    guard_.ForgetFolders();
   }
   // Ends the entry: the separator line and the move to the next entry.
   bool NextEntry();

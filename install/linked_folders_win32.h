@@ -41,6 +41,9 @@ class EntryGuard {
  public:
   bool CheckName(const char* name);
   bool CheckTarget(const char* name, const char* target);
+  // Folders found plain are looked at again from here on: code the pass
+  // does not control may have put a link in their place.
+  void ForgetFolders() { plain_folders_.Clear(); }
 
  private:
   TextSet plain_folders_;
