@@ -13,6 +13,10 @@ namespace kest {
 char* NextAnsiChar(const char* p);
 // The character before p, never before start; start when p == start.
 char* PrevAnsiChar(const char* start, const char* p);
+// True when c is the first byte of a double-byte character. Unlike the two
+// above it needs only KERNEL32, for code that runs before any other system
+// library may be loaded.
+bool IsAnsiLeadByte(char c);
 // Lower-cases text in place, as the system does for file names.
 void LowerAnsiText(char* text);
 

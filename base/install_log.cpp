@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "base/format_text.h"
+#include "base/path_text.h"
 
 namespace kest {
 namespace {
@@ -21,14 +22,7 @@ int Clamp(int value, int low, int high) {
 // The log's path in folder: folder, a backslash unless it ends in one, and
 // the log's name. False when that does not fit.
 bool BuildLogPath(const char* folder, char (&path)[kPathChars]) {
-  if (!CopyText(path, sizeof(path), folder)) return false;
-  size_t length = strlen(path);
-  if ((length == 0 || path[length - 1] != '\\') &&
-      !CopyText(path + length, sizeof(path) - length, "\\")) {
-    return false;
-  }
-  length = strlen(path);
-  return CopyText(path + length, sizeof(path) - length, kLogFileName);
+  return JoinPath(path, sizeof(path), folder, kLogFileName);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "base/system_api_win32.h"
 
+#include "base/path_text.h"
 #include "base/win32_procedure.h"
 
 namespace kest {
@@ -50,12 +51,10 @@ void RestrictDllSearch() {
 
 HMODULE LoadSystemLibrary(const char* file_name) {
   char path[MAX_PATH];
-  UINT length = GetSystemDirectoryA(path, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return nullptr;
-  UINT name_length = lstrlenA(file_name);
-  if (length + 1 + name_length >= MAX_PATH) return nullptr;
-  if (path[length - 1] != '\\') path[length++] = '\\';
-  lstrcpyA(path + length, file_name);
+  const UINT length = GetSystemDirectoryA(path, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH || !AppendPathName(path, sizeof(path), file_name)) {
+    return nullptr;
+  }
   return LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 

@@ -1,6 +1,8 @@
 #include "base/win32_log_backend.h"
 
+#include "base/path_text.h"
 #include "base/platform_win32.h"
+#include "base/text_limits.h"
 #include "base/win32_procedure.h"
 
 namespace kest {
@@ -33,15 +35,17 @@ bool IsPlainFileAt(HANDLE file, const char* path) {
   if (!FinalPath(file, file_final)) return true;
   // The folder part of path, with its backslash.
   char folder[MAX_PATH];
-  if (lstrlenA(path) >= MAX_PATH) return false;
-  lstrcpyA(folder, path);
-  char* name = folder;
-  for (char* p = folder; *p != '\0'; p = CharNextA(p)) {
-    if (*p == '\\') name = p + 1;
-  }
+  if (!CopyText(folder, sizeof(folder), path)) return false;
+  char* separator = LastSeparator(folder);
   char file_name[MAX_PATH];
-  lstrcpyA(file_name, name);
-  *name = '\0';
+  if (!CopyText(file_name, sizeof(file_name), separator != nullptr ? separator + 1 : folder)) {
+    return false;
+  }
+  if (separator != nullptr) {
+    separator[1] = '\0';
+  } else {
+    folder[0] = '\0';
+  }
   HANDLE folder_handle =
       CreateFileA(folder, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
@@ -50,11 +54,7 @@ bool IsPlainFileAt(HANDLE file, const char* path) {
   const bool known = FinalPath(folder_handle, expected);
   CloseHandle(folder_handle);
   if (!known) return false;
-  const int length = lstrlenA(expected);
-  const bool separator = length > 0 && *CharPrevA(expected, expected + length) != '\\';
-  if (length + (separator ? 1 : 0) + lstrlenA(file_name) >= MAX_PATH) return false;
-  if (separator) lstrcatA(expected, "\\");
-  lstrcatA(expected, file_name);
+  if (!AppendPathName(expected, sizeof(expected), file_name)) return false;
   return lstrcmpiA(file_final, expected) == 0;
 }
 

@@ -5,18 +5,19 @@
 #include <cstring>
 
 #include "archive/entry_header.h"
+#include "archive/win32_file.h"
 #include "base/ansi_chars.h"
 #include "base/install_codes.h"
 #include "base/install_log.h"
 #include "base/install_options.h"
 #include "base/install_status.h"
+#include "base/path_text.h"
 #include "base/platform_win32.h"
 #include "base/text_limits.h"
 #include "install/disk_file_facts_win32.h"
 #include "install/file_state_win32.h"
 #include "install/folder_creation.h"
 #include "install/folder_system_win32.h"
-#include "archive/win32_file.h"
 #include "install/fresh_paths.h"
 #include "install/linked_folders_win32.h"
 #include "install/replace_decision.h"
@@ -448,11 +449,7 @@ uint32_t CopyPass::PrepareFolderOf(const char* path) {
   // is reported as any failed write is.
   char folder[kPathChars];
   if (!CopyText(folder, sizeof(folder), path)) return kCodeInvalidFolder;
-  char* last_separator = nullptr;
-  for (char* p = folder; *p != '\0'; p = NextAnsiChar(p)) {
-    if (*p == '\\') last_separator = p;
-  }
-  if (last_separator != nullptr) last_separator[1] = '\0';
+  CutToFolderPart(folder);
   // Target paths are lower-cased, so equal folders are equal bytes.
   if (prepared_folders_.Contains(folder)) return kSuccess;
   StringList* created = parts_.created_folders;

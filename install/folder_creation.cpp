@@ -5,6 +5,7 @@
 #include "base/ansi_chars.h"
 #include "base/install_codes.h"
 #include "base/install_status.h"
+#include "base/path_text.h"
 #include "manifest/string_list.h"
 #include "resources/string_ids.h"
 
@@ -53,11 +54,7 @@ uint32_t CreateFoldersFor(FolderSystem& folders, const char* path, StringList* c
   // path ends in one (a path without any stays whole).
   char folder[kPathChars];
   if (!CopyText(folder, sizeof(folder), path)) return kCodeInvalidFolder;
-  char* last_separator = nullptr;
-  for (char* p = folder; *p != '\0'; p = NextAnsiChar(p)) {
-    if (*p == '\\') last_separator = p;
-  }
-  if (last_separator != nullptr) last_separator[1] = '\0';
+  CutToFolderPart(folder);
 
   // built grows to the whole folder, one character at a time; it is a
   // prefix of folder, so it always fits.

@@ -8,6 +8,7 @@
 #include "base/entry_name_rules.h"
 #include "base/install_codes.h"
 #include "base/install_status.h"
+#include "base/path_text.h"
 #include "resources/string_ids.h"
 
 namespace kest {
@@ -18,7 +19,7 @@ bool IsReparsePoint(const char* path) {
   char folder[kPathChars];
   if (!CopyText(folder, sizeof(folder), path)) return false;
   const size_t length = strlen(folder);
-  if (length > 1 && *PrevAnsiChar(folder, folder + length) == '\\' && folder[length - 2] != ':') {
+  if (length > 1 && EndsInSeparator(folder) && folder[length - 2] != ':') {
     folder[length - 1] = '\0';
   }
   const DWORD attributes = GetFileAttributesA(folder);
@@ -30,10 +31,7 @@ bool FindLinkedFolder(const char* path, int levels, char (&found)[kPathChars], T
   if (!CopyText(folder, sizeof(folder), path)) return false;
   for (int level = 0; level < levels; ++level) {
     // Cut at the last backslash: the folder one level up.
-    char* last = nullptr;
-    for (char* p = folder; *p != '\0'; p = NextAnsiChar(p)) {
-      if (*p == '\\') last = p;
-    }
+    char* last = LastSeparator(folder);
     if (last == nullptr || last == folder || last[-1] == ':') return false;
     *last = '\0';
     if (checked != nullptr && checked->Contains(folder)) continue;

@@ -8,6 +8,7 @@
 
 #include "base/install_codes.h"
 #include "base/install_status.h"
+#include "base/path_text.h"
 #include "base/platform_win32.h"
 #include "base/text_limits.h"
 #include "resources/string_ids.h"
@@ -83,13 +84,7 @@ void AppendDeletionToWininit(const char* path) {
 
 bool MakeAsideFile(const char* target, char (&aside)[kPathChars]) {
   char folder[kPathChars];
-  if (!CopyText(folder, sizeof(folder), target)) return false;
-  char* last_separator = nullptr;
-  for (char* p = folder; *p != '\0'; p = CharNextA(p)) {
-    if (*p == '\\') last_separator = p;
-  }
-  if (last_separator == nullptr) return false;
-  last_separator[1] = '\0';
+  if (!CopyText(folder, sizeof(folder), target) || !CutToFolderPart(folder)) return false;
   return GetTempFileNameA(folder, "old", 0, aside) != 0;
 }
 

@@ -5,6 +5,7 @@
 #include "base/ansi_chars.h"
 #include "base/entry_name_rules.h"
 #include "base/install_codes.h"
+#include "base/path_text.h"
 #include "install/folder_creation.h"
 
 namespace kest {
@@ -42,7 +43,7 @@ class PathBuilder {
  private:
   // By characters: the trail byte of a double-byte character is no separator.
   bool EndsInBackslash() const {
-    return length_ > 0 && *PrevAnsiChar(out_, out_ + length_) == '\\';
+    return EndsInSeparator(out_);
   }
   void Put(char c) {
     if (!fits_ || length_ + 1 >= kPathChars) {

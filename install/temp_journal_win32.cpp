@@ -7,6 +7,7 @@
 #include <new>
 
 #include "archive/win32_file_source.h"
+#include "base/path_text.h"
 #include "install/restart_replacement_win32.h"
 #include "install/text_set.h"
 
@@ -44,13 +45,8 @@ void ForEachLine(const char* text, Visit visit) {
 }  // namespace
 
 TempJournal::TempJournal(const char* folder) {
-  const size_t length = strlen(folder);
-  const bool separator = length > 0 && CharPrevA(folder, folder + length)[0] == '\\';
-  if (length + 1 + sizeof(kJournalName) > sizeof(path_)) return;
-  memcpy(path_, folder, length);
-  size_t at = length;
-  if (!separator) path_[at++] = '\\';
-  memcpy(path_ + at, kJournalName, sizeof(kJournalName));
+  // A folder too long for the name leaves path_ empty: no journal.
+  if (!JoinPath(path_, sizeof(path_), folder, kJournalName)) path_[0] = '\0';
 }
 
 TempJournal::~TempJournal() {

@@ -9,6 +9,7 @@
 #include "base/command_line.h"
 #include "base/install_codes.h"
 #include "base/install_status.h"
+#include "base/path_text.h"
 #include "base/platform_win32.h"
 #include "install/platform_win32.h"
 #include "installer/administrator.h"
@@ -37,11 +38,8 @@ void FindInstallerFolder(char* folder) {
     folder[0] = '\0';
     return;
   }
-  char* last_separator = nullptr;
-  for (char* p = folder; *p != '\0'; p = CharNextA(p)) {
-    if (*p == '\\' || *p == ':') last_separator = p;
-  }
-  if (last_separator != nullptr) last_separator[1] = '\0';
+  // The module's name is a full path: its folder part ends in a backslash.
+  CutToFolderPart(folder);
 }
 
 // The steps of a run, each returning false when the run must end.

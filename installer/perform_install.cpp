@@ -8,6 +8,7 @@
 #include "base/error_table.h"
 #include "base/install_codes.h"
 #include "base/install_status.h"
+#include "base/path_text.h"
 #include "base/platform_win32.h"
 #include "base/system_api_win32.h"
 #include "install/copy_pass_win32.h"
@@ -85,14 +86,9 @@ uint32_t PrepareFolder(InstallRecord& record) {
   char folder[kPathChars];
   const size_t length = strlen(record.destination);
   uint32_t r = 0;
-  if (length == 0 || length + 2 > sizeof(folder)) {
+  if (length == 0 || !JoinPath(folder, sizeof(folder), record.destination, "")) {
     r = kCodeInvalidFolder;
   } else {
-    memcpy(folder, record.destination, length + 1);
-    if (CharPrevA(folder, folder + length)[0] != '\\') {
-      folder[length] = '\\';
-      folder[length + 1] = '\0';
-    }
     r = CreateDestination(folder, record.created_folders.get());
     if (r == 0 && !SetCurrentDirectoryA(folder)) r = GetLastError();
     if (r == 0) {

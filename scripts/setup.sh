@@ -22,6 +22,8 @@ packages=(
   libssl-dev openssl
   # independent archivers, used as black boxes by tests and benchmarks
   arj p7zip-full
+  # locale sources: the tests compile a Japanese locale for Wine's code page 932
+  locales
 )
 # Installed without their recommendations (a desktop's worth for the
 # emulator): the full-system emulator that runs the 32-bit installer's tests

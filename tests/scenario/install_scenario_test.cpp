@@ -586,6 +586,23 @@ TEST(DiskFull, TheCopyStopsWithAClearCodeAndKeepsEarlierFiles) {
   }
 }
 
+// In code page 932 the character U+8868 is the bytes 95 5C: a folder named
+// with it ends in a backslash's byte but not in a backslash. The log goes
+// inside the folder, with the files, not beside it under a longer name.
+TEST(CodePage932, TheLogOfAFolderEndingInATrailByte5CIsInsideIt) {
+  ASSERT_EQ(GetACP(), 932u) << "runs with LC_ALL=ja_JP.UTF-8 (tests/scenario/CMakeLists.txt)";
+  for (const char* version : {"win95", "win10"}) {
+    SCOPED_TRACE(version);
+    ScenarioRun run(version);
+    const std::string name = "\x95\x5c";
+    run.target = run.Scratch(name);
+    ASSERT_EQ(run.Install(PackPath("release2"), "/U0 /L \"%T\""), 0u);
+    EXPECT_EQ(FileText(run.In("readme.txt")), "Kest Scenario, release 2\r\n");
+    EXPECT_TRUE(Contains(run.Log(), "Copying")) << run.Log();
+    EXPECT_FALSE(test::FileExists(run.Scratch(name + "install.log")));
+  }
+}
+
 TEST(InstallScenario, FreshInstallOnEveryWindows) {
   const Scenario fresh = Scenarios()[0];
   for (const char* version : {"win95", "win98", "nt351", "nt40", "win2k"}) Play(fresh, version);
