@@ -11,8 +11,10 @@
 
 #include <windows.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -151,7 +153,7 @@ struct Scenario {
   const char* name;
   const char* version;                 // Windows version the installer sees
   const char* earlier_pack;            // installed first into the target, or null
-  const char* pack;
+  const char* installer;               // a pack's name, or %S\\NAME: a file prepare made
   const char* arguments;               // %T: the target folder
   DWORD exit_code;
   std::function<void(ScenarioRun&)> prepare;   // before the runs, or empty
@@ -159,30 +161,35 @@ struct Scenario {
   const char* held = nullptr;          // a target file another program holds open during the run
 };
 
+// The main scenario, which also runs under every Windows version.
+Scenario FreshInstall() {
+  return {"fresh install into the pack's default folder", "win10", nullptr, "release2", "/U0 /L", 0,
+          nullptr,
+    [](ScenarioRun& run) {
+      ExpectRelease2In(run, kDefaultFolder);
+      const std::string log = FileText(std::string(kDefaultFolder) + "\\install.log");
+      EXPECT_TRUE(Contains(log, "Logging Started (\"")) << log;
+      EXPECT_TRUE(Contains(log, "Copying \"c:\\kest scenario\\readme.txt\" to install target"))
+          << log;
+      EXPECT_TRUE(Contains(log, "Calling DllRegisterServer in ")) << log;
+      EXPECT_TRUE(Contains(log, "Logging Stopped (\"")) << log;
+      // The host product is missing: its files go below the destination.
+      EXPECT_EQ(FileText(std::string(kDefaultFolder) + "\\include\\addin.txt"),
+                "for the host product\r\n");
+      // A new system-folder file is written there.
+      EXPECT_EQ(FileText(SystemFolderFile("kestscen.dll")),
+                FileText(test::WindowsPath(KEST_VERSION_NEW)));
+      EXPECT_FALSE(test::FileExists(run.target));
+    }};
+}
+
 std::vector<Scenario> Scenarios() {
   const auto nothing_written = [](ScenarioRun& run) {
     EXPECT_FALSE(test::FileExists(run.target));
     EXPECT_TRUE(run.Record().empty() || run.Record() == "<missing>");
   };
   return {
-      {"fresh install into the pack's default folder", "win10", nullptr, "release2", "/U0 /L", 0,
-       nullptr,
-       [](ScenarioRun& run) {
-         ExpectRelease2In(run, kDefaultFolder);
-         const std::string log = FileText(std::string(kDefaultFolder) + "\\install.log");
-         EXPECT_TRUE(Contains(log, "Logging Started (\"")) << log;
-         EXPECT_TRUE(Contains(log, "Copying \"c:\\kest scenario\\readme.txt\" to install target"))
-             << log;
-         EXPECT_TRUE(Contains(log, "Calling DllRegisterServer in ")) << log;
-         EXPECT_TRUE(Contains(log, "Logging Stopped (\"")) << log;
-         // The host product is missing: its files go below the destination.
-         EXPECT_EQ(FileText(std::string(kDefaultFolder) + "\\include\\addin.txt"),
-                   "for the host product\r\n");
-         // A new system-folder file is written there.
-         EXPECT_EQ(FileText(SystemFolderFile("kestscen.dll")),
-                   FileText(test::WindowsPath(KEST_VERSION_NEW)));
-         EXPECT_FALSE(test::FileExists(run.target));
-       }},
+      FreshInstall(),
       {"command-line folder with blanks", "win10", nullptr, "release2",
        "/U0 \"%T\\with blanks\\pack folder\"", 0, nullptr,
        [](ScenarioRun& run) {
@@ -263,7 +270,8 @@ std::vector<Scenario> Scenarios() {
          EXPECT_TRUE(Contains(log, "readme.txt\" to install target")) << log;
          EXPECT_FALSE(Contains(log, "ERROR: ")) << log;
        }},
-      {"a prerequisite installer of the same kind installs first", "win10", nullptr, nullptr,
+      {"a prerequisite installer of the same kind installs first", "win10", nullptr,
+       "%S\\media\\parent.exe",
        "/U0 /F /L \"%T\"", 0,
        [](ScenarioRun& run) {
          CreateDirectoryA(run.Scratch("media").c_str(), nullptr);
@@ -286,7 +294,8 @@ std::vector<Scenario> Scenarios() {
        }},
       // A child that skips its own name up to the first blank outside
       // quotes would take the rest of an unquoted path for its folder.
-      {"a prerequisite in a folder with a blank gets its path quoted", "win10", nullptr, nullptr,
+      {"a prerequisite in a folder with a blank gets its path quoted", "win10", nullptr,
+       "%S\\media files\\parent.exe",
        "/U0 /F /L \"%T\"", 0,
        [](ScenarioRun& run) {
          CreateDirectoryA(run.Scratch("media files").c_str(), nullptr);
@@ -306,7 +315,8 @@ std::vector<Scenario> Scenarios() {
        }},
       // The entry after the manifests cannot be read: that report ends the
       // run before the prerequisite is started or anything is installed.
-      {"a package that cannot be read past its manifests", "win10", nullptr, nullptr,
+      {"a package that cannot be read past its manifests", "win10", nullptr,
+       "%S\\media\\parent.exe",
        "/U0 /F /L \"%T\"", kReaderBadCrc,
        [](ScenarioRun& run) {
          CreateDirectoryA(run.Scratch("media").c_str(), nullptr);
@@ -488,7 +498,7 @@ std::vector<Scenario> Scenarios() {
          EXPECT_FALSE(test::FileExists(run.Scratch("target")));
          EXPECT_TRUE(run.Record().empty() || run.Record() == "<missing>");
        }},
-      {"a damaged package", "win10", nullptr, nullptr, "/U0 \"%T\"", kDamagedPackage,
+      {"a damaged package", "win10", nullptr, "%S\\damaged.exe", "/U0 \"%T\"", kDamagedPackage,
        [](ScenarioRun& run) {
          std::string bytes;
          ASSERT_TRUE(test::ReadWholeFile(PackPath("release2"), &bytes));
@@ -538,11 +548,10 @@ std::vector<Scenario> Scenarios() {
   };
 }
 
-std::string InstallerFor(const Scenario& s, ScenarioRun& run) {
-  if (s.pack != nullptr) return PackPath(s.pack);
-  if (std::string(s.name) == "a damaged package") return run.Scratch("damaged.exe");
-  if (test::FileExists(run.Scratch("media files"))) return run.Scratch("media files\\parent.exe");
-  return run.Scratch("media\\parent.exe");
+std::string InstallerFor(const Scenario& s, const ScenarioRun& run) {
+  const std::string installer = s.installer;
+  if (installer.compare(0, 3, "%S\\") == 0) return run.Scratch(installer.substr(3));
+  return PackPath(installer);
 }
 
 void Play(const Scenario& s, const char* version) {
@@ -562,9 +571,29 @@ void Play(const Scenario& s, const char* version) {
   s.check(run);
 }
 
-TEST(InstallScenario, Table) {
-  for (const Scenario& s : Scenarios()) Play(s, s.version);
+// A row is shown by its name.
+void PrintTo(const Scenario& s, std::ostream* out) { *out << s.name; }
+
+class InstallScenario : public testing::TestWithParam<Scenario> {};
+
+TEST_P(InstallScenario, Runs) { Play(GetParam(), GetParam().version); }
+
+// A row's name as a test name: letters and digits, the rest as "_".
+std::string RowName(const testing::TestParamInfo<Scenario>& info) {
+  std::string name;
+  for (const char* p = info.param.name; *p != '\0'; ++p) {
+    const bool word = isalnum(static_cast<unsigned char>(*p)) != 0;
+    if (word) {
+      name += *p;
+    } else if (!name.empty() && name.back() != '_') {
+      name += '_';
+    }
+  }
+  while (!name.empty() && name.back() == '_') name.pop_back();
+  return name;
 }
+
+INSTANTIATE_TEST_SUITE_P(Table, InstallScenario, testing::ValuesIn(Scenarios()), RowName);
 
 // A drive that fills during the copy (a tmpfs of 512 KiB, mounted by
 // tests/install/disk_full.sh): a clear code, the files written before
@@ -603,8 +632,8 @@ TEST(CodePage932, TheLogOfAFolderEndingInATrailByte5CIsInsideIt) {
   }
 }
 
-TEST(InstallScenario, FreshInstallOnEveryWindows) {
-  const Scenario fresh = Scenarios()[0];
+TEST(InstallScenarioEveryWindows, FreshInstall) {
+  const Scenario fresh = FreshInstall();
   for (const char* version : {"win95", "win98", "nt351", "nt40", "win2k"}) Play(fresh, version);
 }
 
