@@ -16,6 +16,7 @@
 #include "installer/install_record.h"
 #include "installer/main_window.h"
 #include "installer/manifest_reader.h"
+#include "installer/rights_check.h"
 #include "installer/open_package.h"
 #include "installer/wizard.h"
 #include "manifest/string_list.h"
@@ -43,13 +44,9 @@ void FindInstallerFolder(char* folder) {
 }
 
 // The steps of a run, each returning false when the run must end.
-bool CheckRights() {
+bool CheckRightsOfThisProcess() {
   SystemVersion version;
-  if (QuerySystemVersion(&version) && version.platform_id == kPlatformNt && !IsAdministrator()) {
-    ReportError(kCodeAdminRequired, kButtonsExitOnly, nullptr, 0);
-    return false;
-  }
-  return true;
+  return CheckRights(QuerySystemVersion(&version) ? &version : nullptr, IsAdministrator);
 }
 
 bool ReadCommandLine(InstallRecord& record) {
@@ -157,7 +154,7 @@ void RunWithRecord(InstallRecord& record, HWND main_window) {
   record.has_dependencies = 0;
   FindInstallerFolder(record.installer_folder);
 
-  if (!CheckRights() || !ReadCommandLine(record)) return;
+  if (!CheckRightsOfThisProcess() || !ReadCommandLine(record)) return;
   const bool wizard = (record.options & kOptionUiLevelMask) == kUiLevelFull;
   if (!wizard) SetCursor(WaitCursor());
 

@@ -75,6 +75,14 @@ INT_PTR CALLBACK ErrorDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARA
       const auto* state = reinterpret_cast<const ErrorDialogState*>(lparam);
       SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(state->status));
       FillDialog(dialog, *state);
+      // The report takes the foreground before the system activates it.
+      // Setting the focus below activates the dialog while it is still
+      // hidden; when its process does not yet hold the foreground (the
+      // run's first window), the activation draws the caption inactive,
+      // and the foreground that showing the dialog then brings finds it
+      // already active and draws nothing again: the report would stand in
+      // front, answering the keyboard, under a grey caption.
+      SetForegroundWindow(dialog);
       return TRUE;  // the system gives the focus to the first shown button
     }
     case WM_COMMAND: {

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -32,8 +33,46 @@ std::vector<Step> OnlyButton(const char* headline, const char* message_start,
           ExpectHidden(IDC_ERROR_CHANGE_DRIVE)};
 }
 
-// The first dialog of a run is in front, so that the keyboard reaches it:
-// Enter, typed as a person types it, answers it with its first button.
+// Squared distance of two colours.
+int ColourDistance(COLORREF a, COLORREF b) {
+  const int r = GetRValue(a) - GetRValue(b), g = GetGValue(a) - GetGValue(b),
+            blue = GetBValue(a) - GetBValue(b);
+  return r * r + g * g + blue * blue;
+}
+
+// Whether the window's caption is drawn as the active window's, read from
+// the screen after the frame is drawn again: the top row of the caption
+// bar, just inside the frame, where the caption text never reaches, is
+// nearer the system's active caption colour than its inactive one. (A
+// window can be in front and have the keyboard and still be drawn
+// inactive, when it was activated before its process held the foreground.)
+bool CaptionDrawnActive(HWND window, std::string* why) {
+  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_UPDATENOW);
+  for (int i = 0; i < 2; ++i) {
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
+  }
+  RECT outer = {};
+  GetWindowRect(window, &outer);
+  POINT client = {0, 0};
+  ClientToScreen(window, &client);
+  const int frame = client.x - outer.left;
+  HDC screen = GetDC(nullptr);
+  const COLORREF seen = GetPixel(screen, client.x + 1, outer.top + frame + 1);
+  ReleaseDC(nullptr, screen);
+  const COLORREF active = GetSysColor(COLOR_ACTIVECAPTION);
+  const COLORREF inactive = GetSysColor(COLOR_INACTIVECAPTION);
+  char text[128];
+  snprintf(text, sizeof(text), "caption colour %06lX; active %06lX, inactive %06lX",
+           static_cast<unsigned long>(seen), static_cast<unsigned long>(active),
+           static_cast<unsigned long>(inactive));
+  *why = text;
+  return seen != CLR_INVALID && ColourDistance(seen, active) < ColourDistance(seen, inactive);
+}
+
+// The first dialog of a run is in front and drawn as the active window, so
+// that the keyboard reaches it and the person sees that it does: Enter,
+// typed as a person types it, answers it with its first button.
 std::vector<Step> InFrontAndEnterAnswers() {
   return {Do("see the dialog in front",
              [](HWND window, std::string* why) {
@@ -41,6 +80,7 @@ std::vector<Step> InFrontAndEnterAnswers() {
                *why = "another window is in front";
                return false;
              }),
+          Do("see the dialog drawn active", CaptionDrawnActive),
           Do("press Enter", [](HWND, std::string*) {
             INPUT keys[2] = {};
             keys[0].type = keys[1].type = INPUT_KEYBOARD;

@@ -224,6 +224,82 @@ TEST(WizardScenario, PackageVariants) {
   EXPECT_TRUE(test::FileExists(folder.File("readme.txt")));
 }
 
+// The folder page behind a report that PerformInstall makes: Next, Exit
+// Install and Browse hidden, the folder edit disabled, and the status line
+// showing `status`.
+Step ExpectPageWhileInstalling(const std::string& status) {
+  return test::Do("see the page behind the report", [status](HWND report, std::string* why) {
+    const HWND page = GetWindow(report, GW_OWNER);
+    if (page == nullptr) {
+      *why = "the report has no owner";
+      return false;
+    }
+    std::string seen;
+    for (int id : {IDC_NEXT, IDC_EXIT_INSTALL, IDC_BROWSE}) {
+      if (IsWindowVisible(GetDlgItem(page, id))) seen += " control " + std::to_string(id) + " shown;";
+    }
+    if (IsWindowEnabled(GetDlgItem(page, IDC_FOLDER_EDIT))) seen += " the folder edit enabled;";
+    const HWND line = GetDlgItem(page, IDC_STATUS_LINE);
+    char text[300] = {};
+    GetWindowTextA(line, text, sizeof(text));
+    if (!IsWindowVisible(line) || status != text) {
+      seen += " status line " + std::string(IsWindowVisible(line) ? "shown" : "hidden") + " \"" +
+              text + "\"";
+    }
+    *why = seen;
+    return seen.empty();
+  });
+}
+
+// The page while PerformInstall runs, at each of its status texts:
+// looking for the prerequisites (a report of the dependency pass: the
+// prerequisite is missing beside the installer; exit-only, its code ends
+// the run), then initializing the folders (the reports of obsolete lines
+// that could reach outside the destination, before any file is copied;
+// Continue goes on).
+TEST(WizardScenario, PageBehindTheReportsWhileInstalling) {
+  test::ScratchFolder folder, media;
+  const std::string parent = media.File("parent.exe");  // without its child.exe
+  ASSERT_TRUE(CopyFileA((test::WindowsPath(KEST_SCENARIO_PACKS) + "\\parent.exe").c_str(),
+                        parent.c_str(), FALSE));
+  const std::string obsolete = test::WindowsPath(KEST_SCENARIO_PACKS) + "\\obsolete.exe";
+  const std::vector<Step> kChooseFolder = {ExpectDialog(IDD_CHOOSE_FOLDER),
+                                           SetText(IDC_FOLDER_EDIT, folder.path()),
+                                           Press(IDC_NEXT)};
+  std::vector<Step> obsolete_line_reported;
+  for (const char* line : {"..\\victim.txt", "old/kept.txt"}) {
+    obsolete_line_reported = Join(
+        {obsolete_line_reported,
+         {ExpectDialog(IDD_ERROR_DETAIL), ExpectText(IDC_ERROR_HEADLINE, "Could not delete file"),
+          ExpectText(IDC_ERROR_DETAIL, std::string("File:   ") + line),
+          ExpectPageWhileInstalling("Initializing folders..."),
+          ExpectText(IDC_ERROR_FIRST_BUTTON, "Continue"), ExpectHidden(IDC_ERROR_TRY_AGAIN),
+          Press(IDC_ERROR_FIRST_BUTTON)}});
+  }
+  const Scenario scenarios[] = {
+      {"the prerequisite is missing",
+       "",
+       Join({kToDestination, kChooseFolder,
+             {ExpectDialog(IDD_ERROR_DETAIL),
+              ExpectText(IDC_ERROR_HEADLINE, "Files required for installation not found"),
+              ExpectText(IDC_ERROR_DETAIL, "File:   " + media.File("child.exe")),
+              ExpectPageWhileInstalling(
+                  "Please wait... Looking for additional files to be installed."),
+              ExpectText(IDC_ERROR_FIRST_BUTTON, "E&xit Install"),
+              ExpectHidden(IDC_ERROR_TRY_AGAIN), Press(IDC_ERROR_FIRST_BUTTON),
+              ExpectExit(0x8040F00E)}}),
+       parent.c_str()},
+      {"obsolete lines outside the destination",
+       "",
+       Join({kToDestination, kChooseFolder, obsolete_line_reported,
+             {ExpectDialog(IDD_COMPLETE), Press(IDC_NEXT), ExpectExit(0)}}),
+       obsolete.c_str()},
+  };
+  for (const Scenario& s : scenarios) Play(s);
+  EXPECT_FALSE(test::FileExists(folder.File("parent.txt")));
+  EXPECT_TRUE(test::FileExists(folder.File("readme.txt")));
+}
+
 // The folder page while the installation runs in it, as a component sees
 // it from its registration: Next, Exit Install and Browse hidden, the
 // folder edit disabled, and the status line naming the file being
