@@ -4,32 +4,17 @@
 
 #include <cstring>
 
-#include "base/ansi_chars.h"
 #include "base/entry_name_rules.h"
 #include "base/install_codes.h"
 #include "base/install_status.h"
 #include "base/text_limits.h"
 #include "install/linked_folders_win32.h"
+#include "install/obsolete_path.h"
 #include "install/self_registration_win32.h"
 #include "resources/string_ids.h"
 
 namespace kest {
 namespace {
-
-// folder, a backslash unless it ends in one, entry; lower-cased. False when
-// the path would not fit.
-bool MakeObsoletePath(const char* folder, const char* entry, char (&path)[kPathChars]) {
-  size_t folder_chars = strlen(folder);
-  const bool separator =
-      folder_chars == 0 || *PrevAnsiChar(folder, folder + folder_chars) != '\\';
-  size_t entry_chars = strlen(entry);
-  if (folder_chars + (separator ? 1 : 0) + entry_chars >= kPathChars) return false;
-  memcpy(path, folder, folder_chars);
-  if (separator) path[folder_chars++] = '\\';
-  memcpy(path + folder_chars, entry, entry_chars + 1);
-  LowerAnsiText(path);
-  return true;
-}
 
 void ReportNotDeleted(const char* detail) {
   ReportError(kCodeDeleteFailed, kButtonsRetry, detail, IDS_LABEL_FILE);
