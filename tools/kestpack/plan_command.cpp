@@ -4,6 +4,7 @@
 // the folder tokens, the obsolete-file path) run on TargetMachine.
 #include <sys/stat.h>
 
+#include <cctype>
 #include <cstdio>
 #include <ctime>
 #include <string>
