@@ -23,9 +23,13 @@ bool FileIsOlder(const char* file, char* version, const char* destination,
 }
 
 bool AnyRequiredFileOlder(DependencyRecord& dependency, const char* destination,
-                          TargetResolver& resolver, DiskFileFacts& disk) {
-  for (RequiredFile& pair : dependency.required) {
-    if (FileIsOlder(pair.file, pair.version, destination, resolver, disk)) return true;
+                          TargetResolver& resolver, DiskFileFacts& disk, int* older) {
+  for (int i = 0; i < kRequiredFiles; ++i) {
+    RequiredFile& pair = dependency.required[i];
+    if (FileIsOlder(pair.file, pair.version, destination, resolver, disk)) {
+      if (older != nullptr) *older = i;
+      return true;
+    }
   }
   return false;
 }

@@ -26,8 +26,9 @@ bool FileIsOlder(const char* file, char* version, const char* destination,
                  TargetResolver& resolver, DiskFileFacts& disk);
 
 // The pairs of the dependency in order 1 to 4; true at the first pair found
-// too old (the later ones are not looked at).
+// too old (the later ones are not looked at), whose index (0 to 3) goes to
+// *older when given.
 bool AnyRequiredFileOlder(DependencyRecord& dependency, const char* destination,
-                          TargetResolver& resolver, DiskFileFacts& disk);
+                          TargetResolver& resolver, DiskFileFacts& disk, int* older = nullptr);
 
 }  // namespace kest

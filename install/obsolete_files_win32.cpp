@@ -4,26 +4,17 @@
 
 #include <cstring>
 
-#include "base/ansi_chars.h"
 #include "base/entry_name_rules.h"
 #include "base/install_codes.h"
 #include "base/install_status.h"
-#include "base/path_text.h"
 #include "base/text_limits.h"
 #include "install/linked_folders_win32.h"
+#include "install/obsolete_path.h"
 #include "install/self_registration_win32.h"
 #include "resources/string_ids.h"
 
 namespace kest {
 namespace {
-
-// folder, a backslash unless it ends in one, entry; lower-cased. False when
-// the path would not fit.
-bool MakeObsoletePath(const char* folder, const char* entry, char (&path)[kPathChars]) {
-  if (!JoinPath(path, sizeof(path), folder, entry)) return false;
-  LowerAnsiText(path);
-  return true;
-}
 
 void ReportNotDeleted(const char* detail) {
   ReportError(kCodeDeleteFailed, kButtonsRetry, detail, IDS_LABEL_FILE);

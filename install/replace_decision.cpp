@@ -11,26 +11,37 @@ bool IsSystemFolderEntry(const char* package_name) {
   return strncmp(package_name, "_winsys", 7) == 0 || strncmp(package_name, "_WINSYS", 7) == 0;
 }
 
-bool ShouldReplace(const PackageReader& reader, const char* package_name, DiskFileFacts& disk) {
-  const char* target = reader.GetEntryName();
-  const bool strict = IsSystemFolderEntry(package_name);
-  uint16_t words[4];
-  if (reader.GetEntryVersion(words)) {
-    const FileVersion entry = MakeFileVersion(words);
-    const FileVersion on_disk = disk.GetFileVersion(target);
-    const bool replace = IsNewerThan(entry, on_disk) || (!strict && Equals(entry, on_disk));
-    LogFormat("Version compare for \"%s\" indicates archive %s older than disk version", target,
-              replace ? "is not" : "is");
-    return replace;
+ReplaceAnswer DecideReplace(const EntryStamp& entry, const char* target, const char* package_name,
+                            DiskFileFacts& disk) {
+  ReplaceAnswer answer;
+  answer.strict = IsSystemFolderEntry(package_name);
+  if (entry.has_version) {
+    answer.by_version = true;
+    answer.entry_version = MakeFileVersion(entry.version);
+    answer.disk_version = disk.GetFileVersion(target);
+    answer.replace = IsNewerThan(answer.entry_version, answer.disk_version) ||
+                     (!answer.strict && Equals(answer.entry_version, answer.disk_version));
+    return answer;
   }
   // Both are Windows file times, compared as stored: unsigned 64-bit.
-  const uint64_t entry_time = reader.GetEntryFileTime();
-  uint64_t disk_time;
-  const bool replace = !disk.GetLastWriteTime(target, &disk_time) || entry_time > disk_time ||
-                       (!strict && entry_time == disk_time);
-  LogFormat("Date/time compare for \"%s\" indicates archive %s older than disk version", target,
-            replace ? "is not" : "is");
-  return replace;
+  answer.entry_time = entry.file_time;
+  answer.disk_time_known = disk.GetLastWriteTime(target, &answer.disk_time);
+  answer.replace = !answer.disk_time_known || answer.entry_time > answer.disk_time ||
+                   (!answer.strict && answer.entry_time == answer.disk_time);
+  return answer;
+}
+
+bool ShouldReplace(const PackageReader& reader, const char* package_name, DiskFileFacts& disk) {
+  const char* target = reader.GetEntryName();
+  EntryStamp entry;
+  entry.has_version = reader.GetEntryVersion(entry.version);
+  entry.file_time = reader.GetEntryFileTime();
+  const ReplaceAnswer answer = DecideReplace(entry, target, package_name, disk);
+  LogFormat(answer.by_version
+                ? "Version compare for \"%s\" indicates archive %s older than disk version"
+                : "Date/time compare for \"%s\" indicates archive %s older than disk version",
+            target, answer.replace ? "is not" : "is");
+  return answer.replace;
 }
 
 }  // namespace kest

@@ -40,6 +40,31 @@ class DiskFileFacts {
 // "_winsys" or "_WINSYS" (exactly these two spellings).
 bool IsSystemFolderEntry(const char* package_name);
 
+// What the decision needs of a package entry.
+struct EntryStamp {
+  bool has_version = false;  // some version word is non-zero
+  uint16_t version[4] = {0, 0, 0, 0};
+  uint64_t file_time = 0;  // Windows file time, as stored in the entry
+};
+
+// The decision and what it was made on, for the log line and for tools
+// that show it.
+struct ReplaceAnswer {
+  bool replace = false;
+  bool by_version = false;  // the version rule decided; otherwise the time rule
+  bool strict = false;      // a system-folder entry: only strictly newer replaces
+  FileVersion entry_version;  // version rule: the entry's and the disk file's
+  FileVersion disk_version;
+  uint64_t entry_time = 0;  // time rule: the entry's, and the disk file's when
+  uint64_t disk_time = 0;   // disk_time_known
+  bool disk_time_known = false;
+};
+
+// The rule itself, for the entry bound for target: no log line. The
+// installer reaches it through ShouldReplace.
+ReplaceAnswer DecideReplace(const EntryStamp& entry, const char* target, const char* package_name,
+                            DiskFileFacts& disk);
+
 // Decides for the reader's current entry, whose output name is already its
 // target path. package_name is the entry's name in the package, used only
 // for the system-folder test. Writes one log line:

@@ -17,7 +17,9 @@ The layers, bottom to top; a folder uses only what its row names:
     manifest, verify          manifests; the signature check
     install, ui               install machinery; windows and dialogs
     installer                 the program: entry point, sequence, record
-    tools/kestpack            beside the installer, on layers 1 and 2
+    tools/kestpack            beside the installer, on layers 1 and 2, and
+                              the portable install rules (plan shows what
+                              the installer's own decisions would do)
     sdk                       the public header for component authors, alone
 
 Project includes are the quoted ones with a folder ("archive/crc32.h");
@@ -41,7 +43,7 @@ MAY_USE = {
     "install": FORMATS_AND_CHECKS | {"install"},
     "ui": FORMATS_AND_CHECKS | {"install", "ui"},
     "installer": FORMATS_AND_CHECKS | {"install", "ui", "installer"},
-    "tools/kestpack": FORMATS_AND_CHECKS | {"packaging", "tools/kestpack"},
+    "tools/kestpack": FORMATS_AND_CHECKS | {"install", "packaging", "tools/kestpack"},
     "sdk": {"sdk"},
 }
 NOT_CHECKED = {"tests", "fuzz", "bench", "samples", "build", "cmake", "scripts"}

@@ -2,7 +2,8 @@
 # Builds everything and runs every test:
 #   the shipped 32-bit installer image checked without running it and
 #   built twice to the same bytes,
-#   host unit tests (ASan + UBSan), Win32 unit and scenario tests under Wine,
+#   host unit tests (ASan + UBSan), the vendor guide's commands, Win32 unit
+#   and scenario tests under Wine,
 #   and each fuzz target for a bounded time.
 # The Win32 tests run on the 32-bit build where this machine runs 32-bit x86
 # code, and on the x86-64 build of the same sources under 64-bit Wine where
@@ -47,6 +48,12 @@ echo "== sample packages"
 # Both stubs go through kestpack; the Wine tests use the one of $arch.
 bash scripts/sample.sh win32 >/dev/null && bash scripts/sample.sh win64
 record "sample packages" $?
+
+echo "== vendor guide"
+# docs/vendor-guide.md's commands exactly as written, with the stub that
+# runs under this machine's Wine: from a new key to an installed component.
+ARCH="$arch" python3 scripts/run-guide.py docs/vendor-guide.md
+record "vendor guide" $?
 
 echo "== Win32 tests under Wine ($arch build)"
 KEST_WINE_ARCH="$arch" scripts/with-wine.sh bash -c "cd build/$arch && ctest --output-on-failure"

@@ -157,6 +157,19 @@ pack spill 2026-06-01T12:00:00Z
 mkdir -p "$out/spill-files"
 cp "$files/a-first.txt" "$files/b-big.bin" "$out/spill-files/"
 
+# plan: the pack whose installs kestpack plan foretells (plan_agrees.py):
+# a versioned library for the destination and one for the system folder,
+# a text without version, an obsolete file, and a prerequisite (the child
+# pack, beside it) that runs while dep.dll is older than 1.10.
+files="$(stage plan)"
+printf 'Kest Plan, the text\r\n' >"$files/readme.txt"
+cp "$new_dll" "$files/lib.dll"
+mkdir -p "$files/_winsys"
+cp "$new_dll" "$files/_winsys/kestplan.dll"
+components plan 1.0 'old\gone.txt'
+dependencies plan 'Default=C:\Kest Plan\' 'File1=dep.dll' 'Version1=1.10' 'Source=child.exe'
+pack plan 2026-06-01T12:00:00Z
+
 # nodeps: a dependency file without the [Dependencies] header (kestpack
 # refuses it unless told to keep manifest faults): no dependency record, so
 # nothing clears the start-up warnings before the installation.

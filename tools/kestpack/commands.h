@@ -9,5 +9,7 @@ extern const Subcommand kListCommand;
 extern const Subcommand kVerifyCommand;
 extern const Subcommand kExtractCommand;
 extern const Subcommand kKeygenCommand;
+extern const Subcommand kPlanCommand;
+extern const Subcommand kInitCommand;
 
 }  // namespace kest

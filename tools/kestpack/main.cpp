@@ -1,4 +1,5 @@
-// kestpack: builds, lists, checks and unpacks KestInst packages.
+// kestpack: builds, lists, checks and unpacks KestInst packages, and plans
+// their installation.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -10,7 +11,8 @@ namespace {
 
 const kest::Subcommand* const kCommands[] = {&kest::kBuildCommand, &kest::kListCommand,
                                              &kest::kVerifyCommand, &kest::kExtractCommand,
-                                             &kest::kKeygenCommand};
+                                             &kest::kKeygenCommand, &kest::kPlanCommand,
+                                             &kest::kInitCommand};
 
 void PrintOverview(FILE* out) {
   fprintf(out,
@@ -21,6 +23,8 @@ void PrintOverview(FILE* out) {
           "  verify   check an installer's signature\n"
           "  extract  unpack every entry of an installer or an ARJ archive\n"
           "  keygen   make a new RSA-768 signing key pair\n"
+          "  init     write commented templates of the two manifests\n"
+          "  plan     show what an install would do to a machine's drive\n"
           "\n"
           "kestpack COMMAND --help describes each command.\n"
           "Exit codes: 0 success, 1 bad input (damaged package, failed signature,\n"
