@@ -12,6 +12,7 @@
 #include "packaging/vector_sink.h"
 #include "base/install_codes.h"
 #include "openssl_test_keys.h"
+#include "verify/modern_record.h"
 #include "verify/signature_record.h"
 
 namespace kest {
@@ -120,6 +121,41 @@ TEST_F(SignedReader, ReadsOnlyTheRecordOfALongTrailer) {
   ASSERT_TRUE(reader.Open()) << std::hex << reader.GetError();
   EXPECT_LE(source.furthest_read, end_of_archive + kSignatureRecordBytes);
   EXPECT_EQ(reader.trailer_size(), kSignatureRecordBytes);
+}
+
+// With a modern key the reader reads the second record too, and still
+// nothing after it; both signatures pass and the entries follow. The same
+// reader refuses the ten stray bytes of a package without the record.
+TEST_F(SignedReader, WithAModernKeyReadsAndChecksTheSecondRecordOnly) {
+  Package p = MakePackage(*signer_);
+  const uint32_t end_of_archive = p.archive_offset + p.archive_length;
+  Bytes stray = p.file;
+  p.file.resize(end_of_archive + kSignatureRecordBytes);  // drop the ten bytes
+  const Bytes signature = kest_test::TestModernKey().SignSha256(p.file);
+  uint8_t sig[kModernSignatureBytes], record[kModernRecordBytes];
+  memcpy(sig, signature.data(), sizeof sig);
+  BuildModernRecord(sig, record);
+  p.file.insert(p.file.end(), record, record + sizeof record);
+  p.file.resize(p.file.size() + (4u << 20), 0xEE);
+
+  const RsaPublicKey key = signer_->PublicKey();
+  const ModernKey modern = {true, false, kest_test::TestModernKey().PublicKey()};
+  TestSource source(p.file);
+  source.Seek(p.archive_offset);
+  SignedPackageReader reader(&source, false, output_, &key, &modern);
+  ASSERT_TRUE(reader.Open()) << std::hex << reader.GetError();
+  EXPECT_TRUE(reader.modern_verified());
+  EXPECT_LE(source.furthest_read, end_of_archive + kSignatureRecordBytes + kModernRecordBytes);
+  EXPECT_EQ(reader.trailer_size(), kSignatureRecordBytes + kModernRecordBytes);
+  EXPECT_STREQ(reader.GetEntryName(), "cpack.ini");
+
+  TestSource stray_source(stray);
+  stray_source.Seek(p.archive_offset);
+  SignedPackageReader refused(&stray_source, false, output_, &key, &modern);
+  EXPECT_FALSE(refused.Open());
+  EXPECT_EQ(refused.GetError(), kCodeDamagedPackage);
+  EXPECT_EQ(refused.verdict(), SignatureVerdict::kModernBadRecord);
+  EXPECT_FALSE(refused.modern_verified());
 }
 
 // A path that names another file at every open, as a folder switched
