@@ -193,8 +193,8 @@ int main(int argc, char** argv) {
 
   const double mb = package.size() / 1e6;
   auto line = [](const char* who, double megabytes, double seconds) {
-    if (seconds < 0) printf("  %-34s failed\n", who);
-    else printf("  %-34s %8.1f MB/s  (%.3f s)\n", who, megabytes / seconds, seconds);
+    if (seconds < 0) printf("  %-38s failed\n", who);
+    else printf("  %-38s %8.1f MB/s  (%.3f s)\n", who, megabytes / seconds, seconds);
   };
   printf("signature check of one package, MB/s (fastest of %d):\n", kRounds);
   line("ours (installer's check, process)", mb, times[0]);
