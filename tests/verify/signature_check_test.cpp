@@ -118,11 +118,9 @@ TEST(SignatureCheck, TableOfPackages) {
   }
 }
 
-// The second record for body under the repository's modern TEST key: its
-// signature covers body followed by first_record.
-Bytes ModernRecordFor(const Bytes& body, const Bytes& first_record) {
-  Bytes signed_bytes = body;
-  signed_bytes.insert(signed_bytes.end(), first_record.begin(), first_record.end());
+// A second record whose signature, under the repository's modern TEST
+// key, covers signed_bytes.
+Bytes ModernRecordOver(const Bytes& signed_bytes) {
   Bytes signature = kest_test::TestModernKey().SignSha256(signed_bytes);
   uint8_t sig[kModernSignatureBytes], record[kModernRecordBytes];
   memcpy(sig, signature.data(), sizeof sig);
@@ -139,25 +137,25 @@ Bytes Cat(Bytes a, const Bytes& b) {
   return a;
 }
 
+// The first record of p and the genuine second record behind it: the
+// second signs p's body followed by the first record.
+Bytes BothRecords(const SignedPackage& p) {
+  const Bytes first(p.trailer.begin(), p.trailer.begin() + kSignatureRecordBytes);
+  return Cat(first, ModernRecordOver(Cat(p.body, first)));
+}
+
 TEST(SignatureCheck, TableOfSecondRecords) {
   const SignedPackage p = MakePackage(65536 + 3000);
   const uint32_t length = uint32_t(p.body.size());
   const Bytes first(p.trailer.begin(), p.trailer.begin() + kSignatureRecordBytes);
-  const Bytes second = ModernRecordFor(p.body, first);
-  const Bytes both = Cat(first, second);
+  const Bytes both = BothRecords(p);
+  const Bytes second(both.begin() + kSignatureRecordBytes, both.end());
   Bytes changed_body = p.body;
   changed_body[66000] ^= 0x20;  // in the second chunk
   Bytes damaged_first = both;
   damaged_first[kSignatureOffset + 7] ^= 0x01;
   // A second record that signs the body alone, not the first record.
-  Bytes body_only = first;
-  {
-    Bytes signature = kest_test::TestModernKey().SignSha256(p.body);
-    uint8_t sig[kModernSignatureBytes], record[kModernRecordBytes];
-    memcpy(sig, signature.data(), sizeof sig);
-    BuildModernRecord(sig, record);
-    body_only.insert(body_only.end(), record, record + sizeof record);
-  }
+  const Bytes body_only = Cat(first, ModernRecordOver(p.body));
   // The same second record after another valid first record of the same
   // body: the second signature no longer matches what it vouched for.
   Bytes other_first = TrailerFor(kest_test::TestSigningKey().SignMd5(p.body), 0);
@@ -202,8 +200,7 @@ TEST(SignatureCheck, TableOfSecondRecords) {
 
 TEST(SignatureCheck, EveryByteOfTheSecondRecordChangedIsRefused) {
   const SignedPackage p = MakePackage(5000);
-  const Bytes first(p.trailer.begin(), p.trailer.begin() + kSignatureRecordBytes);
-  const Bytes both = Cat(first, ModernRecordFor(p.body, first));
+  const Bytes both = BothRecords(p);
   const ModernKey optional = TestModernKey(false);
   VectorSource file(p.body);
   ASSERT_EQ(CheckSignedData(file, uint32_t(p.body.size()), both.data(), both.size(), p.key,
@@ -229,8 +226,7 @@ TEST(SignatureCheck, ReadsTheRangeIn64KiBChunksAndStopsOnAFailedRead) {
             SignatureVerdict::kPass);
   EXPECT_EQ(file.reads, (std::vector<uint32_t>{65536, 65536, 5}));
   // With the second record both digests come from the same reads.
-  const Bytes first(p.trailer.begin(), p.trailer.begin() + kSignatureRecordBytes);
-  const Bytes both = Cat(first, ModernRecordFor(p.body, first));
+  const Bytes both = BothRecords(p);
   const ModernKey required = TestModernKey(true);
   VectorSource once(p.body);
   ASSERT_EQ(CheckSignedData(once, uint32_t(p.body.size()), both.data(), both.size(), p.key,
