@@ -17,7 +17,8 @@ echo "== decoder: output MB/s against arj e and 7z e on one arj -m1 archive;"
 echo "   kestpack extract against 7z x on the same archive"
 "$root/build/host/bench/decoder_bench"
 
-echo "== signature check: MB/s of the installer's check against openssl dgst -md5"
+echo "== signature check: MB/s of the installer's check against openssl dgst -md5;"
+echo "   the same check with the second (RSA-3072 SHA-256) record, and its ratio"
 "$root/build/host/bench/signature_bench"
 
 echo "== copy pass under Wine ($arch build) against a plain Win32 copy of the same files"

@@ -27,6 +27,12 @@
 #                                         (probe_windows.dll; skipped without it)
 #   build/ARCH/sample/BlankProduct.exe    the component manifest names a
 #                                         product that is blank
+#   build/ARCH/sample/ModernKey.exe       the pack with the second signature
+#                                         record (RSA-3072 SHA-256), the
+#                                         modern TEST key put into the same
+#                                         stub's modern-key slot
+#   build/ARCH/sample/ModernRequired.exe  the same, with the slot's flag that
+#                                         requires the second record set
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 arch="${1:-win32}"
@@ -89,6 +95,17 @@ build_with_probe() {  # NAME PROBE
   --key "$out/vendor.pem" --public-key "$out/vendor.der" \
   --components "$out/CPACK.INI" --dependencies "$out/CPACK.INF" "$out/pack" >/dev/null
 "$kestpack" verify "$out/VendorKey.exe" --public-key "$out/vendor.der" >/dev/null
+# The second signature record, with the modern TEST key.
+for variant in ModernKey ModernRequired; do
+  required=()
+  if [ "$variant" = ModernRequired ]; then required=(--modern-required); fi
+  "$kestpack" build -o "$out/$variant.exe" --stub "$windows/kestinst.exe" \
+    --key "$root/tests/keys/test-signing-key.pem" \
+    --modern-key "$root/tests/keys/test-modern-key.pem" \
+    --modern-public-key "$root/tests/keys/test-modern-key.der" "${required[@]}" \
+    --components "$out/CPACK.INI" --dependencies "$out/CPACK.INF" "$out/pack" >/dev/null
+  "$kestpack" verify "$out/$variant.exe" >/dev/null
+done
 build_with_probe NotRegistering probe_failing
 build_with_probe ReplaceNow probe_replace_now
 build_with_probe WatchesPage probe_windows

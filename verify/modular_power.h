@@ -2,16 +2,15 @@
 // operation. Numbers cross this interface as big-endian byte strings (most
 // significant byte first), the form signatures and keys are stored in.
 //
-// Capacity: moduli of up to kMaxModulusBytes bytes. The package signature
-// uses 768-bit moduli; the headroom lets tests run the same arithmetic on the
-// larger keys that low-exponent forgeries need.
+// Capacity: moduli of up to kMaxModulusBytes bytes: the package's first
+// signature uses 768-bit moduli, its second one 3072-bit moduli.
 #pragma once
 #include <cstddef>
 #include <cstdint>
 
 namespace kest {
 
-constexpr size_t kMaxModulusBits = 1024;
+constexpr size_t kMaxModulusBits = 3072;
 constexpr size_t kMaxModulusBytes = kMaxModulusBits / 8;
 
 // out = base ^ exponent mod modulus. base and out are modulus_bytes long

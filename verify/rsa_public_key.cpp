@@ -25,8 +25,9 @@ struct DerCursor {
     return true;
   }
 
-  // Reads tag and a minimal definite length (short form, or 81 xx with
-  // xx >= 0x80) and returns in *inner the value bytes, which must fit.
+  // Reads tag and a minimal definite length (short form, 81 xx with
+  // xx >= 0x80, or 82 xx xx with xx xx >= 0x100) and returns in *inner the
+  // value bytes, which must fit.
   bool Enter(uint8_t tag, DerCursor* inner) {
     uint8_t got, first;
     if (!ReadByte(&got) || got != tag || !ReadByte(&first)) return false;
@@ -35,6 +36,10 @@ struct DerCursor {
       uint8_t second;
       if (!ReadByte(&second) || second < 0x80) return false;
       length = second;
+    } else if (first == 0x82) {
+      uint8_t high, low;
+      if (!ReadByte(&high) || !ReadByte(&low) || high == 0) return false;
+      length = size_t(high) << 8 | low;
     } else if (first >= 0x80) {
       return false;
     }
@@ -65,7 +70,10 @@ struct DerCursor {
 
 }  // namespace
 
-bool ParseRsaPublicKeyDer(const uint8_t* der, size_t size, RsaPublicKey* key) {
+bool ParseRsaPublicKeyDer(const uint8_t* der, size_t size, RsaPublicKey* key,
+                          size_t modulus_bits) {
+  const size_t k = modulus_bits / 8;
+  if (k == 0 || k * 8 != modulus_bits || k > kMaxModulusBytes) return false;
   DerCursor all{der, size}, info, bits, rsa;
   if (!all.Enter(kTagSequence, &info) || all.left != 0) return false;
   if (info.left < sizeof kRsaAlgorithm ||
@@ -86,10 +94,10 @@ bool ParseRsaPublicKeyDer(const uint8_t* der, size_t size, RsaPublicKey* key) {
       !rsa.ReadPositiveInteger(&exponent, &exponent_bytes) || rsa.left != 0) {
     return false;
   }
-  // The modulus is exactly 768 bits: 96 bytes, top bit set (so it came with
-  // its sign byte).
-  if (modulus_bytes != kPackageModulusBytes || (modulus[0] & 0x80) == 0) return false;
-  if (exponent_bytes > kPackageModulusBytes || (exponent[exponent_bytes - 1] & 1) == 0 ||
+  // The modulus has exactly the bits asked for: k bytes, top bit set (so it
+  // came with its sign byte).
+  if (modulus_bytes != k || (modulus[0] & 0x80) == 0) return false;
+  if (exponent_bytes > k || (exponent[exponent_bytes - 1] & 1) == 0 ||
       (exponent_bytes == 1 && exponent[0] < 3)) {
     return false;
   }

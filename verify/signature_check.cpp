@@ -2,8 +2,11 @@
 
 #include "verify/md5.h"
 #include "verify/memory_hooks.h"
-#include "verify/pkcs1_md5.h"
+#include "verify/modern_key_slot.h"
+#include "verify/modern_record.h"
+#include "verify/pkcs1_signature.h"
 #include "verify/public_key_slot.h"
+#include "verify/sha256.h"
 #include "verify/signature_record.h"
 
 namespace kest {
@@ -19,9 +22,10 @@ SignatureVerdict FromRecordCheck(RecordCheck check) {
   return SignatureVerdict::kUnknownSigner;
 }
 
-// Digest of bytes 0 .. length - 1 of file through one chunk buffer.
+// MD5 of bytes 0 .. length - 1 of file through one chunk buffer, and the
+// same bytes into sha256 unless it is null.
 SignatureVerdict DigestRange(ByteSource& file, uint32_t length,
-                             uint8_t (&digest)[kMd5DigestBytes]) {
+                             uint8_t (&digest)[kMd5DigestBytes], Sha256* sha256) {
   if (file.Seek(0) != 0) return SignatureVerdict::kReadFailed;
   uint8_t* chunk = static_cast<uint8_t*>(MemoryAllocate(kSignedChunkBytes));
   if (chunk == nullptr) return SignatureVerdict::kOutOfMemory;
@@ -37,6 +41,7 @@ SignatureVerdict DigestRange(ByteSource& file, uint32_t length,
       break;
     }
     md5.Update(chunk, got);
+    if (sha256 != nullptr) sha256->Update(chunk, got);
     left -= got;
   }
   MemoryFree(chunk);
@@ -48,23 +53,56 @@ SignatureVerdict DigestRange(ByteSource& file, uint32_t length,
 
 SignatureVerdict CheckSignedData(ByteSource& file, uint32_t signed_length,
                                  const uint8_t* trailer, size_t trailer_size,
-                                 const RsaPublicKey& key) {
+                                 const RsaPublicKey& key, const ModernKey* modern) {
   const uint8_t* signature = nullptr;
   SignatureVerdict verdict =
       FromRecordCheck(CheckSignatureRecord(trailer, trailer_size, &signature));
   if (verdict != SignatureVerdict::kPass) return verdict;
+  // The second record is looked at only with a modern key; its faults that
+  // need no digest are found before the long read.
+  const uint8_t* modern_signature = nullptr;
+  const bool check_modern = modern != nullptr && modern->present;
+  if (check_modern) {
+    switch (CheckModernRecord(trailer + kSignatureRecordBytes,
+                              trailer_size - kSignatureRecordBytes, &modern_signature)) {
+      case ModernRecordCheck::kOk: break;
+      case ModernRecordCheck::kAbsent:
+        if (modern->required) return SignatureVerdict::kModernMissing;
+        break;
+      case ModernRecordCheck::kMalformed: return SignatureVerdict::kModernBadRecord;
+    }
+  }
+  Sha256 sha256;
   uint8_t digest[kMd5DigestBytes];
-  verdict = DigestRange(file, signed_length, digest);
+  verdict = DigestRange(file, signed_length, digest, modern_signature ? &sha256 : nullptr);
   if (verdict != SignatureVerdict::kPass) return verdict;
-  return VerifyMd5Signature(key, digest, signature, kSignatureBytes)
+  if (!VerifyMd5Signature(key, digest, signature, kSignatureBytes)) {
+    return SignatureVerdict::kMismatch;
+  }
+  if (modern_signature == nullptr) return SignatureVerdict::kPass;
+  // The second signature covers the first record as well.
+  sha256.Update(trailer, kSignatureRecordBytes);
+  uint8_t modern_digest[kSha256DigestBytes];
+  sha256.Final(modern_digest);
+  return VerifySha256Signature(modern->key, modern_digest, modern_signature,
+                               kModernSignatureBytes)
              ? SignatureVerdict::kPass
-             : SignatureVerdict::kMismatch;
+             : SignatureVerdict::kModernMismatch;
 }
 
 bool LoadBuiltinPublicKey(RsaPublicKey* key) {
   uint8_t der[kPublicKeyDerBytes];
   ReadBuiltinPublicKeyDer(der);
   return ParseRsaPublicKeyDer(der, sizeof der, key);
+}
+
+bool LoadBuiltinModernKey(ModernKey* modern) {
+  uint8_t der[kModernKeyDerBytes];
+  ReadBuiltinModernKeyDer(der, &modern->required);
+  modern->present = false;
+  for (uint8_t byte : der) modern->present |= byte != 0;
+  if (!modern->present) return !modern->required;
+  return ParseRsaPublicKeyDer(der, sizeof der, &modern->key, kModernModulusBits);
 }
 
 }  // namespace kest

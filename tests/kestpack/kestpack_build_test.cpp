@@ -362,6 +362,9 @@ TEST(KestpackUsage, ExitCodesAndHelp) {
       {"build --bogus", 2},
       {"build -o x.exe --archive-only --components a --dependencies b --method 4 pack", 2},
       {"build -o", 2},
+      {"build -o x.exe --stub s --key k --components a --dependencies b "
+       "--modern-public-key m.der pack", 2},
+      {"build -o x.exe --archive-only --components a --dependencies b --modern-key m pack", 2},
       {"list", 2},
       {"verify", 2},
       {"extract x.exe", 2},

@@ -13,6 +13,8 @@
 #include "tools/kestpack/commands.h"
 #include "tools/kestpack/extract_folder.h"
 #include "tools/kestpack/file_times.h"
+#include "verify/modern_key_slot.h"
+#include "verify/modern_record.h"
 #include "verify/signature_record.h"
 
 namespace kest {
@@ -419,6 +421,145 @@ TEST_F(KestpackPackage, TrailerCases) {
        1},
   };
   for (const auto& c : kCases) EXPECT_EQ(VerifyBytes(c.file), c.status) << c.name;
+}
+
+// The second record: built with the modern key, named by verify and list,
+// refused in every byte, and required by a stub whose flag says so.
+TEST_F(KestpackPackage, SecondRecordIsBuiltCheckedAndListed) {
+  const std::string modern_pem = SourcePath("tests/keys/test-modern-key.pem");
+  const std::string modern_der = SourcePath("tests/keys/test-modern-key.der");
+  const std::string with_modern =
+      " --modern-key " + modern_pem + " --modern-public-key " + modern_der;
+  std::string out;
+  ASSERT_EQ(Kestpack(BuildArgs(dir_.path(), Path("modern.exe"), false) + with_modern, &out), 0)
+      << out;
+  Bytes modern;
+  ASSERT_TRUE(ReadFile(Path("modern.exe"), &modern));
+  const size_t end = parts_.archive_offset + parts_.archive_length;
+  ASSERT_EQ(modern.size(), end + kSignatureRecordBytes + kModernRecordBytes);
+  EXPECT_TRUE(std::equal(modern.begin() + end, modern.begin() + end + 8, "RuvxSig"));
+  EXPECT_TRUE(std::equal(modern.end() - 8, modern.end(), kModernMagic));
+
+  // OpenSSL agrees: the signature is sha256WithRSAEncryption of the signed
+  // bytes followed by the first record.
+  const size_t second = end + kSignatureRecordBytes;
+  WriteFile(Path("covered.bin"), Bytes(modern.begin(), modern.begin() + second));
+  WriteFile(Path("second.sig"), Bytes(modern.begin() + second + kModernSignatureOffset,
+                                      modern.begin() + second + kModernEndOffset));
+  EXPECT_EQ(RunCommand("openssl dgst -sha256 -verify " + modern_der + " -keyform DER -signature " +
+                           Path("second.sig") + " " + Path("covered.bin"),
+                       &out),
+            0)
+      << out;
+
+  struct {
+    const char* name;
+    std::string args;
+    int status;
+    std::vector<std::string> lines;
+  } const kRuns[] = {
+      {"verify with both records", "verify " + Path("modern.exe"), 0,
+       {"signature OK (signer \"Morvane Development\"",
+        "second signature OK (RSA-3072 SHA-256, bytes 0 to " + std::to_string(end - 1) +
+            " and the first record, the installer's own modern key, the repository's modern "
+            "TEST key)"}},
+      {"list with both records", "list " + Path("modern.exe"), 0,
+       {"signature records: first (RSA-768, MD5), second (RSA-3072, SHA-256)"}},
+      {"list with the first record alone", "list " + Path("setup.exe"), 0,
+       {"signature records: first (RSA-768, MD5); no second record"}},
+      {"verify by an installer without a modern key", "verify " + Path("setup.exe"), 0,
+       {"second signature not checked: the installer holds no modern key"}},
+      {"verify with the modern key given, record absent",
+       "verify " + Path("setup.exe") + " --modern-public-key " + modern_der, 0,
+       {"no second signature record (the installer does not require one"}},
+      {"verify with a modern key of the wrong size",
+       "verify " + Path("modern.exe") + " --modern-public-key " +
+           SourcePath("tests/keys/test-signing-key.der"),
+       1, {"not a 422-byte DER RSA public key with a 3072-bit modulus"}},
+  };
+  for (const auto& r : kRuns) {
+    EXPECT_EQ(Kestpack(r.args, &out), r.status) << r.name << "\n" << out;
+    for (const std::string& line : r.lines) {
+      EXPECT_NE(out.find(line), std::string::npos) << r.name << ": " << line << "\n" << out;
+    }
+  }
+
+  // A vendor's modern pair: 422 bytes of DER; the package does not verify
+  // under it, and verify says which record failed and under which key.
+  ASSERT_EQ(Kestpack("keygen --modern " + Path("vendor-modern"), &out), 0) << out;
+  struct stat st;
+  ASSERT_EQ(stat(Path("vendor-modern.der").c_str(), &st), 0);
+  EXPECT_EQ(st.st_size, 422);
+  ASSERT_EQ(RunCommand("openssl dgst -sha256 -c " + Path("vendor-modern.der"), &out), 0) << out;
+  const std::string fingerprint = out.substr(out.find("= ") + 2, 95);
+  EXPECT_EQ(Kestpack("verify " + Path("modern.exe") + " --modern-public-key " +
+                         Path("vendor-modern.der"),
+                     &out),
+            1);
+  for (const std::string& line :
+       {std::string("first signature OK"),
+        "FAILED: second signature does not match the package bytes and the first record under "
+        "the public key in " + Path("vendor-modern.der") + ", the key with SHA-256 fingerprint " +
+            fingerprint}) {
+    EXPECT_NE(out.find(line), std::string::npos) << line << "\n" << out;
+  }
+
+  // Every byte of the second record changed, one at a time: refused.
+  for (size_t at = second; at < modern.size(); ++at) {
+    Bytes variant = modern;
+    variant[at] ^= 0x5A;
+    EXPECT_EQ(VerifyBytes(variant), 1) << "second record byte " << at - second;
+  }
+  EXPECT_EQ(VerifyBytes(Bytes(modern.begin(), modern.end() - 1)), 1) << "record cut short";
+  EXPECT_EQ(VerifyBytes(Bytes(modern.begin(), modern.begin() + second)), 0)
+      << "record absent, not required";
+}
+
+TEST_F(KestpackPackage, AStubThatRequiresTheSecondRecordGetsIt) {
+  // The tiny stub with its required flag set, as -DKEST_MODERN_REQUIRED=ON
+  // builds it.
+  Bytes stub;
+  ASSERT_TRUE(ReadFile(Fixture("tiny_stub.exe"), &stub));
+  const size_t slot = FindModernKeySlot(stub.data(), stub.size());
+  ASSERT_LT(slot, stub.size());
+  stub[slot + kModernSlotRequiredField] = 1;
+  WriteFile(Path("required-stub.exe"), stub);
+  std::string args = BuildArgs(dir_.path(), Path("required.exe"), false);
+  args.replace(args.find(Fixture("tiny_stub.exe")), Fixture("tiny_stub.exe").size(),
+               Path("required-stub.exe"));
+  std::string out;
+  EXPECT_EQ(Kestpack(args, &out), 1) << out;
+  EXPECT_NE(out.find("the stub requires the second signature record"), std::string::npos) << out;
+  EXPECT_NE(out.find("0x8040F001"), std::string::npos) << out;
+  EXPECT_EQ(access(Path("required.exe").c_str(), F_OK), -1) << "written anyway";
+
+  ASSERT_EQ(Kestpack(args + " --modern-key " + SourcePath("tests/keys/test-modern-key.pem") +
+                         " --modern-public-key " + SourcePath("tests/keys/test-modern-key.der"),
+                     &out),
+            0)
+      << out;
+  Bytes built;
+  ASSERT_TRUE(ReadFile(Path("required.exe"), &built));
+  EXPECT_EQ(VerifyBytes(built), 0);
+  Bytes without(built.begin(), built.end() - kModernRecordBytes);
+  EXPECT_EQ(VerifyBytes(without), 1) << "second record missing";
+  WriteFile(Path("without.exe"), without);
+  EXPECT_EQ(Kestpack("verify " + Path("without.exe"), &out), 1);
+  EXPECT_NE(out.find("FAILED: no second signature record, and the installer requires one"),
+            std::string::npos)
+      << out;
+
+  // build --modern-required sets the same flag in a stub that lacks it.
+  ASSERT_EQ(Kestpack(BuildArgs(dir_.path(), Path("flagged.exe"), false) + " --modern-required" +
+                         " --modern-key " + SourcePath("tests/keys/test-modern-key.pem") +
+                         " --modern-public-key " + SourcePath("tests/keys/test-modern-key.der"),
+                     &out),
+            0)
+      << out;
+  ASSERT_TRUE(ReadFile(Path("flagged.exe"), &built));
+  EXPECT_EQ(built[FindModernKeySlot(built.data(), built.size()) + kModernSlotRequiredField], 1);
+  EXPECT_EQ(VerifyBytes(built), 0);
+  EXPECT_EQ(VerifyBytes(Bytes(built.begin(), built.end() - kModernRecordBytes)), 1);
 }
 
 }  // namespace

@@ -10,15 +10,7 @@
 namespace kest {
 namespace {
 
-std::string Hex(const uint8_t* p, size_t n) {
-  std::string s;
-  char b[3];
-  for (size_t i = 0; i < n; ++i) {
-    snprintf(b, sizeof b, "%02x", p[i]);
-    s += b;
-  }
-  return s;
-}
+using kest_test::Hex;
 
 std::string DigestOf(const std::string& text) {
   Md5 md5;

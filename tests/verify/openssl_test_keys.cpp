@@ -73,10 +73,12 @@ Bytes OpenSslKey::PublicKeyDer() const {
   return out;
 }
 
-Bytes OpenSslKey::SignMd5(const Bytes& data) const {
+namespace {
+
+Bytes Sign(EVP_PKEY* key, const EVP_MD* digest, const Bytes& data) {
   EVP_MD_CTX* md = EVP_MD_CTX_new();
   size_t size = 0;
-  Check(EVP_DigestSignInit(md, nullptr, EVP_md5(), nullptr, key_) == 1 &&
+  Check(EVP_DigestSignInit(md, nullptr, digest, nullptr, key) == 1 &&
             EVP_DigestSign(md, nullptr, &size, data.data(), data.size()) == 1,
         "EVP_DigestSign");
   Bytes out(size);
@@ -84,6 +86,22 @@ Bytes OpenSslKey::SignMd5(const Bytes& data) const {
   out.resize(size);
   EVP_MD_CTX_free(md);
   return out;
+}
+
+}  // namespace
+
+Bytes OpenSslKey::SignMd5(const Bytes& data) const { return Sign(key_, EVP_md5(), data); }
+
+Bytes OpenSslKey::SignSha256(const Bytes& data) const { return Sign(key_, EVP_sha256(), data); }
+
+const OpenSslKey& TestSigningKey() {
+  static const OpenSslKey key(KEST_TEST_KEYS_DIR "/test-signing-key.pem");
+  return key;
+}
+
+const OpenSslKey& TestModernKey() {
+  static const OpenSslKey key(KEST_TEST_KEYS_DIR "/test-modern-key.pem");
+  return key;
 }
 
 Bytes OpenSslKey::RawPrivate(const Bytes& block) const {
@@ -103,6 +121,23 @@ Bytes Md5Of(const Bytes& data) {
   Bytes out(16);
   unsigned size = 0;
   EVP_Digest(data.data(), data.size(), out.data(), &size, EVP_md5(), nullptr);
+  return out;
+}
+
+std::string Hex(const uint8_t* p, size_t n) {
+  std::string s;
+  char b[3];
+  for (size_t i = 0; i < n; ++i) {
+    snprintf(b, sizeof b, "%02x", p[i]);
+    s += b;
+  }
+  return s;
+}
+
+Bytes Sha256Of(const Bytes& data) {
+  Bytes out(32);
+  unsigned size = 0;
+  EVP_Digest(data.data(), data.size(), out.data(), &size, EVP_sha256(), nullptr);
   return out;
 }
 

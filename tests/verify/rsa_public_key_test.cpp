@@ -15,7 +15,12 @@ using kest_test::Bytes;
 
 Bytes Tlv(uint8_t tag, const Bytes& content) {
   Bytes out = {tag};
-  if (content.size() >= 0x80) out.push_back(0x81);
+  if (content.size() >= 0x100) {
+    out.push_back(0x82);
+    out.push_back(uint8_t(content.size() >> 8));
+  } else if (content.size() >= 0x80) {
+    out.push_back(0x81);
+  }
   out.push_back(uint8_t(content.size()));
   out.insert(out.end(), content.begin(), content.end());
   return out;
@@ -107,6 +112,47 @@ TEST(RsaPublicKeyDer, AcceptsOnlyStrictEncodingsOfA768BitKey) {
   for (const auto& c : kCases) {
     RsaPublicKey key;
     EXPECT_EQ(ParseRsaPublicKeyDer(c.der.data(), c.der.size(), &key), c.accepted) << c.name;
+  }
+}
+
+TEST(RsaPublicKeyDer, ReadsA3072BitKeyOnlyWhenThatSizeIsAskedFor) {
+  std::ifstream in(KEST_SOURCE_DIR "/tests/keys/test-modern-key.der", std::ios::binary);
+  const Bytes modern((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ASSERT_EQ(modern.size(), 422u);
+  const RsaPublicKey expected = kest_test::TestModernKey().PublicKey();
+  const Bytes e65537 = {0x01, 0x00, 0x01};
+  const Bytes built = Spki(Modulus(384), e65537);
+  ASSERT_EQ(built.size(), 422u);
+  const Bytes first = Spki(Modulus(96), e65537);
+  Bytes padded_length = first;  // 30 82 00 7C: a two-byte length below 0x100
+  padded_length.insert(padded_length.begin() + 1, {0x82, 0x00});
+  struct {
+    const char* name;
+    Bytes der;
+    size_t bits;
+    bool accepted;
+  } const kCases[] = {
+      {"the repository's modern TEST key", modern, 3072, true},
+      {"built 3072-bit key", built, 3072, true},
+      {"3072-bit key read as 768-bit", modern, 768, false},
+      {"768-bit key read as 3072-bit", first, 3072, false},
+      {"3071-bit size asked for", built, 3071, false},
+      {"size beyond capacity", Spki(Modulus(392), e65537), 3136, false},
+      {"length 82 00 7C", padded_length, 768, false},
+      {"3064-bit modulus", Spki(Modulus(383), e65537), 3072, false},
+  };
+  for (const auto& c : kCases) {
+    RsaPublicKey key;
+    EXPECT_EQ(ParseRsaPublicKeyDer(c.der.data(), c.der.size(), &key, c.bits), c.accepted)
+        << c.name;
+  }
+  RsaPublicKey key;
+  ASSERT_TRUE(ParseRsaPublicKeyDer(modern.data(), modern.size(), &key, kModernModulusBits));
+  EXPECT_EQ(Bytes(key.modulus, key.modulus + key.modulus_bytes),
+            Bytes(expected.modulus, expected.modulus + expected.modulus_bytes));
+  for (size_t n = 0; n < modern.size(); ++n) {
+    Bytes cut(modern.begin(), modern.begin() + n);
+    EXPECT_FALSE(ParseRsaPublicKeyDer(cut.data(), cut.size(), &key, kModernModulusBits)) << n;
   }
 }
 

@@ -10,6 +10,7 @@
 
 #include "archive/memory_source.h"
 #include "openssl_test_keys.h"
+#include "verify/modern_record.h"
 #include "verify/public_key_slot.h"
 #include "verify/signature_record.h"
 
@@ -117,6 +118,106 @@ TEST(SignatureCheck, TableOfPackages) {
   }
 }
 
+// A second record whose signature, under the repository's modern TEST
+// key, covers signed_bytes.
+Bytes ModernRecordOver(const Bytes& signed_bytes) {
+  Bytes signature = kest_test::TestModernKey().SignSha256(signed_bytes);
+  uint8_t sig[kModernSignatureBytes], record[kModernRecordBytes];
+  memcpy(sig, signature.data(), sizeof sig);
+  BuildModernRecord(sig, record);
+  return Bytes(record, record + sizeof record);
+}
+
+ModernKey TestModernKey(bool required) {
+  return ModernKey{true, required, kest_test::TestModernKey().PublicKey()};
+}
+
+Bytes Cat(Bytes a, const Bytes& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+// The first record of p and the genuine second record behind it: the
+// second signs p's body followed by the first record.
+Bytes BothRecords(const SignedPackage& p) {
+  const Bytes first(p.trailer.begin(), p.trailer.begin() + kSignatureRecordBytes);
+  return Cat(first, ModernRecordOver(Cat(p.body, first)));
+}
+
+TEST(SignatureCheck, TableOfSecondRecords) {
+  const SignedPackage p = MakePackage(65536 + 3000);
+  const uint32_t length = uint32_t(p.body.size());
+  const Bytes first(p.trailer.begin(), p.trailer.begin() + kSignatureRecordBytes);
+  const Bytes both = BothRecords(p);
+  const Bytes second(both.begin() + kSignatureRecordBytes, both.end());
+  Bytes changed_body = p.body;
+  changed_body[66000] ^= 0x20;  // in the second chunk
+  Bytes damaged_first = both;
+  damaged_first[kSignatureOffset + 7] ^= 0x01;
+  // A second record that signs the body alone, not the first record.
+  const Bytes body_only = Cat(first, ModernRecordOver(p.body));
+  // The same second record after another valid first record of the same
+  // body: the second signature no longer matches what it vouched for.
+  Bytes other_first = TrailerFor(kest_test::TestSigningKey().SignMd5(p.body), 0);
+  RsaPublicKey test_key = kest_test::TestSigningKey().PublicKey();
+  const ModernKey none = {false, false, {}}, none_required = {false, true, {}};
+  const ModernKey optional = TestModernKey(false), required = TestModernKey(true);
+  using V = SignatureVerdict;
+  struct {
+    const char* name;
+    Bytes body, trailer;
+    const RsaPublicKey* key;
+    const ModernKey* modern;
+    V verdict;
+  } const kCases[] = {
+      {"both records, optional", p.body, both, &p.key, &optional, V::kPass},
+      {"both records, required", p.body, both, &p.key, &required, V::kPass},
+      {"first record alone, optional", p.body, first, &p.key, &optional, V::kPass},
+      {"first record alone, required", p.body, first, &p.key, &required, V::kModernMissing},
+      {"no modern key: garbage after the first record", p.body, p.trailer, &p.key, &none,
+       V::kPass},
+      {"no modern key: required flag alone changes nothing", p.body, first, &p.key,
+       &none_required, V::kPass},
+      {"no modern key: both records", p.body, both, &p.key, nullptr, V::kPass},
+      {"garbage after the first record", p.body, p.trailer, &p.key, &optional,
+       V::kModernBadRecord},
+      {"second record cut short", p.body, Bytes(both.begin(), both.end() - 1), &p.key,
+       &optional, V::kModernBadRecord},
+      {"body changed", changed_body, both, &p.key, &required, V::kMismatch},
+      {"first signature damaged", p.body, damaged_first, &p.key, &required, V::kMismatch},
+      {"second record signs the body alone", p.body, body_only, &p.key, &required,
+       V::kModernMismatch},
+      {"first record swapped for another valid one", p.body, Cat(other_first, second),
+       &test_key, &optional, V::kModernMismatch},
+  };
+  for (const auto& c : kCases) {
+    VectorSource file(c.body);
+    EXPECT_EQ(CheckSignedData(file, length, c.trailer.data(), c.trailer.size(), *c.key, c.modern),
+              c.verdict)
+        << c.name;
+  }
+}
+
+TEST(SignatureCheck, EveryByteOfTheSecondRecordChangedIsRefused) {
+  const SignedPackage p = MakePackage(5000);
+  const Bytes both = BothRecords(p);
+  const ModernKey optional = TestModernKey(false);
+  VectorSource file(p.body);
+  ASSERT_EQ(CheckSignedData(file, uint32_t(p.body.size()), both.data(), both.size(), p.key,
+                            &optional),
+            SignatureVerdict::kPass);
+  for (size_t at = kSignatureRecordBytes; at < both.size(); ++at) {
+    for (uint8_t flip : {0x01, 0x80}) {
+      Bytes trailer = both;
+      trailer[at] ^= flip;
+      EXPECT_NE(CheckSignedData(file, uint32_t(p.body.size()), trailer.data(), trailer.size(),
+                                p.key, &optional),
+                SignatureVerdict::kPass)
+          << "record byte " << at - kSignatureRecordBytes << " ^ " << int(flip);
+    }
+  }
+}
+
 TEST(SignatureCheck, ReadsTheRangeIn64KiBChunksAndStopsOnAFailedRead) {
   const SignedPackage p = MakePackage(2 * 65536 + 5);
   VectorSource file(p.body);
@@ -124,6 +225,14 @@ TEST(SignatureCheck, ReadsTheRangeIn64KiBChunksAndStopsOnAFailedRead) {
                             p.key),
             SignatureVerdict::kPass);
   EXPECT_EQ(file.reads, (std::vector<uint32_t>{65536, 65536, 5}));
+  // With the second record both digests come from the same reads.
+  const Bytes both = BothRecords(p);
+  const ModernKey required = TestModernKey(true);
+  VectorSource once(p.body);
+  ASSERT_EQ(CheckSignedData(once, uint32_t(p.body.size()), both.data(), both.size(), p.key,
+                            &required),
+            SignatureVerdict::kPass);
+  EXPECT_EQ(once.reads, (std::vector<uint32_t>{65536, 65536, 5}));
 
   VectorSource failing(p.body);
   failing.fail_reads = true;

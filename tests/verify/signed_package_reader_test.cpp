@@ -12,6 +12,8 @@
 #include "packaging/vector_sink.h"
 #include "base/install_codes.h"
 #include "openssl_test_keys.h"
+#include "verify/modern_key_slot.h"
+#include "verify/modern_record.h"
 #include "verify/signature_record.h"
 
 namespace kest {
@@ -120,6 +122,41 @@ TEST_F(SignedReader, ReadsOnlyTheRecordOfALongTrailer) {
   ASSERT_TRUE(reader.Open()) << std::hex << reader.GetError();
   EXPECT_LE(source.furthest_read, end_of_archive + kSignatureRecordBytes);
   EXPECT_EQ(reader.trailer_size(), kSignatureRecordBytes);
+}
+
+// With a modern key the reader reads the second record too, and still
+// nothing after it; both signatures pass and the entries follow. The same
+// reader refuses the ten stray bytes of a package without the record.
+TEST_F(SignedReader, WithAModernKeyReadsAndChecksTheSecondRecordOnly) {
+  Package p = MakePackage(*signer_);
+  const uint32_t end_of_archive = p.archive_offset + p.archive_length;
+  Bytes stray = p.file;
+  p.file.resize(end_of_archive + kSignatureRecordBytes);  // drop the ten bytes
+  const Bytes signature = kest_test::TestModernKey().SignSha256(p.file);
+  uint8_t sig[kModernSignatureBytes], record[kModernRecordBytes];
+  memcpy(sig, signature.data(), sizeof sig);
+  BuildModernRecord(sig, record);
+  p.file.insert(p.file.end(), record, record + sizeof record);
+  p.file.resize(p.file.size() + (4u << 20), 0xEE);
+
+  const RsaPublicKey key = signer_->PublicKey();
+  const ModernKey modern = {true, false, kest_test::TestModernKey().PublicKey()};
+  TestSource source(p.file);
+  source.Seek(p.archive_offset);
+  SignedPackageReader reader(&source, false, output_, &key, &modern);
+  ASSERT_TRUE(reader.Open()) << std::hex << reader.GetError();
+  EXPECT_TRUE(reader.modern_verified());
+  EXPECT_LE(source.furthest_read, end_of_archive + kSignatureRecordBytes + kModernRecordBytes);
+  EXPECT_EQ(reader.trailer_size(), kSignatureRecordBytes + kModernRecordBytes);
+  EXPECT_STREQ(reader.GetEntryName(), "cpack.ini");
+
+  TestSource stray_source(stray);
+  stray_source.Seek(p.archive_offset);
+  SignedPackageReader refused(&stray_source, false, output_, &key, &modern);
+  EXPECT_FALSE(refused.Open());
+  EXPECT_EQ(refused.GetError(), kCodeDamagedPackage);
+  EXPECT_EQ(refused.verdict(), SignatureVerdict::kModernBadRecord);
+  EXPECT_FALSE(refused.modern_verified());
 }
 
 // A path that names another file at every open, as a folder switched
@@ -251,6 +288,62 @@ TEST_F(SignedReader, BuiltinKeyAcceptsPackagesSignedWithTheRepositoryTestKey) {
   SignedPackageReader refused(&other_source, false, output_);
   EXPECT_FALSE(refused.Open());
   EXPECT_EQ(refused.GetError(), kCodeDamagedPackage);
+}
+
+// The installer's own path: no modern key passed, so this build's
+// modern-key slot decides. The slot is written here as the build (or
+// kestpack) would fill it, and restored afterwards.
+TEST_F(SignedReader, TheBuiltinModernKeySlotDecidesTheSecondCheck) {
+  kest_test::OpenSslKey test_key(KEST_SOURCE_DIR "/tests/keys/test-signing-key.pem");
+  Package p = MakePackage(test_key);  // record and ten stray bytes
+  const size_t first_end = p.archive_offset + p.archive_length + kSignatureRecordBytes;
+  Bytes both(p.file.begin(), p.file.begin() + first_end);
+  const Bytes signature = kest_test::TestModernKey().SignSha256(both);
+  uint8_t sig[kModernSignatureBytes], record[kModernRecordBytes];
+  memcpy(sig, signature.data(), sizeof sig);
+  BuildModernRecord(sig, record);
+  both.insert(both.end(), record, record + sizeof record);
+  const Bytes modern_der = kest_test::TestModernKey().PublicKeyDer();
+  ASSERT_EQ(modern_der.size(), kModernKeyDerBytes);
+
+  uint8_t saved_key[kModernKeyDerBytes];
+  bool saved_required = false;
+  ReadBuiltinModernKeyDer(saved_key, &saved_required);
+  ASSERT_EQ(Bytes(saved_key, saved_key + kModernKeyDerBytes), Bytes(kModernKeyDerBytes, 0))
+      << "this build carries a modern key of its own";
+  auto set_slot = [](const uint8_t* key, bool required) {
+    for (size_t i = 0; i < kModernKeyDerBytes; ++i) g_modern_key_slot.key[i] = key[i];
+    g_modern_key_slot.required = required ? 1 : 0;
+  };
+  Bytes garbled = modern_der;
+  garbled[30] ^= 0xFF;  // inside the modulus's length: no longer parses
+  const Bytes zero(kModernKeyDerBytes, 0);
+  using V = SignatureVerdict;
+  struct {
+    const char* name;
+    const Bytes* slot_key;
+    bool required;
+    const Bytes* file;
+    V verdict;
+  } const kCases[] = {
+      {"unfilled: stray bytes after the record, as before", &zero, false, &p.file, V::kPass},
+      {"unfilled: both records", &zero, false, &both, V::kPass},
+      {"filled: both records", &modern_der, false, &both, V::kPass},
+      {"filled: stray bytes after the record", &modern_der, false, &p.file,
+       V::kModernBadRecord},
+      {"filled and required: both records", &modern_der, true, &both, V::kPass},
+      {"unfilled but required: refuses everything", &zero, true, &both, V::kBadKey},
+      {"a key that does not parse: refuses everything", &garbled, false, &both, V::kBadKey},
+  };
+  for (const auto& c : kCases) {
+    set_slot(c.slot_key->data(), c.required);
+    TestSource source(*c.file);
+    source.Seek(p.archive_offset);
+    SignedPackageReader reader(&source, false, output_);
+    EXPECT_EQ(reader.Open(), c.verdict == V::kPass) << c.name;
+    EXPECT_EQ(reader.verdict(), c.verdict) << c.name;
+  }
+  set_slot(saved_key, saved_required);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "tests/install/test_key_signer.h"
 #include "tests/support/win32_test_support.h"
 #include "verify/archive_offset_slot.h"
+#include "verify/modern_record.h"
 #include "verify/public_key_slot.h"
 #include "verify/signature_record.h"
 
@@ -121,6 +122,65 @@ TEST(SignatureScenario, AVendorKeyInTheSlotInstalls) {
   EXPECT_EQ(result.exit_code, 0u) << std::hex << "0x" << result.exit_code;
   std::string readme;
   EXPECT_TRUE(test::ReadWholeFile(target + "\\readme.txt", &readme));
+}
+
+// The second signature record, checked by this build's stub once kestpack
+// has put the modern TEST key into its modern-key slot: scripts/sample.sh
+// makes ModernKey.exe (record optional) and ModernRequired.exe (the slot's
+// required flag set). A sample of the record's bytes is changed here; the
+// host tests change every one of them.
+TEST(SignatureScenario, TheSecondRecordIsCheckedWhenTheStubHoldsAModernKey) {
+  std::string optional, required;
+  const std::string optional_path = test::WindowsPath(KEST_BINARY_DIR "/sample/ModernKey.exe");
+  const std::string required_path =
+      test::WindowsPath(KEST_BINARY_DIR "/sample/ModernRequired.exe");
+  ASSERT_TRUE(test::ReadWholeFile(optional_path, &optional))
+      << "no package at " << optional_path << "; scripts/sample.sh builds it";
+  ASSERT_TRUE(test::ReadWholeFile(required_path, &required))
+      << "no package at " << required_path << "; scripts/sample.sh builds it";
+  ASSERT_GT(optional.size(), kSignatureRecordBytes + kModernRecordBytes);
+  const size_t second = optional.size() - kModernRecordBytes;
+  ASSERT_EQ(optional.compare(second, 8, "KestSig2"), 0);
+  ASSERT_EQ(optional.compare(second - kSignatureRecordBytes, 8, std::string("RuvxSig\0", 8)), 0);
+  auto changed = [&](size_t at) {
+    std::string b = optional;
+    b[second + at] = char(b[second + at] ^ 0x01);
+    return b;
+  };
+  const std::string first_only = optional.substr(0, second);
+  const DWORD kDamaged = 0x8040F001;
+  const Variant kVariants[] = {
+      {"both records", optional, 0},
+      {"magic, first byte", changed(0), kDamaged},
+      {"magic, last byte", changed(7), kDamaged},
+      {"scheme", changed(kModernSchemeOffset), kDamaged},
+      {"scheme, high byte", changed(kModernSchemeOffset + 1), kDamaged},
+      {"signature length", changed(kModernLengthOffset), kDamaged},
+      {"signature, first byte", changed(kModernSignatureOffset), kDamaged},
+      {"signature, a middle byte", changed(kModernSignatureOffset + 191), kDamaged},
+      {"signature, last byte", changed(kModernEndOffset - 1), kDamaged},
+      {"end magic, last byte", changed(kModernRecordBytes - 1), kDamaged},
+      {"record cut short", optional.substr(0, optional.size() - 1), kDamaged},
+      {"other bytes in place of the record", first_only + std::string(kModernRecordBytes, 'x'),
+       kDamaged},
+      {"record absent, not required", first_only, 0},
+      {"bytes after the record", optional + std::string(20, 'x'), 0},
+      {"required, both records", required, 0},
+      {"required, record absent", required.substr(0, required.size() - kModernRecordBytes),
+       kDamaged},
+  };
+  test::ScratchFolder folder;
+  int n = 0;
+  for (const Variant& v : kVariants) {
+    SCOPED_TRACE(v.name);
+    const std::string exe = folder.File("modern" + std::to_string(n++) + ".exe");
+    ASSERT_TRUE(test::WriteWholeFile(exe, v.bytes));
+    const std::string target = folder.File("target" + std::to_string(n));
+    test::ProcessResult result = test::RunProcess("\"" + exe + "\" /U0 \"" + target + "\"");
+    ASSERT_TRUE(result.started);
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exit_code, v.exit_code) << std::hex << "0x" << result.exit_code;
+  }
 }
 
 }  // namespace

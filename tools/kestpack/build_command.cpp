@@ -17,7 +17,9 @@
 #include "tools/kestpack/rsa_signer.h"
 #include "tools/kestpack/stub_key.h"
 #include "verify/md5.h"
-#include "verify/pkcs1_md5.h"
+#include "verify/modern_key_slot.h"
+#include "verify/pkcs1_signature.h"
+#include "verify/sha256.h"
 
 namespace kest {
 namespace {
@@ -89,13 +91,65 @@ bool Sign(const RsaSigner& signer, const std::vector<uint8_t>& image,
   return true;
 }
 
+// The second record: signs image + archive + the first record with the
+// RSA-3072 key and checks it with the installer's own verifier.
+bool SignModern(const RsaSigner& signer, const std::vector<uint8_t>& image,
+                const std::vector<uint8_t>& archive,
+                const uint8_t (&first)[kSignatureRecordBytes],
+                uint8_t (&record)[kModernRecordBytes], std::string* error) {
+  uint8_t signature[kModernSignatureBytes];
+  if (!signer.SignSha256({{image.data(), image.size()},
+                          {archive.data(), archive.size()},
+                          {first, sizeof first}},
+                         signature, error)) {
+    return false;
+  }
+  std::vector<uint8_t> der = signer.PublicKeyDer();
+  RsaPublicKey key;
+  Sha256 sha256;
+  sha256.Update(image.data(), image.size());
+  sha256.Update(archive.data(), archive.size());
+  sha256.Update(first, sizeof first);
+  uint8_t digest[kSha256DigestBytes];
+  sha256.Final(digest);
+  if (!ParseRsaPublicKeyDer(der.data(), der.size(), &key, kModernModulusBits) ||
+      !VerifySha256Signature(key, digest, signature, sizeof signature)) {
+    *error = "the new second signature does not verify; nothing written";
+    return false;
+  }
+  BuildModernRecord(signature, record);
+  return true;
+}
+
+// Without --modern-key the stub must not require the second record, or the
+// installer would refuse its own package.
+bool CheckModernNotRequired(const std::vector<uint8_t>& image, const std::string& stub_path,
+                            std::string* error) {
+  bool found = false, required = false;
+  std::vector<uint8_t> der;
+  if (!ReadStubPublicKey(image.data(), image.size(), &found, &der, error, KeyKind::kModern,
+                         &required)) {
+    *error = stub_path + ": " + *error;
+    return false;
+  }
+  if (required) {
+    *error = stub_path + ": the stub requires the second signature record (built with "
+                         "-DKEST_MODERN_REQUIRED=ON); pass --modern-key, or the installer would "
+                         "refuse the package as damaged (0x8040F001)";
+    return false;
+  }
+  return true;
+}
+
 int RunBuild(const std::vector<std::string>& args) {
   ParsedArgs parsed;
   int status = kExitOk;
   if (!BeginCommand(kBuildCommand, args,
-                    {"-o", "--stub", "--key", "--public-key", "--components", "--dependencies",
-                     "--method"},
-                    {"--archive-only", "--keep-manifest-faults", "--follow-links"}, 1,
+                    {"-o", "--stub", "--key", "--public-key", "--modern-key",
+                     "--modern-public-key", "--components", "--dependencies", "--method"},
+                    {"--archive-only", "--keep-manifest-faults", "--follow-links",
+                     "--modern-required"},
+                    1,
                     "one FOLDER", &parsed, &status)) {
     return status;
   }
@@ -116,6 +170,13 @@ int RunBuild(const std::vector<std::string>& args) {
       return UsageError(kBuildCommand, "--method takes 0, 1, 2 or 3");
     }
     method = uint32_t(m[0] - '0');
+  }
+  const bool modern = parsed.Has("--modern-key");
+  if ((parsed.Has("--modern-public-key") || parsed.Has("--modern-required")) && !modern) {
+    return UsageError(kBuildCommand, "--modern-public-key and --modern-required need --modern-key");
+  }
+  if (modern && archive_only) {
+    return UsageError(kBuildCommand, "--archive-only writes no signature: no --modern-key");
   }
   const std::string output = parsed.Value("-o"), folder = parsed.operands[0];
 
@@ -153,7 +214,7 @@ int RunBuild(const std::vector<std::string>& args) {
     return kExitBadInput;
   }
   std::vector<uint8_t> image;
-  RsaSigner signer;
+  RsaSigner signer, modern_signer;
   if (!archive_only) {
     std::vector<uint8_t> stub;
     const std::string stub_path = parsed.Value("--stub");
@@ -169,11 +230,23 @@ int RunBuild(const std::vector<std::string>& args) {
       PrintError(error);
       return kExitBadInput;
     }
+    if (modern && !modern_signer.Load(parsed.Value("--modern-key"), &error, kModernModulusBits)) {
+      PrintError(error);
+      return kExitBadInput;
+    }
     if (!SetStubPublicKey(&image, signer.PublicKeyDer(), parsed.Value("--public-key"), stub_path,
                           parsed.Value("--key"), &error) ||
+        (modern ? !SetStubPublicKey(&image, modern_signer.PublicKeyDer(),
+                                    parsed.Value("--modern-public-key"), stub_path,
+                                    parsed.Value("--modern-key"), &error, KeyKind::kModern)
+                : !CheckModernNotRequired(image, stub_path, &error)) ||
         !CheckComponentMachines(image, files, &error)) {
       PrintError(error);
       return kExitBadInput;
+    }
+    // The flag is part of the signed image: nobody can clear it afterwards.
+    if (parsed.Has("--modern-required")) {
+      image[FindModernKeySlot(image.data(), image.size()) + kModernSlotRequiredField] = 1;
     }
   }
   // Offsets in the package are 32-bit: the image, the archive and the
@@ -181,8 +254,9 @@ int RunBuild(const std::vector<std::string>& args) {
   // file the installer reads. Stored, the archive's length is known now;
   // packed, it is known only entry by entry, and the build stops at the
   // first entry that passes the limit.
-  const uint64_t limit =
-      kLargestSourceBytes - image.size() - (archive_only ? 0 : kSignatureRecordBytes);
+  const uint64_t limit = kLargestSourceBytes - image.size() -
+                         (archive_only ? 0 : kSignatureRecordBytes) -
+                         (modern ? kModernRecordBytes : 0);
   if (method == 0 && StoredArchiveBytes(inputs) > limit) {
     PrintError(output + ": the package would exceed 4 GiB: its files add up to " +
                std::to_string(StoredArchiveBytes(inputs)) + " bytes stored");
@@ -200,9 +274,11 @@ int RunBuild(const std::vector<std::string>& args) {
     return kExitBadInput;
   }
   uint8_t record[kSignatureRecordBytes];
+  uint8_t modern_record[kModernRecordBytes];
   std::vector<ByteSpan> parts;
   if (!archive_only) {
-    if (!Sign(signer, image, archive, record, &error)) {
+    if (!Sign(signer, image, archive, record, &error) ||
+        (modern && !SignModern(modern_signer, image, archive, record, modern_record, &error))) {
       PrintError(error);
       return kExitBadInput;
     }
@@ -210,6 +286,7 @@ int RunBuild(const std::vector<std::string>& args) {
   }
   parts.push_back({archive.data(), archive.size()});
   if (!archive_only) parts.push_back({record, sizeof record});
+  if (modern) parts.push_back({modern_record, sizeof modern_record});
   if (!out.Commit(parts, archive_only ? 0666 : 0777, &error)) {
     PrintError(error);
     return kExitBadInput;
@@ -217,6 +294,7 @@ int RunBuild(const std::vector<std::string>& args) {
   printf("%s: %zu entries, archive of %zu bytes", Printable(output).c_str(), inputs.size(),
          archive.size());
   if (!archive_only) printf(" at offset %zu, signed", image.size());
+  if (modern) printf(", with the second (RSA-3072 SHA-256) signature");
   printf("\n");
   return kExitOk;
 }
@@ -227,6 +305,8 @@ const Subcommand kBuildCommand = {
     "build",
     "usage: kestpack build -o OUT.exe --stub kestinst.exe --key PRIVATE_KEY\n"
     "                      [--public-key PUBLIC.der]\n"
+    "                      [--modern-key MODERN_KEY [--modern-public-key MODERN.der]\n"
+    "                       [--modern-required]]\n"
     "                      --components CPACK.INI --dependencies CPACK.INF\n"
     "                      [--method 0|1|2|3] [--archive-only] [--follow-links]\n"
     "                      [--keep-manifest-faults] FOLDER\n"
@@ -243,6 +323,15 @@ const Subcommand kBuildCommand = {
     "                     it the slot must already hold that key (a stub built with\n"
     "                     -DKEST_PUBLIC_KEY). A key that does not match is refused:\n"
     "                     the installer would refuse its own package\n"
+    "  --modern-key FILE  PEM private key, RSA-3072 (see kestpack keygen --modern):\n"
+    "                     adds the second signature record (RSA-3072, PKCS #1 v1.5,\n"
+    "                     SHA-256 over the signed bytes and the first record)\n"
+    "  --modern-public-key FILE  its public half, 422-byte DER, written into the\n"
+    "                     stub's modern-key slot; without it the slot must already\n"
+    "                     hold that key (-DKEST_MODERN_PUBLIC_KEY)\n"
+    "  --modern-required  sets the slot's flag that makes the installer refuse a\n"
+    "                     package without the second record (as a stub built with\n"
+    "                     -DKEST_MODERN_REQUIRED=ON has it)\n"
     "  --components FILE  the component manifest: first entry, stored\n"
     "  --dependencies FILE the dependency manifest: second entry, stored\n"
     "  --method N         compression of FOLDER's files: 0 stored, 1 best (default),\n"

@@ -3,7 +3,9 @@
 //   0 .. A      the stub's image up to the end of its last section; the
 //               archive offset slot in it holds A
 //   A .. A+L    the archive; its main header's Qel1 value holds L
-//   A+L .. end  the trailer: the 144-byte signature record over 0 .. A+L-1
+//   A+L .. end  the trailer: the 144-byte signature record over 0 .. A+L-1,
+//               and optionally the 404-byte second record over 0 .. A+L-1
+//               and the first record (verify/modern_record.h)
 #pragma once
 #include <cstdint>
 #include <string>

@@ -11,12 +11,15 @@ namespace {
 int RunKeygen(const std::vector<std::string>& args) {
   ParsedArgs parsed;
   int status = kExitOk;
-  if (!BeginCommand(kKeygenCommand, args, {}, {}, 1, "one BASENAME", &parsed, &status)) {
+  if (!BeginCommand(kKeygenCommand, args, {}, {"--modern"}, 1, "one BASENAME", &parsed,
+                    &status)) {
     return status;
   }
   std::string error;
   const std::string& base = parsed.operands[0];
-  if (!GenerateKeyPair(base + ".pem", base + ".der", &error)) {
+  const bool modern = parsed.Has("--modern");
+  if (!GenerateKeyPair(base + ".pem", base + ".der", &error,
+                       modern ? kModernModulusBits : kPackageModulusBits)) {
     PrintError(error);
     return kExitBadInput;
   }
@@ -25,8 +28,9 @@ int RunKeygen(const std::vector<std::string>& args) {
   std::string der = realpath((base + ".der").c_str(), full) != nullptr ? full : base + ".der";
   std::string pem = der.substr(0, der.size() - 4) + ".pem";
   printf("wrote %s (private key: keep it secret) and %s (public key)\n"
-         "build installers with: kestpack build --key %s --public-key %s ...\n",
-         pem.c_str(), der.c_str(), pem.c_str(), der.c_str());
+         "build installers with: kestpack build %s %s %s %s ...\n",
+         pem.c_str(), der.c_str(), modern ? "--modern-key" : "--key", pem.c_str(),
+         modern ? "--modern-public-key" : "--public-key", der.c_str());
   return kExitOk;
 }
 
@@ -34,12 +38,15 @@ int RunKeygen(const std::vector<std::string>& args) {
 
 const Subcommand kKeygenCommand = {
     "keygen",
-    "usage: kestpack keygen BASENAME\n"
+    "usage: kestpack keygen [--modern] BASENAME\n"
     "\n"
     "Makes a new RSA key pair with a 768-bit modulus and exponent 65537:\n"
     "  BASENAME.pem  the private key (PEM, unencrypted, mode 0600), for build --key\n"
     "  BASENAME.der  the 126-byte DER public key, for build --public-key,\n"
     "                verify --public-key and -DKEST_PUBLIC_KEY\n"
+    "With --modern, the pair of the second signature: a 3072-bit modulus, for\n"
+    "build --modern-key and --modern-public-key, verify --modern-public-key and\n"
+    "-DKEST_MODERN_PUBLIC_KEY (the DER public key is 422 bytes).\n"
     "Existing files are never overwritten.\n",
     RunKeygen};
 

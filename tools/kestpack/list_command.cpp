@@ -1,6 +1,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "archive/entry_header.h"
 #include "archive/package_reader.h"
 #include "archive/posix_output_files.h"
 #include "archive/reader_codes.h"
@@ -10,6 +11,8 @@
 #include "tools/kestpack/package_errors.h"
 #include "tools/kestpack/package_file.h"
 #include "tools/kestpack/printable_text.h"
+#include "verify/modern_record.h"
+#include "verify/signature_record.h"
 
 namespace kest {
 namespace {
@@ -37,6 +40,38 @@ std::string FormatTime(const EntryHeader& entry) {
              (entry.dos_time >> 5) & 0x3F, (entry.dos_time & 0x1F) * 2);
   }
   return text;
+}
+
+// Which signature records the trailer at start holds, as a line; read
+// through source, at most the two records' length. The signatures are not
+// checked here.
+std::string DescribeSignatureRecords(ByteSource& source, uint32_t start, uint32_t file_size) {
+  const std::string head = "signature records: ";
+  if (start > file_size) return head + "none (the file ends before the archive does)\n";
+  uint8_t trailer[kSignatureRecordBytes + kModernRecordBytes];
+  uint32_t size = file_size - start;
+  if (size > sizeof trailer) size = uint32_t(sizeof trailer);
+  uint32_t got = 0;
+  if (source.Seek(start) != 0 || ReadFully(source, trailer, size, &got) != 0 || got != size) {
+    return head + "unknown (the trailer cannot be read)\n";
+  }
+  const uint8_t* signature = nullptr;
+  switch (CheckSignatureRecord(trailer, size, &signature)) {
+    case RecordCheck::kOk: break;
+    case RecordCheck::kTooShort: return head + "none (no 144-byte record after the archive)\n";
+    case RecordCheck::kBadMarker:
+    case RecordCheck::kUnknownSigner: return head + "first record damaged\n";
+  }
+  std::string text = head + "first (RSA-768, MD5)";
+  switch (CheckModernRecord(trailer + kSignatureRecordBytes, size - kSignatureRecordBytes,
+                            &signature)) {
+    case ModernRecordCheck::kOk: text += ", second (RSA-3072, SHA-256)"; break;
+    case ModernRecordCheck::kAbsent: text += "; no second record"; break;
+    case ModernRecordCheck::kMalformed:
+      text += "; the bytes after it are not a second record";
+      break;
+  }
+  return text + " (not checked: see kestpack verify)\n";
 }
 
 int RunList(const std::vector<std::string>& args) {
@@ -84,6 +119,12 @@ int RunList(const std::vector<std::string>& args) {
     return kExitBadInput;
   }
   printf("%s", manifests.Describe().c_str());
+  if (file.layout.installer) {
+    printf("%s", DescribeSignatureRecords(*file.source, file.layout.archive_offset +
+                                                            reader.GetArchiveLength(),
+                                          file.size)
+                     .c_str());
+  }
   return kExitOk;
 }
 
@@ -102,7 +143,9 @@ const Subcommand kListCommand = {
     "Then the two manifests as the installer reads them: their records with\n"
     "every field's exact text (shown like the names), the obsolete files, and\n"
     "the lines the installer would skip.\n"
-    "The signature is not checked (see kestpack verify).\n",
+    "Last, which signature records follow the archive: the first (RSA-768, MD5)\n"
+    "and the second (RSA-3072, SHA-256). They are not checked (see kestpack\n"
+    "verify).\n",
     RunList};
 
 }  // namespace kest

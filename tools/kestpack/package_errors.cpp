@@ -58,6 +58,13 @@ std::string DescribeVerdict(SignatureVerdict verdict) {
     case SignatureVerdict::kReadFailed: return "cannot read the signed bytes";
     case SignatureVerdict::kOutOfMemory: return "out of memory";
     case SignatureVerdict::kMismatch: return "signature does not match the package bytes";
+    case SignatureVerdict::kModernMissing:
+      return "no second signature record, and the installer requires one";
+    case SignatureVerdict::kModernBadRecord:
+      return "the bytes after the first signature record are not a second signature record "
+             "(\"KestSig2\", RSA-3072 SHA-256)";
+    case SignatureVerdict::kModernMismatch:
+      return "second signature does not match the package bytes and the first record";
   }
   return "unknown";
 }

@@ -50,7 +50,7 @@ File CreateNew(const std::string& path, mode_t mode, std::string* error) {
 
 RsaSigner::~RsaSigner() { EVP_PKEY_free(key_); }
 
-bool RsaSigner::Load(const std::string& path, std::string* error) {
+bool RsaSigner::Load(const std::string& path, std::string* error, size_t modulus_bits) {
   // Read through kestpack's own file access, which refuses anything but a
   // regular file (a FIFO would block an fopen for ever).
   std::vector<uint8_t> pem;
@@ -66,9 +66,9 @@ bool RsaSigner::Load(const std::string& path, std::string* error) {
     return false;
   }
   if (EVP_PKEY_get_base_id(key) != EVP_PKEY_RSA ||
-      EVP_PKEY_get_bits(key) != int(kPackageModulusBits)) {
+      EVP_PKEY_get_bits(key) != int(modulus_bits)) {
     EVP_PKEY_free(key);
-    *error = path + ": not an RSA key with a 768-bit modulus";
+    *error = path + ": not an RSA key with a " + std::to_string(modulus_bits) + "-bit modulus";
     return false;
   }
   EVP_PKEY_free(key_);
@@ -85,24 +85,41 @@ std::vector<uint8_t> RsaSigner::PublicKeyDer() const {
   return der;
 }
 
-bool RsaSigner::SignMd5(const std::vector<ByteSpan>& parts, uint8_t (&signature)[kSignatureBytes],
-                        std::string* error) const {
+namespace {
+
+// PKCS #1 v1.5 signature of the parts under digest; false unless it is
+// exactly signature_bytes long.
+bool SignParts(EVP_PKEY* key, const EVP_MD* digest, const std::vector<ByteSpan>& parts,
+               uint8_t* signature, size_t signature_bytes, std::string* error) {
   std::unique_ptr<EVP_MD_CTX, void (*)(EVP_MD_CTX*)> md(EVP_MD_CTX_new(), EVP_MD_CTX_free);
   EVP_PKEY_CTX* pctx = nullptr;
-  bool ok = md && EVP_DigestSignInit(md.get(), &pctx, EVP_md5(), nullptr, key_) == 1 &&
+  bool ok = md && EVP_DigestSignInit(md.get(), &pctx, digest, nullptr, key) == 1 &&
             EVP_PKEY_CTX_set_rsa_padding(pctx, RSA_PKCS1_PADDING) == 1;
   for (size_t i = 0; ok && i < parts.size(); ++i) {
     ok = EVP_DigestSignUpdate(md.get(), parts[i].data, parts[i].size) == 1;
   }
-  size_t size = sizeof signature;
-  ok = ok && EVP_DigestSignFinal(md.get(), signature, &size) == 1 && size == sizeof signature;
+  size_t size = signature_bytes;
+  ok = ok && EVP_DigestSignFinal(md.get(), signature, &size) == 1 && size == signature_bytes;
   if (!ok) *error = "signing failed: " + OpenSslReason();
   return ok;
 }
 
+}  // namespace
+
+bool RsaSigner::SignMd5(const std::vector<ByteSpan>& parts, uint8_t (&signature)[kSignatureBytes],
+                        std::string* error) const {
+  return SignParts(key_, EVP_md5(), parts, signature, sizeof signature, error);
+}
+
+bool RsaSigner::SignSha256(const std::vector<ByteSpan>& parts,
+                           uint8_t (&signature)[kModernSignatureBytes],
+                           std::string* error) const {
+  return SignParts(key_, EVP_sha256(), parts, signature, sizeof signature, error);
+}
+
 bool GenerateKeyPair(const std::string& private_path, const std::string& public_path,
-                     std::string* error) {
-  EVP_PKEY* key = EVP_RSA_gen(kPackageModulusBits);
+                     std::string* error, size_t modulus_bits) {
+  EVP_PKEY* key = EVP_RSA_gen(unsigned(modulus_bits));
   if (key == nullptr) {
     *error = "key generation failed: " + OpenSslReason();
     return false;

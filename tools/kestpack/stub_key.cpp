@@ -7,15 +7,59 @@
 #include "tools/kestpack/host_files.h"
 #include "tools/kestpack/pe_image.h"
 #include "verify/md5.h"
+#include "verify/modern_key_slot.h"
 #include "verify/public_key_slot.h"
 #include "verify/rsa_public_key.h"
+#include "verify/sha256.h"
 
 namespace kest {
 
-// tests/keys/test-signing-key.der, built in whatever KEST_PUBLIC_KEY says.
+// tests/keys/test-signing-key.der and test-modern-key.der, built in
+// whatever KEST_PUBLIC_KEY and KEST_MODERN_PUBLIC_KEY say.
 extern const uint8_t kTestPublicKeyDer[kPublicKeyDerBytes];
+extern const uint8_t kTestModernKeyDer[kModernKeyDerBytes];
 
 namespace {
+
+// What differs between the two slots and their keys.
+struct SlotKind {
+  size_t (*find)(const uint8_t* image, size_t size, size_t start);
+  size_t key_field;
+  size_t der_bytes;
+  size_t modulus_bits;
+  const char* name;
+  const char* markers;         // as a person finds them in the image
+  const char* option;          // build's option that fills the slot
+};
+
+const SlotKind& Slot(KeyKind kind) {
+  static const SlotKind kFirst = {FindPublicKeySlot, kKeySlotKeyField, kPublicKeyDerBytes,
+                                  kPackageModulusBits, "public-key slot", "\"PubKey>\" .. \"<PubKey\"",
+                                  "--public-key"};
+  static const SlotKind kModern = {FindModernKeySlot, kModernSlotKeyField, kModernKeyDerBytes,
+                                   kModernModulusBits, "modern-key slot", "\"ModKey>\" .. \"<ModKey\"",
+                                   "--modern-public-key"};
+  return kind == KeyKind::kModern ? kModern : kFirst;
+}
+
+bool SameBytes(const std::vector<uint8_t>& der, const uint8_t* key, size_t size) {
+  return der.size() == size && memcmp(der.data(), key, size) == 0;
+}
+
+template <typename Digest, size_t kBytes>
+std::string Fingerprint(const std::vector<uint8_t>& der, const char* name) {
+  Digest digest;
+  digest.Update(der.data(), der.size());
+  uint8_t bytes[kBytes];
+  digest.Final(bytes);
+  std::string text = std::string("the key with ") + name + " fingerprint ";
+  for (size_t i = 0; i < sizeof bytes; ++i) {
+    char hex[4];
+    snprintf(hex, sizeof hex, i ? ":%02x" : "%02x", bytes[i]);
+    text += hex;
+  }
+  return text;
+}
 
 std::string MachineName(uint16_t machine) {
   switch (machine) {
@@ -34,87 +78,96 @@ bool EndsWithIgnoringCase(const std::string& name, const char* tail) {
 
 }  // namespace
 
-bool ReadPublicKeyFile(const std::string& path, std::vector<uint8_t>* der, std::string* error) {
+bool ReadPublicKeyFile(const std::string& path, std::vector<uint8_t>* der, std::string* error,
+                       KeyKind kind) {
   if (!ReadWholeFile(path, der, error)) return false;
+  const SlotKind& slot = Slot(kind);
   RsaPublicKey key;
-  if (der->size() != kPublicKeyDerBytes || !ParseRsaPublicKeyDer(der->data(), der->size(), &key)) {
-    *error = path + ": not a 126-byte DER RSA public key with a 768-bit modulus (kestpack "
-                    "keygen writes one as BASENAME.der)";
+  if (der->size() != slot.der_bytes ||
+      !ParseRsaPublicKeyDer(der->data(), der->size(), &key, slot.modulus_bits)) {
+    *error = path + ": not a " + std::to_string(slot.der_bytes) + "-byte DER RSA public key with a " +
+             std::to_string(slot.modulus_bits) + "-bit modulus (kestpack keygen" +
+             (kind == KeyKind::kModern ? " --modern" : "") + " writes one as BASENAME.der)";
     return false;
   }
   return true;
 }
 
 bool IsTestPublicKey(const std::vector<uint8_t>& der) {
-  return der.size() == kPublicKeyDerBytes &&
-         memcmp(der.data(), kTestPublicKeyDer, kPublicKeyDerBytes) == 0;
+  return SameBytes(der, kTestPublicKeyDer, kPublicKeyDerBytes) ||
+         SameBytes(der, kTestModernKeyDer, kModernKeyDerBytes);
 }
 
 std::string DescribePublicKey(const std::vector<uint8_t>& der) {
-  if (IsTestPublicKey(der)) return "the repository's TEST key";
-  Md5 md5;
-  md5.Update(der.data(), der.size());
-  uint8_t digest[kMd5DigestBytes];
-  md5.Final(digest);
-  std::string text = "the key with MD5 fingerprint ";
-  for (size_t i = 0; i < sizeof digest; ++i) {
-    char hex[4];
-    snprintf(hex, sizeof hex, i ? ":%02x" : "%02x", digest[i]);
-    text += hex;
+  if (SameBytes(der, kTestPublicKeyDer, kPublicKeyDerBytes)) return "the repository's TEST key";
+  if (SameBytes(der, kTestModernKeyDer, kModernKeyDerBytes)) {
+    return "the repository's modern TEST key";
   }
-  return text;
+  // `openssl dgst -md5 -c` (-sha256 -c for a modern key) on the DER file
+  // prints the same.
+  if (der.size() == kModernKeyDerBytes) {
+    return Fingerprint<Sha256, kSha256DigestBytes>(der, "SHA-256");
+  }
+  return Fingerprint<Md5, kMd5DigestBytes>(der, "MD5");
 }
 
 bool ReadStubPublicKey(const uint8_t* image, size_t size, bool* found, std::vector<uint8_t>* der,
-                       std::string* error) {
-  size_t slot = FindPublicKeySlot(image, size);
+                       std::string* error, KeyKind kind, bool* required) {
+  const SlotKind& kind_of = Slot(kind);
+  size_t slot = kind_of.find(image, size, 0);
   *found = slot != size;
   der->clear();
+  if (required != nullptr) *required = false;
   if (!*found) return true;
-  if (FindPublicKeySlot(image, size, slot + 1) != size) {
-    *error = "more than one public-key slot (\"PubKey>\" .. \"<PubKey\") in the image";
+  if (kind_of.find(image, size, slot + 1) != size) {
+    *error = std::string("more than one ") + kind_of.name + " (" + kind_of.markers +
+             ") in the image";
     return false;
   }
-  const uint8_t* key = image + slot + kKeySlotKeyField;
-  for (size_t i = 0; i < kPublicKeyDerBytes; ++i) {
+  const uint8_t* key = image + slot + kind_of.key_field;
+  for (size_t i = 0; i < kind_of.der_bytes; ++i) {
     if (key[i] != 0) {
-      der->assign(key, key + kPublicKeyDerBytes);
+      der->assign(key, key + kind_of.der_bytes);
       break;
     }
+  }
+  if (required != nullptr && kind == KeyKind::kModern) {
+    *required = image[slot + kModernSlotRequiredField] != 0;
   }
   return true;
 }
 
 bool SetStubPublicKey(std::vector<uint8_t>* image, const std::vector<uint8_t>& signing_der,
                       const std::string& public_key_path, const std::string& stub_path,
-                      const std::string& key_path, std::string* error) {
+                      const std::string& key_path, std::string* error, KeyKind kind) {
+  const SlotKind& slot = Slot(kind);
   bool found = false;
   std::vector<uint8_t> held;
-  if (!ReadStubPublicKey(image->data(), image->size(), &found, &held, error)) {
+  if (!ReadStubPublicKey(image->data(), image->size(), &found, &held, error, kind)) {
     *error = stub_path + ": " + *error;
     return false;
   }
   if (!found) {
-    *error = stub_path + ": no public-key slot (\"PubKey>\" .. \"<PubKey\") in the image: not an "
+    *error = stub_path + ": no " + slot.name + " (" + slot.markers + ") in the image: not an "
                          "installer stub of this kestpack's release";
     return false;
   }
   const std::string refusal = "; the installer would refuse the package as damaged (0x8040F001)";
   if (!public_key_path.empty()) {
     std::vector<uint8_t> given;
-    if (!ReadPublicKeyFile(public_key_path, &given, error)) return false;
+    if (!ReadPublicKeyFile(public_key_path, &given, error, kind)) return false;
     if (given != signing_der) {
       *error = public_key_path + " (" + DescribePublicKey(given) + ") is not the public half of " +
                key_path + " (" + DescribePublicKey(signing_der) + ")" + refusal;
       return false;
     }
-    memcpy(image->data() + FindPublicKeySlot(image->data(), image->size()) + kKeySlotKeyField,
-           given.data(), kPublicKeyDerBytes);
+    memcpy(image->data() + slot.find(image->data(), image->size(), 0) + slot.key_field,
+           given.data(), slot.der_bytes);
   } else if (held != signing_der) {
-    *error = stub_path + ": its public-key slot holds " +
+    *error = stub_path + ": its " + slot.name + " holds " +
              (held.empty() ? std::string("no key") : DescribePublicKey(held)) + ", but " +
-             key_path + " is " + DescribePublicKey(signing_der) + refusal +
-             ". Pass --public-key with the public half of " + key_path +
+             key_path + " is " + DescribePublicKey(signing_der) + refusal + ". Pass " +
+             slot.option + " with the public half of " + key_path +
              " (kestpack keygen wrote it as BASENAME.der) to put it into the slot";
     return false;
   }

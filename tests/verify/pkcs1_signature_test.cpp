@@ -1,4 +1,4 @@
-#include "verify/pkcs1_md5.h"
+#include "verify/pkcs1_signature.h"
 
 #include <gtest/gtest.h>
 #include <openssl/bn.h>
@@ -189,6 +189,55 @@ TEST(Md5Signature, RefusesSignaturesOfTheWrongSizeOrRange) {
   EXPECT_FALSE(Verify(pub, digest, shorter));
   EXPECT_FALSE(Verify(pub, digest, modulus)) << "signature equal to the modulus";
   if (fits) EXPECT_FALSE(Verify(pub, digest, wrapped)) << "signature plus modulus";
+}
+
+TEST(Sha256Signature, AgreesWithOpenSslAndRefusesEveryOtherBlock) {
+  // The repository's RSA-3072 TEST key signs; OpenSSL is the independent
+  // signer, and blocks made with the private key stand for what a forger
+  // could aim at.
+  const OpenSslKey& key = kest_test::TestModernKey();
+  const RsaPublicKey pub = key.PublicKey();
+  ASSERT_EQ(pub.modulus_bytes, 384u);
+  auto verify = [&](const Bytes& digest, const Bytes& signature) {
+    uint8_t d[kSha256DigestBytes];
+    memcpy(d, digest.data(), sizeof d);
+    return VerifySha256Signature(pub, d, signature.data(), signature.size());
+  };
+  const Bytes data = {'s', 'i', 'g', 'n', 'e', 'd'};
+  const Bytes digest = kest_test::Sha256Of(data);
+  const Bytes sha256_info = {0x30, 0x31, 0x30, 0x0D, 0x06, 0x09, 0x60, 0x86, 0x48, 0x01,
+                             0x65, 0x03, 0x04, 0x02, 0x01, 0x05, 0x00, 0x04, 0x20};
+  auto block = [&](const Bytes& head, size_t ff, const Bytes& tail) {
+    Bytes b = Cat(Cat(head, Bytes(ff, 0xFF)), tail);
+    b.resize(384, 0x5A);
+    return b;
+  };
+  const Bytes body = Cat(Cat({0x00}, sha256_info), digest);
+  Bytes sha512_info = sha256_info;
+  sha512_info[14] = 0x03;
+  const Bytes genuine = key.SignSha256(data);
+  Bytes flipped = genuine;
+  flipped[100] ^= 0x04;
+  Bytes other_digest = digest;
+  other_digest[31] ^= 1;
+
+  struct {
+    const char* name;
+    Bytes digest, signature;
+    bool accepted;
+  } const kCases[] = {
+      {"OpenSSL's signature", digest, genuine, true},
+      {"exact block", digest, key.RawPrivate(block({0x00, 0x01}, 330, body)), true},
+      {"signature bit flipped", digest, flipped, false},
+      {"other digest", other_digest, genuine, false},
+      {"MD5 signature of the same data", digest, key.SignMd5(data), false},
+      {"garbage after the digest", digest, key.RawPrivate(block({0x00, 0x01}, 8, body)), false},
+      {"other digest algorithm", digest,
+       key.RawPrivate(block({0x00, 0x01}, 330, Cat(Cat({0x00}, sha512_info), digest))), false},
+      {"signature one byte short", digest, Bytes(genuine.begin() + 1, genuine.end()), false},
+      {"signature equal to the modulus", digest, key.Modulus(), false},
+  };
+  for (const auto& c : kCases) EXPECT_EQ(verify(c.digest, c.signature), c.accepted) << c.name;
 }
 
 }  // namespace
