@@ -169,6 +169,54 @@ uint32_t Decoder::WrappingCopy(uint32_t* r, uint32_t from, uint32_t length) {
 inline void Copy16(uint8_t* to, const uint8_t* from) { memcpy(to, from, 16); }
 inline void Copy8(uint8_t* to, const uint8_t* from) { memcpy(to, from, 8); }
 
+// A match of `length` bytes from window[i] to window[r] where neither end
+// reaches the window's end. The copy runs forward byte after byte in
+// meaning: a source that overlaps the target repeats the recent bytes. How
+// far back the source is in the window (gap) is the distance, or, for a
+// distance of more than a window, the distance less a window.
+inline void CopyMatch(uint8_t* window, uint32_t r, uint32_t i, uint32_t length) {
+  uint8_t* target = window + r;
+  const uint8_t* src = window + i;
+  const uint32_t gap = r - i;  // meaningful when i < r
+  if (i < r && gap >= 16 && r + length + 16 <= kWindowSize) {
+    // 16 bytes a step, every byte read already final when read. The last
+    // step may run up to 15 bytes past the match: those bytes are history
+    // a later match may still read, so they are put back.
+    uint8_t after[16];
+    Copy16(after, target + length);
+    uint32_t k = 0;
+    do {
+      Copy16(target + k, src + k);
+      k += 16;
+    } while (k < length);
+    Copy16(target + length, after);
+  } else if (i < r && gap >= 8) {
+    uint32_t k = 0;
+    for (; k + 8 <= length; k += 8) Copy8(target + k, src + k);
+    for (; k < length; ++k) target[k] = src[k];
+  } else if (i < r) {
+    if (gap == 1) {
+      memset(target, src[0], length);
+    } else {
+      for (uint32_t k = 0; k < length; ++k) target[k] = src[k];
+    }
+  } else {
+    memmove(target, src, length);  // a source ahead of the target (a long way back)
+  }
+}
+
+// Where a match of `distance` bytes back from window position r starts:
+// up to a whole window back reaches around the ring; further back than the
+// write position plus a window is outside it (-1).
+inline int32_t MatchSource(uint32_t r, uint32_t distance) {
+  int32_t from = static_cast<int32_t>(r) - static_cast<int32_t>(distance);
+  if (from < 0) from += kWindowSize;
+  return from;
+}
+
+constexpr uint32_t kLongestMatch = 256;
+constexpr uint32_t kLiteralEnd = 256;  // character symbols below this are literal bytes
+
 uint32_t Decoder::Run(uint32_t original_size) {
   uint8_t* const window = window_;
   BitReader bits = bits_;
@@ -186,20 +234,94 @@ uint32_t Decoder::Run(uint32_t original_size) {
       if (TakenTooFarPastEnd(bits_)) return kCutShort;
       bits = bits_;
     }
-    // Literals, as many as the block, the window and the entry allow
-    // before one of them needs attention.
     uint64_t room = original_size - out_count;
+
+    // The fast loop: steps of one or two symbols, for as long as no limit
+    // is near. Each step starts with at least 16 packed bytes left, so
+    // both refills below load whole words inside the data (the first takes
+    // at most 7 bytes); two block symbols left; and the window position
+    // before fast_end, from where a literal, a match of the longest kind
+    // and the match copy's 16-byte overrun all fit before the window's
+    // end, and the first symbol, if a literal, still leaves room in the
+    // entry for the second.
+    //
+    // The bit budget: RefillFast() leaves at least 56 bits. A character or
+    // length code takes at most 16, a position code at most 16 and its
+    // extra bits at most 15: 47, so one refill covers a whole symbol, a
+    // match's distance included. After a literal (at least 40 bits left)
+    // the second symbol's code is taken without a refill (at least 24
+    // left); if it is a match, a second refill comes before its distance.
+    uint32_t fast_end = kWindowSize - 1 - kLongestMatch - 16;
+    if (r < fast_end && room - 1 < fast_end - r) fast_end = r + static_cast<uint32_t>(room - 1);
+    uint8_t* to = window + r;
+    uint8_t* const fast_stop = window + fast_end;
+    uint8_t* const fast_first = to;
+    while (to < fast_stop && block_left >= 2 && bits.BytesLeft() >= 16) {
+      bits.RefillFast();
+      uint32_t entry = chars_.Lookup(bits.Peek(kLongestCode));
+      uint32_t c = entry & CharTable::kSymbolMask;
+      if (c < kLiteralEnd) {
+        bits.Skip(static_cast<int>(entry >> CharTable::kLengthShift));
+        *to++ = static_cast<uint8_t>(c);
+        --block_left;
+        entry = chars_.Lookup(bits.Peek(kLongestCode));
+        c = entry & CharTable::kSymbolMask;
+        if (c < kLiteralEnd) {
+          bits.Skip(static_cast<int>(entry >> CharTable::kLengthShift));
+          *to++ = static_cast<uint8_t>(c);
+          --block_left;
+          continue;
+        }
+        if (c >= static_cast<uint32_t>(kCharSymbols)) return kReaderBadTable;
+        bits.Skip(static_cast<int>(entry >> CharTable::kLengthShift));
+        bits.RefillFast();
+      } else {
+        if (c >= static_cast<uint32_t>(kCharSymbols)) return kReaderBadTable;
+        bits.Skip(static_cast<int>(entry >> CharTable::kLengthShift));
+      }
+      --block_left;
+      const uint32_t length = c - kMatchBias;
+      const uint32_t position = positions_.Lookup(bits.Peek(kLongestCode));
+      const uint32_t p = position & PositionTable::kSymbolMask;
+      if (p >= static_cast<uint32_t>(PositionTable::kAlphabet)) return kReaderBadTable;
+      bits.Skip(static_cast<int>(position >> PositionTable::kLengthShift));
+      const int32_t from = MatchSource(static_cast<uint32_t>(to - window),
+                                       kDistanceBase[p] + bits.Get(kDistanceBits[p]));
+      if (from < 0) return kReaderBadTable;
+      const uint32_t i = static_cast<uint32_t>(from);
+      const uint32_t at = static_cast<uint32_t>(to - window);
+      if (i + length > kWindowSize) {
+        // The source wraps (the target cannot, this far from the end).
+        uint32_t k = i;
+        for (uint32_t n = 0; n < length; ++n) {
+          to[n] = window[k++];
+          if (k == kWindowSize) k = 0;
+        }
+      } else {
+        CopyMatch(window, at, i, length);
+      }
+      to += length;
+    }
+    const uint32_t fast_bytes = static_cast<uint32_t>(to - fast_first);
+    r += fast_bytes;
+    out_count += fast_bytes;
+    if (out_count >= original_size) break;
+    if (block_left == 0) continue;
+    room = original_size - out_count;
+
+    // Near a limit: literals, as many as the block, the window and the
+    // entry allow before one of them needs attention, then a match.
     uint32_t limit = kWindowSize - r;
     if (block_left < limit) limit = block_left;
     if (room < limit) limit = static_cast<uint32_t>(room);
     uint8_t* const first = window + r;
-    uint8_t* to = first;
+    to = first;
     uint8_t* const stop = first + limit;
     int c;
     do {
       bits.Refill();
       c = chars_.Decode(bits);
-      if (static_cast<unsigned>(c) > 255) break;  // a match, or no code
+      if (static_cast<unsigned>(c) >= kLiteralEnd) break;  // a match, or no code
       *to++ = static_cast<uint8_t>(c);
     } while (to != stop);
     const uint32_t literals = static_cast<uint32_t>(to - first);
@@ -214,7 +336,7 @@ uint32_t Decoder::Run(uint32_t original_size) {
       const uint32_t error = Flush(kWindowSize);
       if (error != 0) return error;
     }
-    if (static_cast<unsigned>(c) <= 255) continue;  // stopped at the limit
+    if (static_cast<unsigned>(c) < kLiteralEnd) continue;  // stopped at the limit
     if (c < 0) return kReaderBadTable;
     --block_left;
 
@@ -223,11 +345,7 @@ uint32_t Decoder::Run(uint32_t original_size) {
     const int p = positions_.Decode(bits);
     if (p < 0) return kReaderBadTable;
     // Class 0 is distance 1; class p > 0 is 2^(p-1) + (p-1 more bits), plus 1.
-    const uint32_t distance = kDistanceBase[p] + bits.Get(kDistanceBits[p]);
-    // Up to a whole window back reaches around the ring; further back than
-    // the write position plus a window is outside it.
-    int32_t from = static_cast<int32_t>(r) - static_cast<int32_t>(distance);
-    if (from < 0) from += kWindowSize;
+    const int32_t from = MatchSource(r, kDistanceBase[p] + bits.Get(kDistanceBits[p]));
     if (from < 0) return kReaderBadTable;
     const uint32_t i = static_cast<uint32_t>(from);
 
@@ -236,38 +354,7 @@ uint32_t Decoder::Run(uint32_t original_size) {
       if (error != 0) return error;
       continue;
     }
-    // Neither end wraps. The copy runs forward byte after byte in meaning:
-    // a source that overlaps the target repeats the recent bytes. How far
-    // back the source is in the window (gap) is the distance, or, for a
-    // distance of more than a window, the distance less a window.
-    uint8_t* target = window + r;
-    const uint8_t* src = window + i;
-    const uint32_t gap = r - i;  // meaningful when i < r
-    if (i < r && gap >= 16 && r + length + 16 <= kWindowSize) {
-      // 16 bytes a step, every byte read already final when read. The last
-      // step may run up to 15 bytes past the match: those bytes are history
-      // a later match may still read, so they are put back.
-      uint8_t after[16];
-      Copy16(after, target + length);
-      uint32_t k = 0;
-      do {
-        Copy16(target + k, src + k);
-        k += 16;
-      } while (k < length);
-      Copy16(target + length, after);
-    } else if (i < r && gap >= 8) {
-      uint32_t k = 0;
-      for (; k + 8 <= length; k += 8) Copy8(target + k, src + k);
-      for (; k < length; ++k) target[k] = src[k];
-    } else if (i < r) {
-      if (gap == 1) {
-        memset(target, src[0], length);
-      } else {
-        for (uint32_t k = 0; k < length; ++k) target[k] = src[k];
-      }
-    } else {
-      memmove(target, src, length);  // a source ahead of the target (a long way back)
-    }
+    CopyMatch(window, r, i, length);
     r += length;
     if (r == kWindowSize) {
       if (TakenTooFarPastEnd(bits)) return kCutShort;

@@ -15,40 +15,40 @@ bool HuffmanTable<kTableBits, kSymbols>::Build() {
   start[1] = 0;
   for (int l = 1; l <= kLongestCode; ++l) start[l + 1] = start[l] + (count[l] << (kLongestCode - l));
 
-  constexpr int kShift = kLongestCode - kTableBits;
+  subtables_ = 0;
   if (start[kLongestCode + 1] == 0) {  // empty code
-    for (uint16_t& entry : table_) entry = kEmpty;
+    for (uint16_t& entry : root_) entry = kEmpty;
     return true;
   }
   if (start[kLongestCode + 1] != 1u << kLongestCode) return false;
 
-  // Since the code is complete every table entry and every node child
-  // below is written exactly once, and at most kSymbols - 1 nodes are made.
-  // The entries from the first code longer than the table on lead to
-  // trees; they start empty.
-  for (uint32_t k = start[kTableBits + 1] >> kShift; k < (1u << kTableBits); ++k) table_[k] = kEmpty;
-  int next_node = kSymbols;
+  // Since the code is complete every root entry, and every entry of each
+  // second-level table made, is written exactly once. The root entries
+  // from the first code longer than the root on lead to second-level
+  // tables; they start empty, and each gets its table with the first code
+  // under it (codes come in increasing order within a length, and a
+  // second-level table holds at least one symbol, so fewer than kSymbols
+  // tables are made).
+  constexpr uint32_t kSubSize = 1u << kSubBits;
+  for (uint32_t k = start[kTableBits + 1] >> kSubBits; k < (1u << kTableBits); ++k) root_[k] = kEmpty;
   for (int s = 0; s < kSymbols; ++s) {
     const int l = lengths_[s];
     if (l == 0) continue;
     const uint32_t code = start[l];
-    start[l] = code + (1u << (kLongestCode - l));
+    const uint32_t end = code + (1u << (kLongestCode - l));
+    start[l] = end;
+    const uint16_t entry = static_cast<uint16_t>(s | l << kLengthShift);
     if (l <= kTableBits) {
-      const uint16_t entry = static_cast<uint16_t>(s | l << 10);
-      for (uint32_t k = code >> kShift; k < start[l] >> kShift; ++k) table_[k] = entry;
+      for (uint32_t k = code >> kSubBits; k < end >> kSubBits; ++k) root_[k] = entry;
       continue;
     }
-    uint16_t* slot = &table_[code >> kShift];
-    for (int depth = kTableBits; depth < l; ++depth) {
-      if (*slot == kEmpty) {
-        if (next_node >= kMaxNodes) return false;
-        left_[next_node] = right_[next_node] = kEmpty;
-        *slot = static_cast<uint16_t>(next_node++);
-      }
-      // The code's bit at this depth picks the child.
-      slot = (code >> (kLongestCode - 1 - depth)) & 1 ? &right_[*slot] : &left_[*slot];
+    uint16_t& link = root_[code >> kSubBits];
+    if (link == kEmpty) {
+      if (subtables_ >= static_cast<uint32_t>(kMaxSubtables)) return false;
+      link = static_cast<uint16_t>(kSymbols + subtables_++);
     }
-    *slot = static_cast<uint16_t>(s);
+    uint16_t* sub = &sub_[(link - kSymbols) * kSubSize];
+    for (uint32_t k = code & (kSubSize - 1); k < ((end - 1) & (kSubSize - 1)) + 1; ++k) sub[k] = entry;
   }
   return true;
 }
@@ -56,18 +56,9 @@ bool HuffmanTable<kTableBits, kSymbols>::Build() {
 template <int kTableBits, int kSymbols>
 void HuffmanTable<kTableBits, kSymbols>::SetSingle(uint32_t symbol) {
   for (uint8_t& l : lengths_) l = 0;
+  subtables_ = 0;
   const uint16_t entry = symbol < kSymbols ? static_cast<uint16_t>(symbol) : kEmpty;
-  for (uint16_t& e : table_) e = entry;
-}
-
-template <int kTableBits, int kSymbols>
-uint32_t HuffmanTable<kTableBits, kSymbols>::FollowTree(uint32_t next, uint32_t v) const {
-  for (int depth = kTableBits; v >= kSymbols; ++depth) {
-    // kEmpty, a node index out of range, or a path longer than any code.
-    if (v >= static_cast<uint32_t>(kMaxNodes) || depth >= kLongestCode) return kEmpty;
-    v = (next >> (kLongestCode - 1 - depth)) & 1 ? right_[v] : left_[v];
-  }
-  return v;
+  for (uint16_t& e : root_) e = entry;
 }
 
 template class HuffmanTable<12, 510>;

@@ -1,6 +1,7 @@
 // Decoding speed of our entry decoder against Debian's `arj e` and `7z e`
 // on the same archive, in one run. Prints output MB/s for each and the
-// ratios ours / theirs (the target: at least the faster of the two).
+// ratios ours / theirs, each next to its target: the decoder in the
+// installer's process at least 1.5 times 7-Zip's speed.
 //
 // Usage: decoder_bench [WORK_FOLDER]
 // About 32 MB of mixed data is made as one file: C headers from
@@ -19,10 +20,10 @@
 // not blur the figures.
 //
 // Then the same archive is extracted by whole processes, as a user runs
-// them: `kestpack extract` against `7z x`, each timed from start to exit
-// (elapsed time, and the processor time the process used, which a busy
-// machine disturbs less), with the ratio ours / theirs (the target: at
-// most 1.0).
+// them: `kestpack extract` against `7z x` and `arj e`, each timed from
+// start to exit (elapsed time, and the processor time the process used,
+// which a busy machine disturbs less), with the ratio ours / the faster of
+// the two (the target: at most 0.7).
 #include <dirent.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -49,6 +50,9 @@ constexpr size_t kBinaryBytes = 14u << 20;
 constexpr size_t kRandomBytes = 3u << 20;
 constexpr size_t kRunBytes = 3u << 20;
 constexpr int kRounds = 5;
+// The targets the ratios are printed against.
+constexpr double kInProcessTarget = 1.5;    // our speed / 7z e's, at least
+constexpr double kWholeProcessTarget = 0.7; // kestpack extract's time / the faster's, at most
 
 bool ReadAll(const std::string& path, Bytes* bytes) {
   FILE* f = fopen(path.c_str(), "rb");
@@ -235,33 +239,42 @@ int main(int argc, char** argv) {
   if (ours > 0 && arj > 0 && seven > 0) {
     printf("ratios (our speed / theirs): vs arj %.2f, vs 7z %.2f, vs the faster %.2f\n",
            arj / ours, seven / ours, std::min(arj, seven) / ours);
+    printf("target: our speed / 7z's at least %.1f: %.2f (ExtractEntry), %.2f (DecodeEntry)\n",
+           kInProcessTarget, seven / ours, no_file > 0 ? seven / no_file : 0.0);
   }
   printf("our output %s the input\n", same ? "matches" : "DIFFERS FROM");
 
   mkdir((work + "/kestpack").c_str(), 0755);
   mkdir((work + "/7z-x").c_str(), 0755);
-  double our_processor = 1e30, their_processor = 1e30;
+  mkdir((work + "/arj-e").c_str(), 0755);
+  double processor[3] = {1e30, 1e30, 1e30};
   const std::vector<double> whole = kest::bench::Fastest(kRounds, {
       [&] {
         return RunCommand(std::string(KESTPACK_PATH) + " extract " + archive + " -C " + work +
                               "/kestpack >/dev/null",
-                          &our_processor);
+                          &processor[0]);
       },
       [&] {
         return RunCommand("7z x -y -o" + work + "/7z-x " + archive + " >/dev/null",
-                          &their_processor);
+                          &processor[1]);
+      },
+      [&] {
+        return RunCommand("cd " + work + "/arj-e && arj e -y " + archive + " >/dev/null",
+                          &processor[2]);
       },
   });
   const bool extracted = ReadAll(work + "/kestpack/mixed.bin", &check) && check == data;
   printf("extracting the archive by whole processes (fastest of %d):\n", kRounds);
-  if (whole[0] < 0 || whole[1] < 0) {
-    printf("  %s failed\n", whole[0] < 0 ? "kestpack extract" : "7z x");
-  } else {
-    printf("  %-26s %.3f s elapsed, %.3f s processor\n", "kestpack extract", whole[0],
-           our_processor);
-    printf("  %-26s %.3f s elapsed, %.3f s processor\n", "7z x", whole[1], their_processor);
-    printf("ratios (kestpack extract / 7z x): elapsed %.2f, processor %.2f\n", whole[0] / whole[1],
-           our_processor / their_processor);
+  const char* names[3] = {"kestpack extract", "7z x", "arj e"};
+  for (int k = 0; k < 3; ++k) {
+    if (whole[k] < 0) printf("  %-26s failed\n", names[k]);
+    else printf("  %-26s %.3f s elapsed, %.3f s processor\n", names[k], whole[k], processor[k]);
+  }
+  if (whole[0] >= 0 && whole[1] >= 0 && whole[2] >= 0) {
+    printf("ratios (kestpack extract / the faster of 7z x and arj e): elapsed %.2f, processor "
+           "%.2f (target: at most %.1f)\n",
+           whole[0] / std::min(whole[1], whole[2]),
+           processor[0] / std::min(processor[1], processor[2]), kWholeProcessTarget);
   }
   printf("kestpack's output %s the input\n", extracted ? "matches" : "DIFFERS FROM");
 

@@ -14,7 +14,7 @@ echo "== encoder: archive size and build time against arj a -m1"
 "$root/build/host/bench/encoder_bench" "$@"
 
 echo "== decoder: output MB/s against arj e and 7z e on one arj -m1 archive;"
-echo "   kestpack extract against 7z x on the same archive"
+echo "   kestpack extract against 7z x and arj e on the same archive"
 "$root/build/host/bench/decoder_bench"
 
 echo "== signature check: MB/s of the installer's check against openssl dgst -md5;"

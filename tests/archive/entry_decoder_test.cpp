@@ -220,13 +220,16 @@ TEST(EntryDecoder, OutputSizesAndChunks) {
 }
 
 // Lengths of 7 and more continue in unary: 7 is 1110, 9 is 111110.
-TEST(EntryDecoder, LongLengthFieldsConsumeTheirTerminatingBit) {
+// The tokens as one block with the given character and position code
+// lengths decode to what they mean.
+void ExpectDecodesInOneBlock(const std::vector<int>& char_lengths,
+                             const std::vector<int>& position_lengths,
+                             const std::vector<Token>& tokens) {
   StreamBuilder s;
-  s.BlockCount(4);
+  s.BlockCount(static_cast<uint32_t>(tokens.size()));
   s.StandardPreTree();
-  s.CharLengths(test::LengthsFor(510, {'a', 256 + 7 - 3}, {1, 1}));  // 'a' and length 7
-  s.PositionLengths({1, 2, 3, 4, 5, 6, 7, 8, 9, 9});
-  std::vector<Token> tokens = {Lit('a'), Match(7, 1), Match(7, 200), Match(7, 300)};
+  s.CharLengths(char_lengths);
+  s.PositionLengths(position_lengths);
   for (const Token& t : tokens) {
     if (t.length == 0) s.Literal(t.literal);
     else s.Match(t.length, t.distance);
@@ -235,6 +238,46 @@ TEST(EntryDecoder, LongLengthFieldsConsumeTheirTerminatingBit) {
   Decoded d = Decode(s.Finish(), static_cast<uint32_t>(expected.size()));
   ASSERT_EQ(d.code, 0u);
   EXPECT_TRUE(d.sink.bytes == expected);
+}
+
+TEST(EntryDecoder, LongLengthFieldsConsumeTheirTerminatingBit) {
+  ExpectDecodesInOneBlock(test::LengthsFor(510, {'a', 256 + 7 - 3}, {1, 1}),  // 'a' and length 7
+                          {1, 2, 3, 4, 5, 6, 7, 8, 9, 9},
+                          {Lit('a'), Match(7, 1), Match(7, 200), Match(7, 300)});
+}
+
+// Codes of every length up to 16 in both the character and the position
+// code: the longer ones are looked up past the first table level, and a
+// block long enough to cross windows goes through the decoder's fast path
+// and its careful one near each window's end.
+TEST(EntryDecoder, CodesOfEveryLength) {
+  // Literals 'a'.. of 1 to 14 bits, then 'z' of 15 and match lengths 3 and
+  // 200 of 16; position classes 0 to 14 of 1 to 15 bits, 15 and 16 of 16.
+  std::vector<int> chars_used, char_lengths;
+  for (int k = 0; k < 14; ++k) chars_used.push_back('a' + k), char_lengths.push_back(k + 1);
+  chars_used.insert(chars_used.end(), {'z', 256 + 3 - 3, 256 + 200 - 3});
+  char_lengths.insert(char_lengths.end(), {15, 16, 16});
+  std::vector<int> positions;
+  for (int k = 1; k <= 15; ++k) positions.push_back(k);
+  positions.insert(positions.end(), {16, 16});
+  std::vector<Token> tokens;
+  uint32_t x = 7, out = 0;
+  while (out < 3 * kWindowSize) {
+    x = x * 1664525 + 1013904223;
+    const uint32_t pick = (x >> 8) % 17;
+    if (pick < 15) {
+      tokens.push_back(Lit(static_cast<uint8_t>(pick == 14 ? 'z' : 'a' + pick)));
+      ++out;
+    } else {
+      // Distances of every class, up to a window and a half back but never
+      // before the window's first round.
+      const uint32_t reach = std::min<uint32_t>(40000, out + kWindowSize);
+      const uint32_t distance = 1 + ((x >> 4) % reach >> ((x >> 20) % 16));
+      tokens.push_back(Match(pick == 15 ? 3 : 200, distance));
+      out += pick == 15 ? 3 : 200;
+    }
+  }
+  ExpectDecodesInOneBlock(test::LengthsFor(510, chars_used, char_lengths), positions, tokens);
 }
 
 // Every stream that asks for more than the tables hold stops with 0x4016
