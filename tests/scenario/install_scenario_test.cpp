@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <functional>
 #include <ostream>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -554,6 +555,43 @@ std::string InstallerFor(const Scenario& s, const ScenarioRun& run) {
   return PackPath(installer);
 }
 
+// Every line of an install log is of a kind the log's table lists: the
+// start and stop lines with the blank lines around them, and stamped texts
+// of the listed forms. A line outside the table is a fault of its own.
+void ExpectOnlyListedLogLines(const std::string& log) {
+  static const std::regex kStamp(
+      "(Sun|Mon|Tue|Wed|Thu|Fri|Sat) (Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) "
+      "[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2} (AM|PM): (.*)");
+  static const std::regex kTexts(
+      "Logging (Started|Stopped) \\(\".*\"\\)\\."
+      "|ERROR: \".*\""
+      "|       \".*\""
+      "|Copying \".*\" to install target"
+      "|Setting directory for \".*\""
+      "|Renaming archive from \".*\" to \".*\"( for lazy copy)?"
+      "|Queuing \".*\" for lazy copy as \".*\"\\)"
+      "|(Date/time|Version) compare for \".*\" indicates archive (is|is not) older than disk version"
+      "|Loading \".*\" for (registration|unregistration)"
+      "|Calling (DllInstallInit|DllRegisterServer|DllInstallShutdown|DllUnregisterServer) in \".*\""
+      "|Unloading \".*\""
+      "|Found valid dependency: \".*\""
+      "| "
+      "|(Executing|Returned from|Deleting) prerequisite install: \".*\"");
+  size_t start = 0;
+  while (start < log.size()) {
+    size_t end = log.find('\n', start);
+    if (end == std::string::npos) end = log.size();
+    std::string line = log.substr(start, end - start);
+    start = end + 1;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty()) continue;
+    std::smatch stamped;
+    EXPECT_TRUE(std::regex_match(line, stamped, kStamp) &&
+                std::regex_match(stamped[4].str(), kTexts))
+        << "a line the log does not list: \"" << line << "\"";
+  }
+}
+
 void Play(const Scenario& s, const char* version) {
   SCOPED_TRACE(std::string(s.name) + " under " + version);
   ScenarioRun run(version);
@@ -569,6 +607,9 @@ void Play(const Scenario& s, const char* version) {
   EXPECT_EQ(run.Install(InstallerFor(s, run), s.arguments), s.exit_code);
   if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
   s.check(run);
+  // Rows that plant another file under the log's name leave it as it was.
+  const std::string log = run.Log();
+  if (Contains(log, " Logging Started (\"")) ExpectOnlyListedLogLines(log);
 }
 
 // A row is shown by its name.
