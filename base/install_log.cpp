@@ -1,8 +1,10 @@
 #include "base/install_log.h"
 
+#include <cstdarg>
 #include <cstring>
 
 #include "base/format_text.h"
+#include "base/install_status.h"
 #include "base/path_text.h"
 
 namespace kest {
@@ -36,7 +38,7 @@ void FormatLogTimestamp(const LogTime& t, char (&out)[kLogTimestampChars]) {
 }
 
 void InstallLog::SetLogging(const char* folder, uint32_t options) {
-  if (options & kOptionLog) {
+  if (options & kOptionLogBit) {
     logging_on_ = true;
     // A folder too long for the name: no log rather than a log elsewhere.
     if (folder != nullptr && !BuildLogPath(folder, path_)) path_[0] = '\0';
@@ -89,6 +91,18 @@ void InstallLog::WriteBanner(const char* what) {
 void InstallLog::Write(const char* text, size_t size) {
   if (!backend_->IsOpen() && !backend_->Open(path_)) return;
   backend_->Write(text, size);
+}
+
+// The run's log is the one its InstallStatus holds.
+void LogLine(const char* text) { Status().log.LogLine(text); }
+
+void LogFormat(const char* format, ...) {
+  char line[kTextBytes];
+  va_list args;
+  va_start(args, format);
+  FormatTextV(line, sizeof(line), format, args);
+  va_end(args);
+  LogLine(line);
 }
 
 }  // namespace kest

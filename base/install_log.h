@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "base/install_options.h"
 #include "base/text_limits.h"
 
 namespace kest {
@@ -38,7 +39,6 @@ class LogBackend {
   virtual const char* ProgramPath() = 0;
 };
 
-constexpr uint32_t kOptionLog = 0x20;
 constexpr size_t kLogTimestampChars = 24;  // "Www Mmm dd hh:mm:ss AM:" + NUL
 
 // "Fri Dec 05 02:05:09 PM:" - 19 characters of fixed-width time on the

@@ -3,6 +3,7 @@
 // The run keeps both in its record; the command-line parser and the
 // reporting rules read and write them.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 namespace kest {
@@ -22,5 +23,9 @@ constexpr uint32_t kOptionDeletePrereqs = 0x8000;  // /D
 constexpr uint32_t kStateRegistrationFailed = 0x10000;
 
 constexpr char kDefaultDestination[] = "c:\\Morvane Components\\";
+
+// The longest destination folder a run installs into, in characters: a
+// longer one is refused, by the folder page or by a silent run.
+constexpr size_t kLongestDestinationChars = 210;
 
 }  // namespace kest

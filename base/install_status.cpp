@@ -1,10 +1,8 @@
 #include "base/install_status.h"
 
-#include <cstdarg>
 #include <cstring>
 
 #include "base/error_table.h"
-#include "base/format_text.h"
 #include "base/install_codes.h"
 #include "base/install_options.h"
 #include "resources/resource_ids.h"
@@ -115,17 +113,6 @@ bool ReportReaderError(uint32_t error_word, const char* detail, uint32_t buttons
   if (code == 0 || code == kEndOfArchive) return false;
   uint32_t label = detail != nullptr ? IDS_LABEL_FILE : 0;
   return ReportError(code, buttons, detail, label) == kChoiceRetry;
-}
-
-void LogLine(const char* text) { Status().log.LogLine(text); }
-
-void LogFormat(const char* format, ...) {
-  char line[kTextBytes];
-  va_list args;
-  va_start(args, format);
-  FormatTextV(line, sizeof(line), format, args);
-  va_end(args);
-  LogLine(line);
 }
 
 }  // namespace kest

@@ -333,9 +333,12 @@ bool CopyPass::CopyEntry() {
       break;
   }
   if (!Record(recorded)) return false;
-  if (recorded == target && parts_.held_files != nullptr && IsSelfRegistering(target) &&
-      !HoldWritten(target)) {
-    return false;
+  if (recorded == target && parts_.held_files != nullptr) {
+    if (!IsSelfRegistering(target)) {
+      parts_.held_files->NotePlain(target);
+    } else if (!HoldWritten(target)) {
+      return false;
+    }
   }
   fresh_.NoteFile(recorded);
   parts_.progress->PumpMessages();

@@ -29,6 +29,13 @@ bool HeldFiles::Add(const char* path, HANDLE file) {
   return true;
 }
 
+bool HeldFiles::Holds(const char* path) const {
+  for (const Node* node = head_; node != nullptr; node = node->next) {
+    if (strcmp(node->path, path) == 0) return true;
+  }
+  return false;
+}
+
 void HeldFiles::Release(const char* path) {
   for (Node** link = &head_; *link != nullptr;) {
     Node* node = *link;

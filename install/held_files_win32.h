@@ -6,8 +6,13 @@
 // process included, can write, rename or delete it, while it can still be
 // read and loaded as a library (the loader asks for read access and shares
 // reading). Every handle is closed at the latest when the object goes.
+//
+// It also knows the files the copy found to declare no self-registration,
+// so that the registration pass does not read each of them a second time.
 #pragma once
 #include <windows.h>
+
+#include "install/text_set.h"
 
 namespace kest {
 
@@ -23,6 +28,16 @@ class HeldFiles {
   bool Add(const char* path, HANDLE file);
   // Closes the handles kept under path.
   void Release(const char* path);
+  // True while a handle is kept under path.
+  bool Holds(const char* path) const;
+
+  // path was written and found to declare no self-registration. Forgotten
+  // when memory runs out: the file is then checked again.
+  void NotePlain(const char* path) { plain_.Insert(path); }
+  // True when path was noted plain and no later write of it is held: the
+  // registration pass passes over it. Should another program put a library
+  // in its place meanwhile, that one is not loaded either.
+  bool IsPlain(const char* path) const { return plain_.Contains(path) && !Holds(path); }
 
  private:
   struct Node {
@@ -31,6 +46,7 @@ class HeldFiles {
     Node* next;
   };
   Node* head_ = nullptr;
+  TextSet plain_;
 };
 
 }  // namespace kest

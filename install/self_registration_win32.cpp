@@ -170,6 +170,7 @@ bool RegisterInstalledFiles(uint32_t& options, const StringList& installed_files
   for (const StringList::Node* node = installed_files.head(); node != nullptr; node = node->next) {
     FormatText(status_line, sizeof(status_line), format, node->text);
     progress.ShowProgressText(status_line);
+    if (held != nullptr && held->IsPlain(node->text)) continue;
     Outcome outcome = RegisterLibrary(node->text, context);
     if (held != nullptr) held->Release(node->text);
     if (outcome == Outcome::kNotSelfRegistering) continue;

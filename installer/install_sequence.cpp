@@ -25,10 +25,6 @@
 namespace kest {
 namespace {
 
-// The longest destination a silent run installs into; the copy pass adds
-// the pack's own folders and names below it.
-constexpr size_t kSilentDestinationChars = 210;
-
 const char* g_command_line = "";
 
 // The installer's folder: drive and directory of the running executable,
@@ -131,17 +127,12 @@ void InstallOrRunWizard(InstallRecord& record) {
   }
 
   if ((record.options & kOptionUiLevelMask) == kUiLevelSilent) {
-    if (strlen(record.destination) > kSilentDestinationChars) {
+    if (strlen(record.destination) > kLongestDestinationChars) {
       ReportError(kCodeInvalidFolder, kButtonsRetry, record.destination, IDS_LABEL_PATH);
     } else {
       PerformInstall(record.main_window, record);
     }
     return;
-  }
-  if (record.destination_known != 0) {
-    record.options &= ~kStateFolderPage;
-  } else {
-    record.options |= kStateFolderPage;
   }
   RunWizard(record);
 }

@@ -13,7 +13,6 @@ constexpr int kCaptionChars = 50;        // 49 characters and the terminator
 
 HCURSOR g_arrow = nullptr;
 HCURSOR g_wait = nullptr;
-HWND g_main_window = nullptr;
 HBITMAP g_welcome_picture = nullptr;
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -25,7 +24,6 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
       }
       break;
     case WM_DESTROY:
-      g_main_window = nullptr;
       PostQuitMessage(0);
       return 0;
   }
@@ -60,7 +58,6 @@ bool CreateMainWindow(HINSTANCE instance) {
   HWND window = CreateWindowA(kMainClass, caption, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, 0,
                               CW_USEDEFAULT, 0, nullptr, nullptr, instance, nullptr);
   if (window == nullptr) return false;
-  g_main_window = window;
   ShowWindow(window, SW_HIDE);
   UpdateWindow(window);
   PostMessageA(window, WM_COMMAND, kStartCommand, 0);
@@ -69,7 +66,6 @@ bool CreateMainWindow(HINSTANCE instance) {
 
 HCURSOR ArrowCursor() { return g_arrow; }
 HCURSOR WaitCursor() { return g_wait; }
-HWND MainWindow() { return g_main_window; }
 void SetWelcomePicture(HBITMAP picture) { g_welcome_picture = picture; }
 HBITMAP WelcomePicture() { return g_welcome_picture; }
 

@@ -15,12 +15,11 @@ constexpr UINT kStartCommand = IDM_START_INSTALL;
 // and wait cursors.
 bool RegisterWindowClasses(HINSTANCE instance);
 // Creates the main window hidden, updates it once and posts it the start
-// command. Stores its handle for ReportError's dialogs.
+// command, whose handling runs the whole install.
 bool CreateMainWindow(HINSTANCE instance);
 
 HCURSOR ArrowCursor();
 HCURSOR WaitCursor();
-HWND MainWindow();
 
 // The welcome picture (bitmap 1010) that the entry point loads once and
 // deletes at exit; the pages show it and never delete it. Null when it did

@@ -23,9 +23,6 @@ namespace {
 // within 8191 characters and a string that would overrun it is cut.
 constexpr size_t kAgreementChars = 8192;
 
-// A destination longer than this is refused before anything is installed.
-constexpr size_t kLongestDestination = 210;
-
 HINSTANCE Instance() { return GetModuleHandleA(nullptr); }
 
 InstallRecord* RecordOf(HWND page) {
@@ -161,7 +158,7 @@ void OpenDestinationPage(HWND page, InstallRecord& record) {
 }
 
 void NextOnDestinationPage(HWND page, InstallRecord& record) {
-  if (strlen(record.destination) > kLongestDestination) {
+  if (strlen(record.destination) > kLongestDestinationChars) {
     if (ReportError(kCodeInvalidFolder, kButtonsRetry, record.destination, IDS_LABEL_PATH) ==
         kChoiceRetry) {
       ResetStatus();

@@ -2,7 +2,9 @@
 # The main job: set up the machine, build everything, build the sample pack
 # into a signed installer and run it under Wine, silently, with a log.
 # The installer runs on the 32-bit build where this machine runs 32-bit x86
-# code, else on the x86-64 build of the same sources (scripts/wine-arch.sh).
+# code. Where it does not (scripts/wine-arch.sh), it runs on the x86-64 build
+# of the same sources, and then the 32-bit build runs too, inside an emulated
+# machine (scripts/guest32.sh).
 # Exits non-zero, saying why, when a step fails or an exit code is not the
 # expected one.
 set -euo pipefail
@@ -12,17 +14,17 @@ cd "$root"
 bash scripts/setup.sh
 arch="$(scripts/wine-arch.sh)"
 if [ "$arch" = win64 ]; then
-  echo "demo: this machine runs no 32-bit x86 code; the installer runs as its x86-64 build under 64-bit Wine"
+  echo "demo: this machine runs no 32-bit x86 code; the installer runs as its x86-64 build under 64-bit Wine, then as its 32-bit build in an emulated machine"
 fi
 bash scripts/build.sh win32 "$arch" host
 scripts/check-image.sh build/win32/kestinst.exe
 bash scripts/sample.sh "$arch"
+if [ "$arch" = win64 ]; then bash scripts/sample.sh win32 >/dev/null; fi
 
 export KEST_DEMO_BUILD="build/$arch"
-echo
-echo "Running $KEST_DEMO_BUILD/sample/MorvaneSetup.exe /U0 /L under Wine"
-set +e
-KEST_WINE_ARCH="$arch" scripts/with-wine.sh bash -c '
+# Installs the sample of build $KEST_DEMO_BUILD and checks the result, inside
+# scripts/with-wine.sh.
+install_sample='
   set -u
   build="$KEST_DEMO_BUILD"
   win_build="${build//\//\\}"
@@ -76,6 +78,18 @@ KEST_WINE_ARCH="$arch" scripts/with-wine.sh bash -c '
     tr -d "\r" <"$target/install.log"
   fi
   [ "$failures" = 0 ]'
+set +e
+echo
+echo "Running $KEST_DEMO_BUILD/sample/MorvaneSetup.exe /U0 /L under Wine"
+KEST_WINE_ARCH="$arch" scripts/with-wine.sh bash -c "$install_sample"
 status=$?
+if [ "$arch" = win64 ]; then
+  echo
+  echo "Running build/win32/sample/MorvaneSetup.exe /U0 /L under 32-bit Wine in the emulated machine"
+  scripts/guest32.sh env KEST_WINE_ARCH=win32 KEST_DEMO_BUILD=build/win32 \
+    scripts/with-wine.sh bash -c "$install_sample"
+  guest_status=$?
+  [ "$status" = 0 ] && status=$guest_status
+fi
 [ "$status" = 0 ] && echo "demo: done" || echo "demo: FAILED" >&2
 exit "$status"

@@ -27,7 +27,6 @@ class PageProgressImpl : public Progress {
 }  // namespace
 
 void SetCurrentPage(HWND page) { g_current_page = page; }
-HWND CurrentPage() { return g_current_page; }
 
 Progress& PageProgress() {
   static PageProgressImpl progress;

@@ -12,7 +12,6 @@
 namespace kest {
 
 void SetCurrentPage(HWND page);
-HWND CurrentPage();
 
 // The file phases' Progress: the current page's status line and message pump.
 Progress& PageProgress();

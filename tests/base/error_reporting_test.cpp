@@ -59,7 +59,7 @@ TEST(RecordingStatusPlatform, StartsWithLoggingOffAndItsOwnLog) {
   {
     RecordingStatusPlatform first;
     Status().log.SetBackend(&earlier);
-    Status().log.SetLogging("c:\\dest", kOptionLog);
+    Status().log.SetLogging("c:\\dest", kOptionLogBit);
   }  // ends without stopping its log
   const std::string before = earlier.files["c:\\dest\\install.log"];
   RecordingStatusPlatform platform;
@@ -67,7 +67,7 @@ TEST(RecordingStatusPlatform, StartsWithLoggingOffAndItsOwnLog) {
   ReportError(kCodeOutOfMemory, kButtonsExitOnly, nullptr, 0);
   EXPECT_EQ(earlier.files["c:\\dest\\install.log"], before);
   // The platform's own log is the one in use.
-  Status().log.SetLogging("c:\\d", kOptionLog);
+  Status().log.SetLogging("c:\\d", kOptionLogBit);
   ReportError(kCodeOutOfMemory, kButtonsExitOnly, nullptr, 0);
   EXPECT_NE(platform.log.files["c:\\d\\install.log"].find("ERROR: \"Out of Memory\""),
             std::string::npos);
@@ -78,7 +78,7 @@ class ReportTest : public testing::Test {
   ReportTest() {
     platform_.system_messages = {{5, "Access denied."}};
     Status().log.SetBackend(&log_);
-    Status().log.SetLogging("c:\\dest", kOptionLog);
+    Status().log.SetLogging("c:\\dest", kOptionLogBit);
   }
   ~ReportTest() override {
     Status().log.SetLogging(nullptr, 0);

@@ -32,7 +32,7 @@ class LogTest : public testing::Test {
 
 TEST_F(LogTest, RunLayout) {
   backend_.now = {2025, 12, 5, 5, 0, 30, 7};
-  log_.SetLogging("c:\\Morvane Components", kOptionLog);
+  log_.SetLogging("c:\\Morvane Components", kOptionLogBit);
   log_.LogLine("Copying \"a.dll\" to install target");
   log_.LogLine("");   // empty texts are not logged
   log_.LogLine(" ");  // a single blank is
@@ -48,11 +48,11 @@ TEST_F(LogTest, RunLayout) {
 }
 
 TEST_F(LogTest, PathRules) {
-  log_.SetLogging("c:\\", kOptionLog);
+  log_.SetLogging("c:\\", kOptionLogBit);
   EXPECT_STREQ(log_.path(), "c:\\install.log");
-  log_.SetLogging("d:\\dest\\", kOptionLog);
+  log_.SetLogging("d:\\dest\\", kOptionLogBit);
   EXPECT_STREQ(log_.path(), "d:\\dest\\install.log");
-  log_.SetLogging(nullptr, kOptionLog);  // keeps the path
+  log_.SetLogging(nullptr, kOptionLogBit);  // keeps the path
   EXPECT_STREQ(log_.path(), "d:\\dest\\install.log");
 }
 
@@ -63,7 +63,7 @@ TEST_F(LogTest, WithoutTheLogBitNothingIsWritten) {
 }
 
 TEST_F(LogTest, CloseAndReopenKeepLogging) {
-  log_.SetLogging("c:\\d", kOptionLog);
+  log_.SetLogging("c:\\d", kOptionLogBit);
   log_.CloseFile();
   EXPECT_TRUE(log_.logging_on());
   EXPECT_FALSE(backend_.IsOpen());
@@ -74,14 +74,14 @@ TEST_F(LogTest, CloseAndReopenKeepLogging) {
 
 TEST_F(LogTest, FailuresAreSilent) {
   backend_.fail_open = true;
-  log_.SetLogging("c:\\d", kOptionLog);
+  log_.SetLogging("c:\\d", kOptionLogBit);
   log_.LogLine("lost");
   EXPECT_TRUE(log_.logging_on());
   EXPECT_TRUE(backend_.files.empty());
 }
 
 TEST_F(LogTest, OverlongLineIsCutButEndsWithLineFeed) {
-  log_.SetLogging("c:\\d", kOptionLog);
+  log_.SetLogging("c:\\d", kOptionLogBit);
   std::string text(3000, 'x');
   log_.LogLine(text.c_str());
   const std::string& file = backend_.files["c:\\d\\install.log"];
@@ -93,8 +93,8 @@ TEST_F(LogTest, OverlongLineIsCutButEndsWithLineFeed) {
 }
 
 TEST_F(LogTest, SecondStartWhileOpenStartsAfresh) {
-  log_.SetLogging("c:\\a", kOptionLog);
-  log_.SetLogging("c:\\b", kOptionLog);
+  log_.SetLogging("c:\\a", kOptionLogBit);
+  log_.SetLogging("c:\\b", kOptionLogBit);
   log_.LogLine("line");
   EXPECT_NE(backend_.files["c:\\b\\install.log"].find("line\n"), std::string::npos);
   EXPECT_EQ(backend_.files["c:\\a\\install.log"].find("line"), std::string::npos);

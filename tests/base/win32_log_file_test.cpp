@@ -22,7 +22,7 @@ TEST(Win32Log, TwoSessionsAppendToOneFileWithLineFeeds) {
     Win32LogBackend backend;
     InstallLog log;
     log.SetBackend(&backend);
-    log.SetLogging(folder.path().c_str(), kOptionLog);
+    log.SetLogging(folder.path().c_str(), kOptionLogBit);
     log.LogLine(run == 0 ? "first run" : "second run");
     log.LogLine(" ");
     log.SetLogging(nullptr, 0);
@@ -66,7 +66,7 @@ TEST(Win32Log, FileIsNotSharedWhileOpenAndFreeAfterClose) {
   Win32LogBackend backend;
   InstallLog log;
   log.SetBackend(&backend);
-  log.SetLogging(folder.path().c_str(), kOptionLog);
+  log.SetLogging(folder.path().c_str(), kOptionLogBit);
   std::string path = folder.File("install.log");
   HANDLE other = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                              nullptr, OPEN_EXISTING, 0, nullptr);
@@ -94,7 +94,7 @@ TEST(Win32Log, UnwritableFolderIsSilent) {
   Win32LogBackend backend;
   InstallLog log;
   log.SetBackend(&backend);
-  log.SetLogging("c:\\no such folder\\deeper", kOptionLog);
+  log.SetLogging("c:\\no such folder\\deeper", kOptionLogBit);
   log.LogLine("lost");
   EXPECT_TRUE(log.logging_on());
   EXPECT_FALSE(backend.IsOpen());

@@ -56,7 +56,7 @@ bool CopyHere(const std::string& archive, const std::string& destination, uint32
               StringList* installed, StringList* created) {
   Win32LogBackend log;
   Status().log.SetBackend(&log);
-  Status().log.SetLogging(destination.c_str(), kOptionLog);
+  Status().log.SetLogging(destination.c_str(), kOptionLogBit);
   char saved[MAX_PATH];
   GetCurrentDirectoryA(MAX_PATH, saved);
   SetCurrentDirectoryA(destination.c_str());

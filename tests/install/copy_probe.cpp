@@ -165,7 +165,7 @@ int Copy(int argc, char** argv, ProbePlatform& platform) {
   }
   Win32LogBackend log;
   Status().log.SetBackend(&log);
-  Status().log.SetLogging(destination, kOptionLog);
+  Status().log.SetLogging(destination, kOptionLogBit);
   SetCurrentDirectoryA(destination);
 
   Win32File file;
@@ -185,7 +185,7 @@ int Copy(int argc, char** argv, ProbePlatform& platform) {
   InstallerContextPtr context(CreateInstallerContext(""));
   StringList installed, created;
   ProbeProgress progress(semaphore);
-  uint32_t options = kOptionLog;
+  uint32_t options = kOptionLogBit;
   HeldFiles held;
   const CopyPassParts parts = {&options, destination, "", &installed, &created,
                                context.get(), &progress, &held};

@@ -107,7 +107,7 @@ std::vector<std::string> ListTexts(const StringList& list) {
 
 LogCapture::LogCapture() {
   Status().log.SetBackend(&backend_);
-  Status().log.SetLogging("c:\\log", kOptionLog);
+  Status().log.SetLogging("c:\\log", kOptionLogBit);
 }
 
 LogCapture::~LogCapture() {

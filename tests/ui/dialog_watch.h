@@ -21,8 +21,8 @@ RECT ControlRectInDialogUnits(HWND dialog, HWND control);
 // caption is `caption`, visible and done with WM_INITDIALOG (some system
 // dialogs show themselves before they are filled in), then calls `act` with
 // it on that thread. The destructor waits for the thread; a watch whose
-// dialog never came gives up once the caller has stopped waiting for it
-// (Stop). One watch at a time.
+// dialog never came looks until the caller has stopped waiting for it
+// (Stop), however long that takes. One watch at a time.
 class DialogWatch {
  public:
   DialogWatch(const std::string& caption, std::function<void(HWND)> act);

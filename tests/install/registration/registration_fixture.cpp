@@ -13,7 +13,7 @@ RegistrationTest::RegistrationTest() {
   Status().platform = &platform_;
   Status().ui_level = 0;  // reports reach the log, no dialog
   Status().log.SetBackend(&log_backend_);
-  Status().log.SetLogging(folder_.path().c_str(), kOptionLog);
+  Status().log.SetLogging(folder_.path().c_str(), kOptionLogBit);
   context_.reset(CreateInstallerContext("c:\\context text"));
 }
 
