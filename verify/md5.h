@@ -6,6 +6,8 @@
 
 namespace kest {
 
+class Sha256;
+
 constexpr size_t kMd5DigestBytes = 16;
 constexpr size_t kMd5BlockBytes = 64;
 
@@ -16,6 +18,8 @@ class Md5 {
   void Update(const void* data, size_t size);
   // Pads the message, writes the digest and leaves the object reset.
   void Final(uint8_t (&digest)[kMd5DigestBytes]);
+  // Declared with Sha256.
+  friend void UpdateMd5AndSha256(Md5& md5, Sha256& sha256, const void* data, size_t size);
 
  private:
   void Transform(const uint8_t* block);

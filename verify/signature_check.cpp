@@ -40,8 +40,11 @@ SignatureVerdict DigestRange(ByteSource& file, uint32_t length,
       verdict = SignatureVerdict::kReadFailed;
       break;
     }
-    md5.Update(chunk, got);
-    if (sha256 != nullptr) sha256->Update(chunk, got);
+    if (sha256 != nullptr) {
+      UpdateMd5AndSha256(md5, *sha256, chunk, got);
+    } else {
+      md5.Update(chunk, got);
+    }
     left -= got;
   }
   MemoryFree(chunk);
