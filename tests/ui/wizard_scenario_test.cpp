@@ -11,6 +11,7 @@
 #include "resources/resource_ids.h"
 #include "tests/support/win32_test_support.h"
 #include "tests/ui/dialog_driver.h"
+#include "tests/ui/screen_capture.h"
 #include "tests/ui/wizard_scenarios.h"
 
 namespace kest {
