@@ -12,6 +12,7 @@
 #include "base/path_text.h"
 #include "base/platform_win32.h"
 #include "install/platform_win32.h"
+#include "install/reader_error.h"
 #include "installer/administrator.h"
 #include "installer/install_record.h"
 #include "installer/main_window.h"
