@@ -12,7 +12,6 @@ namespace kest {
 namespace {
 
 constexpr uint32_t kLabelChars = 30;      // labels are loaded into 30 bytes
-constexpr uint32_t kEndOfArchive = 0x4019;
 constexpr char kLabelGap[] = "   ";       // between a label and its text
 
 // Appends src to the NUL-terminated text in dst (capacity size), cutting it
@@ -106,13 +105,6 @@ bool RetryAfterOutOfMemory() {
   if (ReportError(kCodeOutOfMemory, kButtonsRetry, nullptr, 0) != kChoiceRetry) return false;
   ResetStatus();
   return true;
-}
-
-bool ReportReaderError(uint32_t error_word, const char* detail, uint32_t buttons) {
-  uint32_t code = IsInstallCode(error_word) ? error_word : MapSystemError(error_word);
-  if (code == 0 || code == kEndOfArchive) return false;
-  uint32_t label = detail != nullptr ? IDS_LABEL_FILE : 0;
-  return ReportError(code, buttons, detail, label) == kChoiceRetry;
 }
 
 }  // namespace kest

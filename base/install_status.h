@@ -65,9 +65,5 @@ void ResetStatus();
 // Returns true when the user chose Try Again (the report is then reset and
 // the caller allocates again); false to give up, the code left pending.
 bool RetryAfterOutOfMemory();
-// Reports a package reader's error word: an install code as it is, anything
-// else through MapSystemError. 0 and the end-of-archive value 0x4019 are not
-// reported. Returns true when the user chose Try Again.
-bool ReportReaderError(uint32_t error_word, const char* detail, uint32_t buttons);
 
 }  // namespace kest

@@ -20,6 +20,7 @@
 #include "install/folder_system_win32.h"
 #include "install/fresh_paths.h"
 #include "install/linked_folders_win32.h"
+#include "install/reader_error.h"
 #include "install/replace_decision.h"
 #include "install/restart_replacement_win32.h"
 #include "install/self_registration_win32.h"

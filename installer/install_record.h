@@ -30,7 +30,6 @@ struct InstallRecord {
   InstallRecord& operator=(const InstallRecord&) = delete;
 
   HINSTANCE__* instance = nullptr;
-  HWND__* page_window = nullptr;      // folder or confirm page while open
   HWND__* main_window = nullptr;      // the hidden main window
   uint32_t destination_known = 0;     // selects the confirm page
   char destination[kPathChars] = {};  // initially kDefaultDestination

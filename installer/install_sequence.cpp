@@ -12,15 +12,17 @@
 #include "base/path_text.h"
 #include "base/platform_win32.h"
 #include "install/platform_win32.h"
+#include "install/reader_error.h"
 #include "installer/administrator.h"
 #include "installer/install_record.h"
 #include "installer/main_window.h"
 #include "installer/manifest_reader.h"
 #include "installer/rights_check.h"
 #include "installer/open_package.h"
-#include "installer/wizard.h"
 #include "manifest/string_list.h"
 #include "resources/string_ids.h"
+#include "ui/cursors_win32.h"
+#include "ui/wizard_win32.h"
 
 namespace kest {
 namespace {
@@ -115,6 +117,29 @@ bool OpenAndRead(InstallRecord& record, bool wizard) {
   return true;
 }
 
+int InstallFromPage(HWND page, void* record) {
+  return PerformInstall(page, *static_cast<InstallRecord*>(record));
+}
+
+// The wizard on the record: what its pages show and change of the run, and
+// the installation that the destination page's Next starts.
+void RunWizardOn(InstallRecord& record) {
+  const ComponentRecord* product = record.components.get();
+  const DependencyRecord* first = record.dependencies.get();
+  WizardRun run;
+  run.owner = record.main_window;
+  run.welcome_picture = WelcomePicture();
+  run.product = product != nullptr ? product->product : nullptr;
+  run.default_folder = record.has_dependencies != 0 && first != nullptr ? first->default_folder
+                                                                         : nullptr;
+  run.destination_known = record.destination_known != 0;
+  run.destination = record.destination;
+  run.options = &record.options;
+  run.install = InstallFromPage;
+  run.context = &record;
+  RunWizard(run);
+}
+
 // From the reading of the manifests to the end of the installation.
 void InstallOrRunWizard(InstallRecord& record) {
   if ((record.options & kOptionKeepFolder) != 0) {
@@ -134,7 +159,7 @@ void InstallOrRunWizard(InstallRecord& record) {
     }
     return;
   }
-  RunWizard(record);
+  RunWizardOn(record);
 }
 
 // Everything after the record exists; returns when the run is to end.

@@ -3,6 +3,7 @@
 #include "installer/install_sequence.h"
 #include "resources/resource_ids.h"
 #include "resources/string_ids.h"
+#include "ui/cursors_win32.h"
 
 namespace kest {
 namespace {
@@ -11,8 +12,6 @@ constexpr char kMainClass[] = "KestInst";
 constexpr char kDialogClass[] = "KestInstDlg";
 constexpr int kCaptionChars = 50;        // 49 characters and the terminator
 
-HCURSOR g_arrow = nullptr;
-HCURSOR g_wait = nullptr;
 HBITMAP g_welcome_picture = nullptr;
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -37,7 +36,7 @@ bool RegisterOneClass(HINSTANCE instance, const char* name, WNDPROC procedure, i
   wc.cbWndExtra = extra_bytes;
   wc.hInstance = instance;
   wc.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_INSTALLER));
-  wc.hCursor = g_arrow;
+  wc.hCursor = ArrowCursor();
   wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
   wc.lpszClassName = name;
   return RegisterClassA(&wc) != 0;
@@ -46,8 +45,6 @@ bool RegisterOneClass(HINSTANCE instance, const char* name, WNDPROC procedure, i
 }  // namespace
 
 bool RegisterWindowClasses(HINSTANCE instance) {
-  g_arrow = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-  g_wait = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT));
   return RegisterOneClass(instance, kMainClass, MainWindowProc, 0) &&
          RegisterOneClass(instance, kDialogClass, DefDlgProcA, DLGWINDOWEXTRA);
 }
@@ -64,8 +61,6 @@ bool CreateMainWindow(HINSTANCE instance) {
   return true;
 }
 
-HCURSOR ArrowCursor() { return g_arrow; }
-HCURSOR WaitCursor() { return g_wait; }
 void SetWelcomePicture(HBITMAP picture) { g_welcome_picture = picture; }
 HBITMAP WelcomePicture() { return g_welcome_picture; }
 

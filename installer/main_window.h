@@ -11,15 +11,12 @@ namespace kest {
 constexpr UINT kStartCommand = IDM_START_INSTALL;
 
 // Registers KestInst (the main window) and KestInstDlg (the class named by
-// the wizard pages, which gives them the installer's icon). Loads the arrow
-// and wait cursors.
+// the wizard pages, which gives them the installer's icon), both with the
+// arrow cursor.
 bool RegisterWindowClasses(HINSTANCE instance);
 // Creates the main window hidden, updates it once and posts it the start
 // command, whose handling runs the whole install.
 bool CreateMainWindow(HINSTANCE instance);
-
-HCURSOR ArrowCursor();
-HCURSOR WaitCursor();
 
 // The welcome picture (bitmap 1010) that the entry point loads once and
 // deletes at exit; the pages show it and never delete it. Null when it did

@@ -5,6 +5,7 @@
 #include "base/install_codes.h"
 #include "base/install_status.h"
 #include "base/text_limits.h"
+#include "install/reader_error.h"
 #include "installer/install_record.h"
 #include "manifest/manifest_text.h"
 #include "resources/string_ids.h"

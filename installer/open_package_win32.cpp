@@ -9,6 +9,7 @@
 #include "base/install_codes.h"
 #include "base/install_status.h"
 #include "base/text_limits.h"
+#include "install/reader_error.h"
 #include "resources/string_ids.h"
 #include "verify/archive_offset_slot.h"
 #include "verify/signed_package_reader.h"

@@ -26,6 +26,7 @@
 #include "manifest/string_list.h"
 #include "resources/resource_ids.h"
 #include "resources/string_ids.h"
+#include "ui/cursors_win32.h"
 #include "ui/page_progress_win32.h"
 
 namespace kest {

@@ -1,6 +1,7 @@
 #include "ui/page_progress_win32.h"
 
 #include "resources/resource_ids.h"
+#include "ui/cursors_win32.h"
 
 namespace kest {
 namespace {
@@ -47,7 +48,7 @@ void PumpPageMessages() {
       DispatchMessageA(&message);
     }
   }
-  SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT)));
+  SetCursor(WaitCursor());
 }
 
 void PageControlsOn(HWND page, const char* folder) {

@@ -12,8 +12,6 @@
 #include "archive/package_reader.h"
 #include "archive/posix_output_files.h"
 #include "archive/reader_codes.h"
-#include "base/host_status_platform.h"
-#include "base/install_codes.h"
 #include "tests/archive/archive_test_support.h"
 #include "tests/archive/reader_test_support.h"
 
@@ -182,25 +180,6 @@ TEST(PosixFileSystem, CreatesAnewAndReportsMissingFolders) {
   EXPECT_EQ(host.Create(nested.c_str(), &file), 2u);  // no such folder
   EXPECT_EQ(host.Delete(path.c_str()), 0u);
   EXPECT_EQ(host.Delete(path.c_str()), 2u);
-}
-
-TEST(ReportReaderError, ReportsTheReadersErrorWordButNotTheEnd) {
-  RecordingStatusPlatform platform;
-  const Bytes only_end = test::EndMarker();
-  test::MemoryFileSystem files;
-  BareArchiveReader bad(new MemorySource(only_end.data(), 4), true, files);
-  bad.Open();
-  EXPECT_FALSE(ReportReaderError(bad.GetError(), "c:\\setup.exe", kButtonsExitOnly));
-  ASSERT_EQ(platform.shown.size(), 1u);
-  EXPECT_EQ(platform.shown[0].code, kReaderBadHeader);
-
-  const Bytes archive = test::BuildArchive({test::StoredEntry("a", Bytes(1, 1))});
-  BareArchiveReader ended(new MemorySource(archive.data(), static_cast<uint32_t>(archive.size())),
-                          true, files);
-  ASSERT_TRUE(ended.Open());
-  EXPECT_FALSE(ended.NextEntry());
-  EXPECT_FALSE(ReportReaderError(ended.GetError(), nullptr, kButtonsRetry));
-  EXPECT_EQ(platform.shown.size(), 1u);
 }
 
 }  // namespace

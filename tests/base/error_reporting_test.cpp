@@ -156,23 +156,5 @@ TEST_F(ReportTest, OutOfMemoryRetryProtocol) {
   EXPECT_EQ(platform_.shown[0].buttons, kButtonsRetry);
 }
 
-TEST_F(ReportTest, ReaderErrors) {
-  platform_.choices = {4, 1, 4};
-  EXPECT_FALSE(ReportReaderError(0, "p", kButtonsRetry));
-  EXPECT_FALSE(ReportReaderError(0x4019, "p", kButtonsRetry));
-  EXPECT_TRUE(platform_.shown.empty());
-  // A Windows error word is mapped; the detail gets the File: label.
-  EXPECT_TRUE(ReportReaderError(112, "c:\\a.dll", kButtonsRetry));
-  EXPECT_EQ(Status().install_code, kCodeDiskFull);
-  EXPECT_STREQ(Status().detail_text, "File:   c:\\a.dll");
-  // An install code is reported as it is.
-  EXPECT_FALSE(ReportReaderError(kCodeDamagedPackage, nullptr, kButtonsExitOnly));
-  EXPECT_EQ(Status().install_code, kCodeDamagedPackage);
-  // The reader's own codes are shown with the default row.
-  EXPECT_TRUE(ReportReaderError(0x400B | 0x4002, "p", kButtonsRetry));
-  EXPECT_EQ(Status().install_code, 0x400Bu | 0x4002u);
-  EXPECT_EQ(Status().headline_id, 59u);
-}
-
 }  // namespace
 }  // namespace kest

@@ -51,6 +51,7 @@
 #include "base/win32_log_backend.h"
 #include "install/copy_pass_win32.h"
 #include "install/installer_context_win32.h"
+#include "install/reader_error.h"
 #include "install/restart_replacement_win32.h"
 #include "install/self_registration_win32.h"
 #include "verify/signed_package_reader.h"

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <map>
 
 #include "tests/kestpack/kestpack_test_support.h"
@@ -380,6 +381,65 @@ TEST(KestpackUsage, ExitCodesAndHelp) {
     std::string out;
     EXPECT_EQ(Kestpack(std::string(command) + " --help", &out), 0) << command;
     EXPECT_EQ(out.find(std::string("usage: kestpack ") + command), 0u) << out;
+  }
+}
+
+// Each usage error names what is wrong, with the option as the synopsis
+// shows it.
+TEST(KestpackUsage, MessagesNameTheFault) {
+  struct {
+    const char* args;
+    const char* message;
+  } const kCases[] = {
+      {"build --bogus", "build: unknown option --bogus"},
+      {"build -o", "build: option -o needs a value"},
+      {"build pack", "build: -o OUT.exe is required"},
+      {"build -o x.exe --components a --dependencies b pack", "build: --stub kestinst.exe is required"},
+      {"build -o x.exe --stub s --key k --components a --dependencies b --modern-required pack",
+       "build: --modern-required needs --modern-key"},
+      {"extract x.exe", "extract: -C FOLDER is required"},
+      {"keygen a b", "keygen: expected one BASENAME"},
+      {"keygen --json a", "keygen: unknown option --json"},
+      {"plan x.exe", "plan: --target FOLDER is required"},
+  };
+  for (const auto& c : kCases) {
+    std::string out;
+    EXPECT_EQ(Kestpack(c.args, &out), 2) << c.args << "\n" << out;
+    EXPECT_EQ(out.find(std::string("kestpack: ") + c.message + "\n"), 0u) << c.args << "\n" << out;
+  }
+}
+
+// The synopses in both READMEs are the ones --help prints, command by
+// command in the overview's order, so a new option cannot be left out of
+// them.
+TEST(KestpackUsage, ReadmeSynopsesAreTheUsageTexts) {
+  std::string overview;
+  ASSERT_EQ(Kestpack("--help", &overview), 0);
+  std::string expected;
+  size_t commands = 0;
+  for (size_t line = 0; line < overview.size(); line = overview.find('\n', line) + 1) {
+    if (overview.compare(line, 2, "  ") != 0 || overview[line + 2] == ' ') continue;
+    const std::string name = overview.substr(line + 2, overview.find(' ', line + 2) - line - 2);
+    std::string usage;
+    ASSERT_EQ(Kestpack(name + " --help", &usage), 0) << name;
+    // "usage: " and its width of indentation on the lines after it, up to
+    // the first empty line.
+    const std::string synopsis = usage.substr(0, usage.find("\n\n") + 1);
+    for (size_t at = 0; at < synopsis.size(); at = synopsis.find('\n', at) + 1) {
+      expected += synopsis.substr(at + strlen("usage: "), synopsis.find('\n', at) + 1 - at -
+                                                              strlen("usage: "));
+    }
+    ++commands;
+  }
+  ASSERT_GE(commands, 1u) << overview;
+  for (const char* readme : {"README.md", "tools/kestpack/README.md"}) {
+    Bytes bytes;
+    ASSERT_TRUE(ReadFile(SourcePath(readme), &bytes)) << readme;
+    const std::string text(bytes.begin(), bytes.end());
+    const size_t block = text.find("```\nkestpack build ");
+    ASSERT_NE(block, std::string::npos) << readme;
+    const size_t begin = block + strlen("```\n");
+    EXPECT_EQ(text.substr(begin, text.find("```", begin) - begin), expected) << readme;
   }
 }
 

@@ -69,23 +69,11 @@ Step Do(const std::string& what, std::function<bool(HWND window, std::string* wh
 // The visible top-level windows of a process.
 std::vector<HWND> VisibleWindowsOf(DWORD process_id);
 
-// Where screenshots go: KEST_SCREENSHOT_DIR (a Windows path) when set, else
-// wizard-screenshots beside the running test program.
-std::string ScreenshotFolder();
-
 // Starts "installer" arguments (in `directory` when one is given, else in
 // the test program's current directory) and plays steps on it. A failed
 // step stops the scenario, and the process is then ended (through its
 // handle).
 void RunScenario(const std::string& installer, const std::string& arguments,
                  const std::vector<Step>& steps, const std::string& directory = "");
-
-// Saves what the screen shows of the window as <ScreenshotFolder>\<name>.png;
-// false with the reason in *why when it cannot.
-bool PhotographWindow(HWND window, const std::string& name, std::string* why);
-
-// Writes 24-bit pixels (rows top-down, 3 bytes B, G, R each, no padding) as
-// a PNG file whose image data sits in stored deflate blocks.
-bool WritePng(const std::string& path, int width, int height, const std::vector<BYTE>& bgr);
 
 }  // namespace kest::test

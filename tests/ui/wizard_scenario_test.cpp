@@ -7,11 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "installer/wizard.h"
 #include "resources/resource_ids.h"
 #include "tests/support/win32_test_support.h"
 #include "tests/ui/dialog_driver.h"
+#include "tests/ui/screen_capture.h"
 #include "tests/ui/wizard_scenarios.h"
+#include "ui/wizard_win32.h"
 
 namespace kest {
 namespace {

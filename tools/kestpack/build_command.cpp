@@ -144,25 +144,9 @@ bool CheckModernNotRequired(const std::vector<uint8_t>& image, const std::string
 int RunBuild(const std::vector<std::string>& args) {
   ParsedArgs parsed;
   int status = kExitOk;
-  if (!BeginCommand(kBuildCommand, args,
-                    {"-o", "--stub", "--key", "--public-key", "--modern-key",
-                     "--modern-public-key", "--components", "--dependencies", "--method"},
-                    {"--archive-only", "--keep-manifest-faults", "--follow-links",
-                     "--modern-required"},
-                    1,
-                    "one FOLDER", &parsed, &status)) {
-    return status;
-  }
+  if (!BeginCommand(kBuildCommand, args, &parsed, &status)) return status;
   std::string error;
   const bool archive_only = parsed.Has("--archive-only");
-  std::vector<std::string> required = {"-o", "--components", "--dependencies"};
-  if (!archive_only) {
-    required.push_back("--stub");
-    required.push_back("--key");
-  }
-  for (const std::string& option : required) {
-    if (parsed.Value(option).empty()) return UsageError(kBuildCommand, option + " is required");
-  }
   uint32_t method = kDefaultMethod;
   if (parsed.Has("--method")) {
     std::string m = parsed.Value("--method");
@@ -172,9 +156,6 @@ int RunBuild(const std::vector<std::string>& args) {
     method = uint32_t(m[0] - '0');
   }
   const bool modern = parsed.Has("--modern-key");
-  if ((parsed.Has("--modern-public-key") || parsed.Has("--modern-required")) && !modern) {
-    return UsageError(kBuildCommand, "--modern-public-key and --modern-required need --modern-key");
-  }
   if (modern && archive_only) {
     return UsageError(kBuildCommand, "--archive-only writes no signature: no --modern-key");
   }
@@ -303,50 +284,53 @@ int RunBuild(const std::vector<std::string>& args) {
 
 const Subcommand kBuildCommand = {
     "build",
-    "usage: kestpack build -o OUT.exe --stub kestinst.exe --key PRIVATE_KEY\n"
-    "                      [--public-key PUBLIC.der]\n"
-    "                      [--modern-key MODERN_KEY [--modern-public-key MODERN.der]\n"
-    "                       [--modern-required]]\n"
-    "                      --components CPACK.INI --dependencies CPACK.INF\n"
-    "                      [--method 0|1|2|3] [--archive-only] [--follow-links]\n"
-    "                      [--keep-manifest-faults] FOLDER\n"
-    "\n"
+    "FOLDER",
+    {
+        {"-o", "OUT.exe", "the file to write (replaced only when the build succeeds)", true},
+        {"--stub", "kestinst.exe", "the installer executable", true, "--archive-only"},
+        {"--key", "KEY.pem", "PEM private key, RSA-768 (see kestpack keygen)", true,
+         "--archive-only"},
+        {"--public-key", "PUBLIC.der",
+         "its public half, 126-byte DER: written into the stub's\n"
+         "public-key slot before signing, so that any stub of this\n"
+         "release checks the package with the vendor's key. Without\n"
+         "it the slot must already hold that key (a stub built with\n"
+         "-DKEST_PUBLIC_KEY). A key that does not match is refused:\n"
+         "the installer would refuse its own package"},
+        {"--modern-key", "MODERN.pem",
+         "PEM private key, RSA-3072 (see kestpack keygen --modern):\n"
+         "adds the second signature record (RSA-3072, PKCS #1 v1.5,\n"
+         "SHA-256 over the signed bytes and the first record)"},
+        {"--modern-public-key", "MODERN.der",
+         "its public half, 422-byte DER, written into the\n"
+         "stub's modern-key slot; without it the slot must already\n"
+         "hold that key (-DKEST_MODERN_PUBLIC_KEY)",
+         false, nullptr, "--modern-key"},
+        {"--modern-required", nullptr,
+         "sets the slot's flag that makes the installer refuse a\n"
+         "package without the second record (as a stub built with\n"
+         "-DKEST_MODERN_REQUIRED=ON has it)",
+         false, nullptr, "--modern-key"},
+        {"--components", "CPACK.INI", "the component manifest: first entry, stored", true},
+        {"--dependencies", "CPACK.INF", "the dependency manifest: second entry, stored", true},
+        {"--method", "0|1|2|3",
+         "compression of FOLDER's files: 0 stored, 1 best (default),\n"
+         "2, 3 fastest; an entry that does not shrink is stored"},
+        {"--archive-only", nullptr, "write the bare ARJ archive alone (--stub, --key not needed)"},
+        {"--follow-links", nullptr,
+         "pack what the symbolic links below FOLDER point to;\n"
+         "without it a link is refused"},
+        {"--keep-manifest-faults", nullptr,
+         "build even when a manifest has lines the installer\n"
+         "would report and skip (unknown key, no '=', empty value,\n"
+         "a path of 260 characters or more) or never use (a Platform\n"
+         "other than WIN_95, WIN_NT_35, WIN_NT_40; a Registry\n"
+         "not key path:value name), or a file the installer will not\n"
+         "take as the manifest it is given as (the two swapped);\n"
+         "they become warnings"},
+    },
     "Builds a signed installer: the stub's image up to the end of its last\n"
-    "section, the package archive, and the signature trailer.\n"
-    "\n"
-    "  -o OUT             the file to write (replaced only when the build succeeds)\n"
-    "  --stub FILE        the installer executable (kestinst.exe)\n"
-    "  --key FILE         PEM private key, RSA-768 (see kestpack keygen)\n"
-    "  --public-key FILE  its public half, 126-byte DER: written into the stub's\n"
-    "                     public-key slot before signing, so that any stub of this\n"
-    "                     release checks the package with the vendor's key. Without\n"
-    "                     it the slot must already hold that key (a stub built with\n"
-    "                     -DKEST_PUBLIC_KEY). A key that does not match is refused:\n"
-    "                     the installer would refuse its own package\n"
-    "  --modern-key FILE  PEM private key, RSA-3072 (see kestpack keygen --modern):\n"
-    "                     adds the second signature record (RSA-3072, PKCS #1 v1.5,\n"
-    "                     SHA-256 over the signed bytes and the first record)\n"
-    "  --modern-public-key FILE  its public half, 422-byte DER, written into the\n"
-    "                     stub's modern-key slot; without it the slot must already\n"
-    "                     hold that key (-DKEST_MODERN_PUBLIC_KEY)\n"
-    "  --modern-required  sets the slot's flag that makes the installer refuse a\n"
-    "                     package without the second record (as a stub built with\n"
-    "                     -DKEST_MODERN_REQUIRED=ON has it)\n"
-    "  --components FILE  the component manifest: first entry, stored\n"
-    "  --dependencies FILE the dependency manifest: second entry, stored\n"
-    "  --method N         compression of FOLDER's files: 0 stored, 1 best (default),\n"
-    "                     2, 3 fastest; an entry that does not shrink is stored\n"
-    "  --archive-only     write the bare ARJ archive alone (--stub, --key not needed)\n"
-    "  --follow-links     pack what the symbolic links below FOLDER point to;\n"
-    "                     without it a link is refused\n"
-    "  --keep-manifest-faults  build even when a manifest has lines the installer\n"
-    "                     would report and skip (unknown key, no '=', empty value,\n"
-    "                     a path of 260 characters or more) or never use (a Platform\n"
-    "                     other than WIN_95, WIN_NT_35, WIN_NT_40; a Registry\n"
-    "                     not key path:value name), or a file the installer will not\n"
-    "                     take as the manifest it is given as (the two swapped);\n"
-    "                     they become warnings\n"
-    "\n"
+    "section, the package archive, and the signature trailer.\n",
     "FOLDER's files follow the manifests in the byte order of their relative\n"
     "paths ('/' between folders); those paths are the entry names, so top-level\n"
     "folders _win, _winsys and _scriba select the installer's folder tokens.\n"

@@ -70,13 +70,9 @@ uint64_t DeclaredOutput(const PackageFile& file) {
 int RunExtract(const std::vector<std::string>& args) {
   ParsedArgs parsed;
   int status = kExitOk;
-  if (!BeginCommand(kExtractCommand, args, {"-C", "--max-output"}, {}, 1, "one FILE", &parsed,
-                    &status)) {
-    return status;
-  }
+  if (!BeginCommand(kExtractCommand, args, &parsed, &status)) return status;
   std::string error;
   std::string destination = parsed.Value("-C");
-  if (destination.empty()) return UsageError(kExtractCommand, "-C FOLDER is required");
   uint64_t limit = kDefaultOutputLimit;
   if (parsed.Has("--max-output") && !ParseSize(parsed.Value("--max-output"), &limit)) {
     return UsageError(kExtractCommand,
@@ -180,8 +176,16 @@ int RunExtract(const std::vector<std::string>& args) {
 
 const Subcommand kExtractCommand = {
     "extract",
-    "usage: kestpack extract FILE -C FOLDER [--max-output SIZE]\n"
-    "\n"
+    "FILE",
+    {
+        {"-C", "FOLDER", "the folder to write below", true},
+        {"--max-output", "SIZE",
+         "the most all files together may hold (default 1G, that\n"
+         "is 1 GiB); SIZE is bytes, or KiB, MiB or GiB with K, M\n"
+         "or G. The entries' sizes in the headers are added up\n"
+         "before anything is written, and an archive that\n"
+         "declares more is refused whole."},
+    },
     "Writes every entry of an installer or a bare ARJ archive below FOLDER\n"
     "(created when missing), through the installer's own reader and decoder:\n"
     "names lower-cased, each file's CRC-32 checked, times set from the ARJ\n"
@@ -190,13 +194,8 @@ const Subcommand kExtractCommand = {
     "write safely: a name that could leave FOLDER, a symbolic link already\n"
     "below FOLDER in the way (nothing is written through one; FOLDER itself\n"
     "may be a link), or a second entry for a file already written. A file\n"
-    "that exists is replaced.\n"
-    "\n"
-    "  --max-output SIZE  the most all files together may hold (default 1G, that\n"
-    "                     is 1 GiB); SIZE is bytes, or KiB, MiB or GiB with K, M\n"
-    "                     or G. The entries' sizes in the headers are added up\n"
-    "                     before anything is written, and an archive that\n"
-    "                     declares more is refused whole.\n",
+    "that exists is replaced.\n",
+    nullptr,
     RunExtract};
 
 }  // namespace kest

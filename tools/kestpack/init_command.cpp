@@ -84,7 +84,7 @@ bool WriteNewFile(const std::string& path, const char* text, std::string* error)
 int RunInit(const std::vector<std::string>& args) {
   ParsedArgs parsed;
   int status = kExitOk;
-  if (!BeginCommand(kInitCommand, args, {}, {}, 1, "one FOLDER", &parsed, &status)) return status;
+  if (!BeginCommand(kInitCommand, args, &parsed, &status)) return status;
   const std::string& folder = parsed.operands[0];
   if (mkdir(folder.c_str(), 0755) != 0 && errno != EEXIST) {
     PrintError(folder + ": " + DescribeSystemError(errno));
@@ -118,14 +118,15 @@ int RunInit(const std::vector<std::string>& args) {
 
 const Subcommand kInitCommand = {
     "init",
-    "usage: kestpack init FOLDER\n"
-    "\n"
+    "FOLDER",
+    {},
     "Writes commented templates of the two manifests, FOLDER/CPACK.INI (the\n"
     "component manifest) and FOLDER/CPACK.INF (the dependency manifest), for\n"
     "kestpack build --components and --dependencies. FOLDER is created when\n"
     "missing; an existing CPACK.INI or CPACK.INF is never overwritten (nothing\n"
     "is written then). The comments say what each key does; kestpack build\n"
     "takes the templates as they are.\n",
+    nullptr,
     RunInit};
 
 }  // namespace kest

@@ -11,10 +11,7 @@ namespace {
 int RunKeygen(const std::vector<std::string>& args) {
   ParsedArgs parsed;
   int status = kExitOk;
-  if (!BeginCommand(kKeygenCommand, args, {}, {"--modern"}, 1, "one BASENAME", &parsed,
-                    &status)) {
-    return status;
-  }
+  if (!BeginCommand(kKeygenCommand, args, &parsed, &status)) return status;
   std::string error;
   const std::string& base = parsed.operands[0];
   const bool modern = parsed.Has("--modern");
@@ -38,16 +35,20 @@ int RunKeygen(const std::vector<std::string>& args) {
 
 const Subcommand kKeygenCommand = {
     "keygen",
-    "usage: kestpack keygen [--modern] BASENAME\n"
-    "\n"
+    "BASENAME",
+    {
+        {"--modern", nullptr,
+         "the pair of the second signature instead: a 3072-bit\n"
+         "modulus, for build --modern-key and --modern-public-key,\n"
+         "verify --modern-public-key and -DKEST_MODERN_PUBLIC_KEY\n"
+         "(the DER public key is 422 bytes)"},
+    },
     "Makes a new RSA key pair with a 768-bit modulus and exponent 65537:\n"
     "  BASENAME.pem  the private key (PEM, unencrypted, mode 0600), for build --key\n"
     "  BASENAME.der  the 126-byte DER public key, for build --public-key,\n"
     "                verify --public-key and -DKEST_PUBLIC_KEY\n"
-    "With --modern, the pair of the second signature: a 3072-bit modulus, for\n"
-    "build --modern-key and --modern-public-key, verify --modern-public-key and\n"
-    "-DKEST_MODERN_PUBLIC_KEY (the DER public key is 422 bytes).\n"
     "Existing files are never overwritten.\n",
+    nullptr,
     RunKeygen};
 
 }  // namespace kest

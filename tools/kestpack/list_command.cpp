@@ -77,7 +77,7 @@ std::string DescribeSignatureRecords(ByteSource& source, uint32_t start, uint32_
 int RunList(const std::vector<std::string>& args) {
   ParsedArgs parsed;
   int status = kExitOk;
-  if (!BeginCommand(kListCommand, args, {}, {}, 1, "one FILE", &parsed, &status)) {
+  if (!BeginCommand(kListCommand, args, &parsed, &status)) {
     return status;
   }
   std::string error;
@@ -132,8 +132,8 @@ int RunList(const std::vector<std::string>& args) {
 
 const Subcommand kListCommand = {
     "list",
-    "usage: kestpack list FILE\n"
-    "\n"
+    "FILE",
+    {},
     "Lists the entries of an installer or a bare ARJ archive (written by kestpack\n"
     "or any ARJ archiver) as the installer's reader sees them: method, packed and\n"
     "original size, file version (- for none), file time (UTC from the entry's\n"
@@ -146,6 +146,7 @@ const Subcommand kListCommand = {
     "Last, which signature records follow the archive: the first (RSA-768, MD5)\n"
     "and the second (RSA-3072, SHA-256). They are not checked (see kestpack\n"
     "verify).\n",
+    nullptr,
     RunList};
 
 }  // namespace kest

@@ -244,14 +244,9 @@ void PlanFiles(const std::vector<PackageEntry>& entries, const std::string& dest
 int RunPlan(const std::vector<std::string>& args) {
   ParsedArgs parsed;
   int status = kExitOk;
-  if (!BeginCommand(kPlanCommand, args,
-                    {"--target", "--windows", "--system", "--host", "--destination"}, {"--json"}, 1,
-                    "one FILE", &parsed, &status)) {
-    return status;
-  }
+  if (!BeginCommand(kPlanCommand, args, &parsed, &status)) return status;
   Plan plan;
   plan.drive = parsed.Value("--target");
-  if (plan.drive.empty()) return UsageError(kPlanCommand, "--target FOLDER is required");
   if (!IsFolder(plan.drive)) {
     PrintError(plan.drive + ": not a folder");
     return kExitBadInput;
@@ -321,9 +316,21 @@ int RunPlan(const std::vector<std::string>& args) {
 
 const Subcommand kPlanCommand = {
     "plan",
-    "usage: kestpack plan FILE --target FOLDER [--destination C:\\FOLDER] [--windows DIR]\n"
-    "                      [--system DIR] [--host DIR] [--json]\n"
-    "\n"
+    "FILE",
+    {
+        {"--target", "FOLDER", "the machine's system drive", true},
+        {"--destination", "C:\\FOLDER",
+         "the destination folder as the installer sees it (default:\n"
+         "the pack's Default folder), found below FOLDER"},
+        {"--windows", "DIR", "the Windows folder (default: FOLDER/windows)"},
+        {"--system", "DIR",
+         "the system folder (default: the Windows folder's system32,\n"
+         "else its system)"},
+        {"--host", "DIR",
+         "the host product's folder, for _scriba files (default:\n"
+         "none, they go to the destination's include folder)"},
+        {"--json", nullptr, "one JSON document instead of text"},
+    },
     "Shows what a silent install of FILE (an installer or a bare archive with its\n"
     "manifests) would do on the machine whose system drive is FOLDER (a mounted\n"
     "Windows drive, or a Wine prefix's drive_c), judged by the installer's own\n"
@@ -335,17 +342,7 @@ const Subcommand kPlanCommand = {
     "                  in the system folder); keep (newer, or the same in the\n"
     "                  system folder); ask (read-only and to be replaced: the\n"
     "                  user is asked, a silent run stops there with 0x8040F014);\n"
-    "                  refused (a name the installer refuses)\n"
-    "\n"
-    "  --destination  the destination folder as the installer sees it (default:\n"
-    "                 the pack's Default folder), found below FOLDER\n"
-    "  --windows DIR  the Windows folder (default: FOLDER/windows)\n"
-    "  --system DIR   the system folder (default: the Windows folder's system32,\n"
-    "                 else its system)\n"
-    "  --host DIR     the host product's folder, for _scriba files (default: none,\n"
-    "                 they go to the destination's include folder)\n"
-    "  --json         one JSON document instead of text\n"
-    "\n"
+    "                  refused (a name the installer refuses)\n",
     "Names are found whatever their letter case, as Windows finds them. The\n"
     "registry is not read: a folder recorded by an earlier installation, or given\n"
     "on the installer's command line, takes the default's place (--destination).\n"

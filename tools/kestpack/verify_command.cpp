@@ -55,10 +55,7 @@ bool ChooseModernKey(const ParsedArgs& parsed, const std::vector<uint8_t>& image
 int RunVerify(const std::vector<std::string>& args) {
   ParsedArgs parsed;
   int status = kExitOk;
-  if (!BeginCommand(kVerifyCommand, args, {"--public-key", "--modern-public-key"}, {}, 1,
-                    "one FILE", &parsed, &status)) {
-    return status;
-  }
+  if (!BeginCommand(kVerifyCommand, args, &parsed, &status)) return status;
   std::string error;
 
   OpenedPackage file;
@@ -165,9 +162,12 @@ int RunVerify(const std::vector<std::string>& args) {
 
 const Subcommand kVerifyCommand = {
     "verify",
-    "usage: kestpack verify FILE [--public-key PUBLIC.der]\n"
-    "                             [--modern-public-key MODERN.der]\n"
-    "\n"
+    "FILE",
+    {
+        {"--public-key", "PUBLIC.der", "the key of the first record (RSA-768, 126-byte DER)"},
+        {"--modern-public-key", "MODERN.der",
+         "the key of the second record (RSA-3072, 422-byte DER)"},
+    },
     "Runs the installer's own checks on an installer: the archive's main header,\n"
     "the signature record behind the archive, the RSA signature over every byte\n"
     "before it, and the first entry. Prints OK, or FAILED and the reason (exit\n"
@@ -180,6 +180,7 @@ const Subcommand kVerifyCommand = {
     "the installer's modern-key slot; an installer without a modern key does not\n"
     "look at it. Each record's result is printed on a line of its own, with the\n"
     "key (a modern key other than the TEST one by its SHA-256 fingerprint).\n",
+    nullptr,
     RunVerify};
 
 }  // namespace kest

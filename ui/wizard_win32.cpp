@@ -1,4 +1,4 @@
-#include "installer/wizard.h"
+#include "ui/wizard_win32.h"
 
 #include <cstring>
 
@@ -6,9 +6,6 @@
 #include "base/install_options.h"
 #include "base/install_status.h"
 #include "base/text_limits.h"
-#include "installer/install_record.h"
-#include "installer/install_sequence.h"
-#include "installer/main_window.h"
 #include "resources/resource_ids.h"
 #include "resources/string_ids.h"
 #include "ui/browse_folder_win32.h"
@@ -25,8 +22,8 @@ constexpr size_t kAgreementChars = 8192;
 
 HINSTANCE Instance() { return GetModuleHandleA(nullptr); }
 
-InstallRecord* RecordOf(HWND page) {
-  return reinterpret_cast<InstallRecord*>(GetWindowLongPtrA(page, DWLP_USER));
+WizardRun* RunOf(HWND page) {
+  return reinterpret_cast<WizardRun*>(GetWindowLongPtrA(page, DWLP_USER));
 }
 
 // Please-wait box, exit confirmation, agreement reminder and the completion
@@ -65,21 +62,18 @@ void FillAgreement(HWND page) {
   SetDlgItemTextA(page, IDC_AGREEMENT_TEXT, text);
 }
 
-// Agreement and welcome pages. lparam of the opening is the record.
+// Agreement and welcome pages. lparam of the opening is the run.
 INT_PTR CALLBACK PageProc(HWND page, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_INITDIALOG: {
-      InstallRecord* record = reinterpret_cast<InstallRecord*>(lparam);
-      if (WelcomePicture() != nullptr) {
+      const WizardRun* run = reinterpret_cast<const WizardRun*>(lparam);
+      if (run->welcome_picture != nullptr) {
         SendDlgItemMessageA(page, IDC_WELCOME_PICTURE, STM_SETIMAGE, IMAGE_BITMAP,
-                            reinterpret_cast<LPARAM>(WelcomePicture()));
+                            reinterpret_cast<LPARAM>(run->welcome_picture));
       }
-      const ComponentRecord* first = record->components.get();
       // A Product that is present is shown as it is, blank or not; the
       // template's "Component Name" stays only when there is none.
-      if (first != nullptr && first->product != nullptr) {
-        SetDlgItemTextA(page, IDC_COMPONENT_NAME, first->product);
-      }
+      if (run->product != nullptr) SetDlgItemTextA(page, IDC_COMPONENT_NAME, run->product);
       HWND agreement = GetDlgItem(page, IDC_AGREEMENT_TEXT);
       if (agreement != nullptr) FillAgreement(page);
       SetWindowLongPtrA(page, DWLP_USER, lparam);
@@ -121,13 +115,14 @@ INT_PTR CALLBACK PageProc(HWND page, UINT message, WPARAM wparam, LPARAM lparam)
 // The destination page closes: once the installation succeeded, the
 // completion dialog that the options word selects; then the page ends with
 // the pending install code. A confirmed exit or a failure shows none.
-void ClosePage(HWND page, const InstallRecord& record) {
+void ClosePage(HWND page, const WizardRun& run) {
   PumpPageMessages();
-  if (Status().install_code == kSuccess && (record.options & kStateInstalled) != 0) {
+  const uint32_t options = *run.options;
+  if (Status().install_code == kSuccess && (options & kStateInstalled) != 0) {
     int id = IDD_COMPLETE;
-    if ((record.options & kStateRegistrationFailed) != 0) {
+    if ((options & kStateRegistrationFailed) != 0) {
       id = IDD_REGISTRATION_INCOMPLETE;
-    } else if ((record.options & kStateRestartNeeded) != 0) {
+    } else if ((options & kStateRestartNeeded) != 0) {
       id = IDD_COMPLETE_RESTART;
     }
     ShowSimpleDialog(id, page);
@@ -137,29 +132,26 @@ void ClosePage(HWND page, const InstallRecord& record) {
   PostQuitMessage(static_cast<int>(code));
 }
 
-void OpenDestinationPage(HWND page, InstallRecord& record) {
-  record.page_window = page;
+void OpenDestinationPage(HWND page, WizardRun& run) {
   SendDlgItemMessageA(page, IDC_FOLDER_EDIT, EM_LIMITTEXT, kPathChars - 1, 0);
-  if ((record.options & kStateFolderPage) == 0) {
-    ConfirmControlsOn(page, record.destination);
+  if ((*run.options & kStateFolderPage) == 0) {
+    ConfirmControlsOn(page, run.destination);
   } else {
-    const DependencyRecord* first = record.dependencies.get();
-    if (record.destination[0] == '\0' && record.has_dependencies != 0 && first != nullptr &&
-        first->default_folder != nullptr) {
-      // A default too long for the buffer is not taken: the record keeps
-      // its empty folder rather than a cut one.
-      (void)CopyText(record.destination, sizeof(record.destination), first->default_folder);
+    if (run.destination[0] == '\0' && run.default_folder != nullptr) {
+      // A default too long for the buffer is not taken: the run keeps its
+      // empty folder rather than a cut one.
+      (void)CopyText(run.destination, kPathChars, run.default_folder);
     }
-    PageControlsOn(page, record.destination);
+    PageControlsOn(page, run.destination);
   }
   CenterDialog(page);
-  SetWindowLongPtrA(page, DWLP_USER, reinterpret_cast<LONG_PTR>(&record));
+  SetWindowLongPtrA(page, DWLP_USER, reinterpret_cast<LONG_PTR>(&run));
   SetCurrentPage(page);
 }
 
-void NextOnDestinationPage(HWND page, InstallRecord& record) {
-  if (strlen(record.destination) > kLongestDestinationChars) {
-    if (ReportError(kCodeInvalidFolder, kButtonsRetry, record.destination, IDS_LABEL_PATH) ==
+void NextOnDestinationPage(HWND page, WizardRun& run) {
+  if (strlen(run.destination) > kLongestDestinationChars) {
+    if (ReportError(kCodeInvalidFolder, kButtonsRetry, run.destination, IDS_LABEL_PATH) ==
         kChoiceRetry) {
       ResetStatus();
       PageControlsOn(page, nullptr);
@@ -167,50 +159,50 @@ void NextOnDestinationPage(HWND page, InstallRecord& record) {
     }
     // Giving up here ends the run with the folder's code, as a failed
     // preparation of the same folder would.
-    ClosePage(page, record);
+    ClosePage(page, run);
     return;
   }
-  if (PerformInstall(page, record) == 1) ClosePage(page, record);
+  if (run.install(page, run.context) == 1) ClosePage(page, run);
 }
 
-void BrowseOnDestinationPage(HWND page, InstallRecord& record) {
+void BrowseOnDestinationPage(HWND page, WizardRun& run) {
   char folder[kPathChars];
-  memcpy(folder, record.destination, sizeof(folder));
+  memcpy(folder, run.destination, sizeof(folder));
   BrowseForFolder(page, folder);
   folder[kPathChars - 1] = '\0';
-  if (folder[0] != '\0') memcpy(record.destination, folder, sizeof(folder));
-  SetDlgItemTextA(page, IDC_FOLDER_EDIT, record.destination);
+  if (folder[0] != '\0') memcpy(run.destination, folder, sizeof(folder));
+  SetDlgItemTextA(page, IDC_FOLDER_EDIT, run.destination);
 }
 
-// Folder page and confirm page. lparam of the opening is the record.
+// Folder page and confirm page. lparam of the opening is the run.
 INT_PTR CALLBACK DestinationPageProc(HWND page, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == WM_INITDIALOG) {
-    OpenDestinationPage(page, *reinterpret_cast<InstallRecord*>(lparam));
+    OpenDestinationPage(page, *reinterpret_cast<WizardRun*>(lparam));
     return TRUE;
   }
-  InstallRecord* record = RecordOf(page);
-  if (message != WM_COMMAND || record == nullptr) return FALSE;
+  WizardRun* run = RunOf(page);
+  if (message != WM_COMMAND || run == nullptr) return FALSE;
   switch (LOWORD(wparam)) {
     case IDC_NEXT:
-      NextOnDestinationPage(page, *record);
+      NextOnDestinationPage(page, *run);
       break;
     case IDC_EXIT_INSTALL:
       if (ExitConfirmed(page)) {
         ResetStatus();
-        ClosePage(page, *record);
+        ClosePage(page, *run);
       }
       break;
     case IDC_BROWSE:
-      BrowseOnDestinationPage(page, *record);
+      BrowseOnDestinationPage(page, *run);
       break;
   }
   // Everything else, the cancel command (Escape) included, does nothing.
   return TRUE;
 }
 
-INT_PTR ShowPage(int id, DLGPROC procedure, InstallRecord& record) {
-  return DialogBoxParamA(Instance(), MAKEINTRESOURCEA(id), record.main_window, procedure,
-                         reinterpret_cast<LPARAM>(&record));
+INT_PTR ShowPage(int id, DLGPROC procedure, WizardRun& run) {
+  return DialogBoxParamA(Instance(), MAKEINTRESOURCEA(id), run.owner, procedure,
+                         reinterpret_cast<LPARAM>(&run));
 }
 
 }  // namespace
@@ -228,20 +220,20 @@ void ClosePleaseWaitBox(HWND box) {
   if (box != nullptr) DestroyWindow(box);
 }
 
-void RunWizard(InstallRecord& record) {
+void RunWizard(WizardRun& run) {
   int destination_page = IDD_CHOOSE_FOLDER;
-  record.options |= kStateFolderPage;
-  if (record.destination_known != 0) {
+  *run.options |= kStateFolderPage;
+  if (run.destination_known) {
     destination_page = IDD_CONFIRM_FOLDER;
-    record.options &= ~kStateFolderPage;
+    *run.options &= ~kStateFolderPage;
   }
   for (;;) {
-    if (ShowPage(IDD_AGREEMENT, PageProc, record) != IDC_NEXT) return;
-    const INT_PTR answer = ShowPage(IDD_WELCOME, PageProc, record);
+    if (ShowPage(IDD_AGREEMENT, PageProc, run) != IDC_NEXT) return;
+    const INT_PTR answer = ShowPage(IDD_WELCOME, PageProc, run);
     if (answer == IDC_NEXT) break;
     if (answer != IDC_PREVIOUS) return;
   }
-  ShowPage(destination_page, DestinationPageProc, record);
+  ShowPage(destination_page, DestinationPageProc, run);
 }
 
 }  // namespace kest
