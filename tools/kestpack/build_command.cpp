@@ -61,7 +61,7 @@ bool ManifestInput(const std::string& path, std::vector<ArchiveInput>* inputs,
     return false;
   }
   inputs->push_back(
-      {name, path, int64_t(st.st_mtim.tv_sec), st.st_mtim.tv_nsec, 0, uint64_t(st.st_size)});
+      {name, path, int64_t(st.st_mtim.tv_sec), st.st_mtim.tv_nsec, 0, uint64_t(st.st_size), false});
   return true;
 }
 
@@ -148,7 +148,7 @@ int RunBuild(const std::vector<std::string>& args) {
                     {"-o", "--stub", "--key", "--public-key", "--modern-key",
                      "--modern-public-key", "--components", "--dependencies", "--method"},
                     {"--archive-only", "--keep-manifest-faults", "--follow-links",
-                     "--modern-required"},
+                     "--modern-required", "--smallest"},
                     1,
                     "one FOLDER", &parsed, &status)) {
     return status;
@@ -171,6 +171,8 @@ int RunBuild(const std::vector<std::string>& args) {
     }
     method = uint32_t(m[0] - '0');
   }
+  const bool smallest = parsed.Has("--smallest");
+  if (smallest && method != 1) return UsageError(kBuildCommand, "--smallest needs method 1");
   const bool modern = parsed.Has("--modern-key");
   if ((parsed.Has("--modern-public-key") || parsed.Has("--modern-required")) && !modern) {
     return UsageError(kBuildCommand, "--modern-public-key and --modern-required need --modern-key");
@@ -206,7 +208,8 @@ int RunBuild(const std::vector<std::string>& args) {
   }
   std::vector<NamedInput> names;
   for (const PackFile& f : files) {
-    inputs.push_back({f.name, f.path, f.mtime_seconds, f.mtime_nanoseconds, method, f.size});
+    inputs.push_back(
+        {f.name, f.path, f.mtime_seconds, f.mtime_nanoseconds, method, f.size, smallest});
   }
   for (const ArchiveInput& in : inputs) names.push_back({in.name, in.path});
   if (!CheckDistinctNames(names, &error)) {
@@ -308,7 +311,8 @@ const Subcommand kBuildCommand = {
     "                      [--modern-key MODERN_KEY [--modern-public-key MODERN.der]\n"
     "                       [--modern-required]]\n"
     "                      --components CPACK.INI --dependencies CPACK.INF\n"
-    "                      [--method 0|1|2|3] [--archive-only] [--follow-links]\n"
+    "                      [--method 0|1|2|3] [--smallest] [--archive-only]\n"
+    "                      [--follow-links]\n"
     "                      [--keep-manifest-faults] FOLDER\n"
     "\n"
     "Builds a signed installer: the stub's image up to the end of its last\n"
@@ -336,6 +340,8 @@ const Subcommand kBuildCommand = {
     "  --dependencies FILE the dependency manifest: second entry, stored\n"
     "  --method N         compression of FOLDER's files: 0 stored, 1 best (default),\n"
     "                     2, 3 fastest; an entry that does not shrink is stored\n"
+    "  --smallest         method 1 choosing its matches by their price in bits:\n"
+    "                     about 2% smaller, in about 2.5 times the time\n"
     "  --archive-only     write the bare ARJ archive alone (--stub, --key not needed)\n"
     "  --follow-links     pack what the symbolic links below FOLDER point to;\n"
     "                     without it a link is refused\n"
