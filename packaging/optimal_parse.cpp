@@ -8,9 +8,10 @@
 // where a literal costs its character code's length and a match of length l
 // and distance d costs the code lengths of symbol l + 253 and of d - 1's
 // position class, plus the class's extra bits. The code lengths are
-// estimates: a first segment is priced from its byte counts and guessed
-// match statistics, then again from the symbol counts of its own cheapest
-// path; every later segment starts from the counts of the path before it.
+// estimates from symbol counts: of the greedy path (the longest candidate
+// wherever there is one) for an input's first segment, of the previous
+// segment's path for every later one; then each pass is priced by the
+// path of the pass before.
 // Matches end inside their segment, so each segment's path is independent.
 #include <cstring>
 #include <new>
@@ -23,11 +24,8 @@ namespace {
 
 constexpr uint32_t kSegmentBytes = 16384;
 constexpr uint32_t kUnreached = 0xFFFFFFFF;
-// Shortest-path passes over a segment, each priced by the path of the one
-// before: three for an input's first segment, whose first prices are a
-// guess, two for every later one.
-constexpr uint32_t kFirstPasses = 3;
-constexpr uint32_t kLaterPasses = 2;
+// Shortest-path passes over a segment, each priced by the path before it.
+constexpr uint32_t kPasses = 2;
 
 // Bit prices of the character/length symbols and of the position classes
 // (a class's extra bits included).
@@ -48,30 +46,21 @@ struct Prices {
   }
 };
 
-// A first guess for a segment with no path before it: literals as often as
-// its bytes occur, short matches far more often than long ones, every
-// distance class alike.
-void GuessCounts(const uint8_t* data, uint32_t size, SymbolCounts* counts) {
-  std::memset(counts, 0, sizeof(*counts));
-  for (uint32_t i = 0; i < size; ++i) ++counts->chars[data[i]];
-  for (uint32_t length = kMinMatch; length <= kMaxMatch; ++length) {
-    uint32_t step = length - kMinMatch + 1;
-    counts->chars[length + 253] = size / (8 * step * step);
-  }
-  for (uint32_t c = 0; c < kPositionAlphabet; ++c) counts->positions[c] = size / 64;
-}
-
 }  // namespace
 
 struct LzParser::Segment {
   // Position k's candidates are matches[first[k] .. first[k + 1]).
   MatchCandidate matches[kSegmentBytes * kMaxCandidates];
   uint32_t first[kSegmentBytes + 1];
-  // Cheapest known price of bytes [0, k) and the last step of that path:
-  // length 1 for a literal, else a match of that length and distance.
-  uint32_t price[kSegmentBytes + 1];
-  uint16_t step_length[kSegmentBytes + 1];
-  uint16_t step_distance[kSegmentBytes + 1];
+  // Per position k: the cheapest known price of bytes [0, k) and the last
+  // step of that path, length 1 for a literal, else a match of that length
+  // and distance.
+  struct Node {
+    uint32_t price;
+    uint16_t length;
+    uint16_t distance;
+  };
+  Node node[kSegmentBytes + 1];
   // The chosen path, forward: the step taken at position k.
   uint16_t chosen[kSegmentBytes];
   Prices prices;
@@ -119,34 +108,39 @@ bool LzParser::ParseOptimal() {
     }
     s.first[n] = used;
 
-    uint32_t passes = kLaterPasses;
     if (!priced) {
-      GuessCounts(bytes, n, &s.counts);
+      // A first guess: the counts of the greedy path, the longest
+      // candidate wherever there is one.
+      std::memset(&s.counts, 0, sizeof(s.counts));
+      for (uint32_t k = 0; k < n;) {
+        if (s.first[k] == s.first[k + 1]) {
+          ++s.counts.chars[bytes[k++]];
+          continue;
+        }
+        const MatchCandidate c = s.matches[s.first[k + 1] - 1];
+        ++s.counts.chars[c.length + 253];
+        ++s.counts.positions[PositionClass(c.distance - 1u)];
+        k += c.length;
+      }
       s.prices.FromCounts(s.counts);
-      passes = kFirstPasses;
     }
-    for (uint32_t pass = 0; pass < passes; ++pass) {
+    for (uint32_t pass = 0; pass < kPasses; ++pass) {
       // Shortest path: every step from k lands beyond k, so price[k] is
       // final when k is reached.
-      s.price[0] = 0;
-      for (uint32_t k = 1; k <= n; ++k) s.price[k] = kUnreached;
+      s.node[0].price = 0;
+      for (uint32_t k = 1; k <= n; ++k) s.node[k].price = kUnreached;
       for (uint32_t k = 0; k < n; ++k) {
-        const uint32_t here = s.price[k];
+        const uint32_t here = s.node[k].price;
         uint32_t cost = here + s.prices.chars[bytes[k]];
-        if (cost < s.price[k + 1]) {
-          s.price[k + 1] = cost;
-          s.step_length[k + 1] = 1;
-        }
+        if (cost < s.node[k + 1].price) s.node[k + 1] = {cost, 1, 0};
         uint32_t length = kMinMatch;
         for (uint32_t m = s.first[k]; m < s.first[k + 1]; ++m) {
           const MatchCandidate c = s.matches[m];
           const uint32_t base = here + s.prices.positions[PositionClass(c.distance - 1u)];
           for (; length <= c.length; ++length) {
             cost = base + s.prices.chars[length + 253];
-            if (cost < s.price[k + length]) {
-              s.price[k + length] = cost;
-              s.step_length[k + length] = static_cast<uint16_t>(length);
-              s.step_distance[k + length] = c.distance;
+            if (cost < s.node[k + length].price) {
+              s.node[k + length] = {cost, static_cast<uint16_t>(length), c.distance};
             }
           }
         }
@@ -156,14 +150,14 @@ bool LzParser::ParseOptimal() {
       std::memset(s.counts.chars, 0, sizeof(s.counts.chars));
       std::memset(s.counts.positions, 0, sizeof(s.counts.positions));
       for (uint32_t k = n; k > 0;) {
-        uint32_t length = s.step_length[k];
+        uint32_t length = s.node[k].length;
         k -= length;
         s.chosen[k] = static_cast<uint16_t>(length);
         if (length == 1) {
           ++s.counts.chars[bytes[k]];
         } else {
           ++s.counts.chars[length + 253];
-          ++s.counts.positions[PositionClass(s.step_distance[k + length] - 1u)];
+          ++s.counts.positions[PositionClass(s.node[k + length].distance - 1u)];
         }
       }
       s.prices.FromCounts(s.counts);
@@ -174,7 +168,7 @@ bool LzParser::ParseOptimal() {
       uint32_t length = s.chosen[k];
       if (length == 1) {
         if (!AddLiteral(start + k)) return false;
-      } else if (!AddMatch(length, s.step_distance[k + length])) {
+      } else if (!AddMatch(length, s.node[k + length].distance)) {
         return false;
       }
       k += length;
