@@ -2,8 +2,8 @@
 // segment of the input.
 //
 // A segment of up to kSegmentBytes positions is searched first: every
-// position gets its candidate matches (the nearest one for each longer
-// length). Then a pass over the segment finds, for every position k, the
+// position gets its candidate matches (one for each longer length the
+// search meets). Then a pass over the segment finds, for every position k, the
 // cheapest way to code bytes [0, k) of the segment as literals and matches,
 // where a literal costs its character code's length and a match of length l
 // and distance d costs the code lengths of symbol l + 253 and of d - 1's
@@ -42,7 +42,9 @@ struct Prices {
     BuildCodeLengths(freq, kCharAlphabet, kMaxCodeBits, chars);
     for (uint32_t c = 0; c < kPositionAlphabet; ++c) freq[c] = 2 * counts.positions[c] + 1;
     BuildCodeLengths(freq, kPositionAlphabet, kMaxCodeBits, positions);
-    for (uint32_t c = 2; c < kPositionAlphabet; ++c) positions[c] = static_cast<uint8_t>(positions[c] + c - 1);
+    for (uint32_t c = 2; c < kPositionAlphabet; ++c) {
+      positions[c] = static_cast<uint8_t>(positions[c] + c - 1);
+    }
   }
 };
 

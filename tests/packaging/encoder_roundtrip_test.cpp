@@ -79,7 +79,8 @@ TEST(EncoderRoundTripTest, OwnDecoderRestoresEveryInput) {
     for (const Case& c : cases) {
       SCOPED_TRACE("method " + std::to_string(method) + ", " + c.name);
       const uint32_t size = static_cast<uint32_t>(c.data.size());
-      ASSERT_EQ(EncodeResult::kPacked, encoder.Encode(c.data.data(), size, method == 4 ? 1 : method));
+      ASSERT_EQ(EncodeResult::kPacked,
+                encoder.Encode(c.data.data(), size, method == 4 ? 1 : method));
       test::MemorySink out;
       uint32_t reg = Crc32::kStart;
       ASSERT_EQ(0u, DecodeEntry(encoder.packed(), encoder.packed_size(), size, crc, &reg, out));
