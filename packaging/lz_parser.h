@@ -69,8 +69,8 @@ class LzParser {
   void Insert(uint32_t pos);
   // Optimal mode: enters pos (pos + 3 <= size_) in its tree and writes to
   // out, by ascending length, the first match met for each longer length,
-  // each cut to at most limit bytes; at most kMaxCandidates, the longest
-  // kept. Returns their count.
+  // each cut to at most limit bytes; at most kMaxCandidates (a depth above
+  // it keeps the longest). Returns their count.
   // depth is the most nodes met.
   uint32_t CollectMatches(uint32_t pos, uint32_t limit, uint32_t depth, MatchCandidate* out);
   bool InitSegment();

@@ -45,13 +45,13 @@ std::vector<Case> Cases() {
     cases.push_back({"small text " + std::to_string(size),
                      test::MakeInput(InputKind::kText, size, size)});
   }
-  // Ever longer prefixes of one phrase, each cut off by another byte, then
-  // the whole phrase: its position meets far more candidate lengths than a
-  // search keeps.
+  // Ever shorter prefixes of one phrase, each cut off by another byte, then
+  // the whole phrase: from the newest (shortest) back, the search at the
+  // phrase meets ever longer candidates, as many as it keeps.
   {
     Bytes phrase = test::MakeInput(InputKind::kRandom, 300, 5);
     Bytes data;
-    for (uint32_t length = 3; length <= 300; length += 3) {
+    for (uint32_t length = 297; length >= 3; length -= 3) {
       data.insert(data.end(), phrase.begin(), phrase.begin() + length);
       data.push_back(static_cast<uint8_t>(~phrase[length % 300]));
     }
