@@ -77,6 +77,10 @@ class ArchiveWriter {
   // The end marker.
   uint32_t Finish();
 
+  // Method 1's slower setting for the smallest output
+  // (EntryEncoder::set_smallest), for the entries added after the call.
+  void set_smallest(bool on) { encoder_.set_smallest(on); }
+
   // Bytes written so far; after Finish, the archive length.
   uint32_t length() const { return length_; }
   // After Finish: where and what to write so that the main header holds

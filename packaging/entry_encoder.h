@@ -4,7 +4,9 @@
 //   1  best compression: lazy matching, long chains
 //   2  lazy matching, shorter chains
 //   3  fastest: greedy matching, short chains
-// The output depends only on the input and the method.
+// Method 1 has a second, slower setting for the smallest output (see
+// set_smallest). The output depends only on the input, the method and that
+// setting.
 #pragma once
 #include <cstdint>
 
@@ -35,6 +37,11 @@ class EntryEncoder : private BlockSink {
   EncodeResult Encode(const uint8_t* data, uint32_t size, uint32_t method,
                       uint32_t limit = 0xFFFFFFFF);
 
+  // With on, method 1 chooses its matches by price: per segment of the
+  // input, the path of literals and matches with the fewest bits, as the
+  // counts of an earlier path price them. Smaller output, more time.
+  void set_smallest(bool on) { smallest_ = on; }
+
   // The packed stream of the last kPacked result; valid until the next
   // Encode.
   const uint8_t* packed() const { return out_ ? out_->data() : nullptr; }
@@ -51,6 +58,7 @@ class EntryEncoder : private BlockSink {
   BitWriter* out_ = nullptr;
   uint32_t limit_ = 0;
   uint32_t min_block_ = 0;
+  bool smallest_ = false;
 };
 
 }  // namespace kest

@@ -36,17 +36,12 @@ inline uint32_t CommonLength(const uint8_t* a, const uint8_t* b, uint32_t limit)
 
 }  // namespace
 
-LzParser::~LzParser() {
-  delete[] head_;
-  delete[] prev_;
-  delete block_;
-}
-
-bool LzParser::Init() {
+bool LzParser::Init(ParseMode mode) {
   if (head_ == nullptr) head_ = new (std::nothrow) uint32_t[uint32_t{1} << kHashBits];
   if (prev_ == nullptr) prev_ = new (std::nothrow) uint32_t[kChainSize];
   if (block_ == nullptr) block_ = new (std::nothrow) TokenBlock;
-  return head_ != nullptr && prev_ != nullptr && block_ != nullptr;
+  if (head_ == nullptr || prev_ == nullptr || block_ == nullptr) return false;
+  return mode != ParseMode::kOptimal || InitSegment();
 }
 
 // pos + 3 <= size_.
@@ -94,18 +89,80 @@ uint32_t LzParser::LongestMatch(uint32_t pos, uint32_t floor, uint32_t* distance
   return best;
 }
 
+// The optimal mode keeps, instead of chains, a binary search tree per hash
+// bucket: the bucket's positions ordered by the bytes that follow them (up
+// to kMaxMatch), the newest at the root. Entering pos walks down from the
+// root and rebuilds the tree with pos as the new root: each node met is
+// hung to pos's left (it sorts below) or right subtree. The walk meets ever
+// longer common prefixes, which are the candidates. len_low and len_high
+// are the common prefix lengths of the nearest node known to sort below
+// and above; every node between them shares the shorter prefix, so the
+// comparison resumes there. A node equal to pos for all compare bytes is
+// replaced by pos, which takes over its subtrees.
+uint32_t LzParser::CollectMatches(uint32_t pos, uint32_t limit, uint32_t depth,
+                                  MatchCandidate* out) {
+  uint32_t h = HashThree(data_ + pos, kTreeHashBits);
+  uint32_t candidate = head_[h];
+  head_[h] = pos;
+  uint32_t* low = &tree_[2 * (pos & (kChainSize - 1))];  // where the next node below goes
+  uint32_t* high = low + 1;                               // and above
+  // Bytes the tree compares: always the same for pos, whatever limit the
+  // caller has, so the order stays consistent.
+  uint32_t compare = size_ - pos < kMaxMatch ? size_ - pos : kMaxMatch;
+  const uint8_t* scan = data_ + pos;
+  uint32_t len_low = 0;
+  uint32_t len_high = 0;
+  uint32_t best = kMinMatch - 1;
+  uint32_t found = 0;
+  for (;;) {
+    if (candidate == kNone || pos - candidate > kMaxDistance || depth-- == 0) {
+      *low = kNone;
+      *high = kNone;
+      break;
+    }
+    const uint8_t* match = data_ + candidate;
+    uint32_t* pair = &tree_[2 * (candidate & (kChainSize - 1))];
+    uint32_t length = len_low < len_high ? len_low : len_high;
+    length += CommonLength(match + length, scan + length, compare - length);
+    uint32_t usable = length < limit ? length : limit;
+    if (usable > best) {
+      best = usable;
+      if (found == kMaxCandidates) --found;
+      out[found].length = static_cast<uint16_t>(usable);
+      out[found++].distance = static_cast<uint16_t>(pos - candidate);
+    }
+    if (length == compare) {
+      *low = pair[0];
+      *high = pair[1];
+      break;
+    }
+    if (match[length] < scan[length]) {
+      *low = candidate;
+      low = &pair[1];
+      candidate = *low;
+      len_low = length;
+    } else {
+      *high = candidate;
+      high = &pair[0];
+      candidate = *high;
+      len_high = length;
+    }
+  }
+  return found;
+}
+
 bool LzParser::Flush() {
   bool go_on = sink_->TakeBlock(*block_);
   block_->count = 0;
   return go_on;
 }
 
-inline bool LzParser::AddLiteral(uint32_t pos) {
+bool LzParser::AddLiteral(uint32_t pos) {
   block_->AddLiteral(data_[pos]);
   return block_->count < level_.block_symbols || Flush();
 }
 
-inline bool LzParser::AddMatch(uint32_t length, uint32_t distance) {
+bool LzParser::AddMatch(uint32_t length, uint32_t distance) {
   block_->AddMatch(length, distance);
   return block_->count < level_.block_symbols || Flush();
 }
@@ -183,7 +240,9 @@ bool LzParser::Parse(const uint8_t* data, uint32_t size, const ParseLevel& level
   sink_ = &sink;
   std::memset(head_, 0xFF, sizeof(uint32_t) << kHashBits);
   block_->count = 0;
-  bool done = level.lazy ? ParseLazy() : ParseGreedy();
+  bool done = level.mode == ParseMode::kOptimal ? ParseOptimal()
+              : level.mode == ParseMode::kLazy   ? ParseLazy()
+                                                 : ParseGreedy();
   if (done && block_->count != 0) done = Flush();
   return done;
 }

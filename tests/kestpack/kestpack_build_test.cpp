@@ -51,11 +51,13 @@ class KestpackBuild : public testing::Test {
 };
 
 TEST_F(KestpackBuild, BareArchivesExtractByteIdenticallyWithArjAnd7z) {
-  for (int method = 0; method <= 3; ++method) {
-    SCOPED_TRACE("method " + std::to_string(method));
+  const char* const kMethods[] = {"--method 0", "--method 1", "--method 2", "--method 3",
+                                  "--smallest"};
+  for (int method = 0; method <= 4; ++method) {
+    SCOPED_TRACE(kMethods[method]);
     std::string archive = Path("m" + std::to_string(method) + ".arj"), out;
-    ASSERT_EQ(Kestpack(BuildArgs(dir_.path(), archive, true) + " --method " +
-                           std::to_string(method), &out), 0) << out;
+    ASSERT_EQ(Kestpack(BuildArgs(dir_.path(), archive, true) + " " + kMethods[method], &out), 0)
+        << out;
 
     // 7z: the names, in order.
     ASSERT_EQ(RunCommand("7z l -slt " + archive, &out), 0) << out;
@@ -362,6 +364,8 @@ TEST(KestpackUsage, ExitCodesAndHelp) {
       {"build -o x.exe pack", 2},
       {"build --bogus", 2},
       {"build -o x.exe --archive-only --components a --dependencies b --method 4 pack", 2},
+      {"build -o x.exe --archive-only --components a --dependencies b --method 2 --smallest pack",
+       2},
       {"build -o", 2},
       {"build -o x.exe --stub s --key k --components a --dependencies b "
        "--modern-public-key m.der pack", 2},

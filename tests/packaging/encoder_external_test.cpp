@@ -23,7 +23,7 @@ struct Entry {
 constexpr InputKind kKinds[] = {InputKind::kRandom, InputKind::kText, InputKind::kRuns,
                                 InputKind::kPhrases, InputKind::kPeriodic,
                                 InputKind::kFibonacci};
-constexpr uint32_t kSizes[] = {0, 1, 2, 3, 26623, 26624, 26625, 65536, 65537, 200000};
+constexpr uint32_t kSizes[] = {0, 1, 2, 3, 16385, 26623, 26624, 26625, 65536, 65537, 200000};
 constexpr uint32_t kLargeSize = 3 << 20;
 
 std::vector<Entry> Inputs() {
@@ -42,10 +42,17 @@ std::vector<Entry> Inputs() {
   return entries;
 }
 
+struct Packing {
+  uint32_t method;
+  bool smallest;
+};
+
 // Builds the archive with every input, half of the names given with "\".
-Bytes BuildArchive(const std::vector<Entry>& entries, uint32_t method) {
+Bytes BuildArchive(const std::vector<Entry>& entries, Packing packing) {
+  const uint32_t method = packing.method;
   test::MemorySink sink;
   ArchiveWriter writer(sink);
+  writer.set_smallest(packing.smallest);
   EXPECT_EQ(0u, writer.Begin("TEST.ARJ", 0x22388502));
   for (size_t i = 0; i < entries.size(); ++i) {
     std::string name = entries[i].path;
@@ -71,15 +78,14 @@ void ExpectExtracted(const std::vector<Entry>& entries, const std::string& folde
   }
 }
 
-class ExternalArchiverTest : public ::testing::TestWithParam<uint32_t> {};
+class ExternalArchiverTest : public ::testing::TestWithParam<Packing> {};
 
 TEST_P(ExternalArchiverTest, ArjAndSevenZipExtractEveryEntry) {
   static const std::vector<Entry> entries = Inputs();
-  const uint32_t method = GetParam();
   test::TempDir dir;
   ASSERT_FALSE(dir.path().empty());
   std::string archive = dir.path() + "/test.arj";
-  test::WriteFile(archive, BuildArchive(entries, method));
+  test::WriteFile(archive, BuildArchive(entries, GetParam()));
   std::string output;
 
   EXPECT_EQ(0, test::RunCommand("arj t -y -i " + archive, &output)) << output;
@@ -112,9 +118,13 @@ TEST(LimitedCodeTest, ArjAndSevenZipExtract) {
   ExpectExtracted({{"deep.bin", original}}, dir.path() + "/7z");
 }
 
-INSTANTIATE_TEST_SUITE_P(Methods, ExternalArchiverTest, ::testing::Values(1u, 2u, 3u, 0u),
-                         [](const ::testing::TestParamInfo<uint32_t>& info) {
-                           return "Method" + std::to_string(info.param);
+INSTANTIATE_TEST_SUITE_P(Methods, ExternalArchiverTest,
+                         ::testing::Values(Packing{1, false}, Packing{2, false},
+                                           Packing{3, false}, Packing{0, false},
+                                           Packing{1, true}),
+                         [](const ::testing::TestParamInfo<Packing>& info) {
+                           return "Method" + std::to_string(info.param.method) +
+                                  (info.param.smallest ? "Smallest" : "");
                          });
 
 }  // namespace

@@ -34,7 +34,8 @@ std::vector<Case> Cases() {
   const InputKind kinds[] = {InputKind::kRandom, InputKind::kText, InputKind::kRuns,
                              InputKind::kPhrases, InputKind::kPeriodic, InputKind::kFibonacci};
   for (InputKind kind : kinds) {
-    for (uint32_t size : {0u, 1u, 2u, 3u, 4u, 26623u, 26624u, 26625u, 65536u, 65537u, 300000u}) {
+    for (uint32_t size :
+         {0u, 1u, 2u, 3u, 4u, 16384u, 16385u, 26623u, 26624u, 26625u, 65536u, 65537u, 300000u}) {
       cases.push_back({std::string(test::KindName(kind)) + " " + std::to_string(size),
                        test::MakeInput(kind, size, size + 1)});
     }
@@ -43,6 +44,19 @@ std::vector<Case> Cases() {
   for (uint32_t size = 5; size < 80; ++size) {
     cases.push_back({"small text " + std::to_string(size),
                      test::MakeInput(InputKind::kText, size, size)});
+  }
+  // Ever shorter prefixes of one phrase, each cut off by another byte, then
+  // the whole phrase: from the newest (shortest) back, the search at the
+  // phrase meets ever longer candidates, as many as it keeps.
+  {
+    Bytes phrase = test::MakeInput(InputKind::kRandom, 300, 5);
+    Bytes data;
+    for (uint32_t length = 297; length >= 3; length -= 3) {
+      data.insert(data.end(), phrase.begin(), phrase.begin() + length);
+      data.push_back(static_cast<uint8_t>(~phrase[length % 300]));
+    }
+    data.insert(data.end(), phrase.begin(), phrase.end());
+    cases.push_back({"prefixes of one phrase", data});
   }
   // One symbol only: a block whose tables are all in their one-symbol form.
   cases.push_back({"one byte value", Bytes(100000, 0x41)});
@@ -59,11 +73,14 @@ TEST(EncoderRoundTripTest, OwnDecoderRestoresEveryInput) {
   static const std::vector<Case> cases = Cases();
   Crc32 crc;
   EntryEncoder encoder;
-  for (uint32_t method = 1; method <= 3; ++method) {
+  // Method 4 here: method 1 with the smallest setting.
+  for (uint32_t method = 1; method <= 4; ++method) {
+    encoder.set_smallest(method == 4);
     for (const Case& c : cases) {
       SCOPED_TRACE("method " + std::to_string(method) + ", " + c.name);
       const uint32_t size = static_cast<uint32_t>(c.data.size());
-      ASSERT_EQ(EncodeResult::kPacked, encoder.Encode(c.data.data(), size, method));
+      ASSERT_EQ(EncodeResult::kPacked,
+                encoder.Encode(c.data.data(), size, method == 4 ? 1 : method));
       test::MemorySink out;
       uint32_t reg = Crc32::kStart;
       ASSERT_EQ(0u, DecodeEntry(encoder.packed(), encoder.packed_size(), size, crc, &reg, out));
@@ -112,6 +129,18 @@ TEST(EncoderRoundTripTest, MethodsAndSizeLimit) {
   EXPECT_EQ(EncodeResult::kNotSmaller, encoder.Encode(noise.data(), 50000, 1, 50000));
   EXPECT_EQ(EncodeResult::kNotSmaller, encoder.Encode(text.data(), 200000, 1, sizes[1]));
   EXPECT_EQ(EncodeResult::kPacked, encoder.Encode(text.data(), 200000, 1, sizes[1] + 1));
+
+  // The smallest setting packs smaller than method 1, and stops at the
+  // limit as early.
+  encoder.set_smallest(true);
+  ASSERT_EQ(EncodeResult::kPacked, encoder.Encode(text.data(), 200000, 1, 200000));
+  const uint32_t smallest = encoder.packed_size();
+  EXPECT_LT(smallest, sizes[1]);
+  EXPECT_EQ(EncodeResult::kNotSmaller, encoder.Encode(noise.data(), 50000, 1, 50000));
+  EXPECT_EQ(EncodeResult::kNotSmaller, encoder.Encode(text.data(), 200000, 1, smallest));
+  EXPECT_EQ(EncodeResult::kPacked, encoder.Encode(text.data(), 200000, 1, smallest + 1));
+  encoder.set_smallest(false);
+
   EXPECT_EQ(EncodeResult::kBadMethod, encoder.Encode(text.data(), 200000, 0));
   EXPECT_EQ(EncodeResult::kBadMethod, encoder.Encode(text.data(), 200000, 4));
 }

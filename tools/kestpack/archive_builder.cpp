@@ -50,6 +50,7 @@ bool BuildArchive(const std::vector<ArchiveInput>& inputs, uint64_t limit,
     info.file_time = UnixToFileTime(in.mtime_seconds, in.mtime_nanoseconds);
     ReadFileVersion(data.data(), data.size(), info.version);
     WrittenEntry written = {};
+    writer.set_smallest(in.smallest);
     code = writer.AddEntry(info, data.data(), uint32_t(data.size()), in.method, &written);
     if (code != 0) {
       *error = in.path + ": " + WriterError(code);

@@ -21,6 +21,7 @@ struct ArchiveInput {
   long mtime_nanoseconds;
   uint32_t method;       // 0 stored, 1..3
   uint64_t size;         // the file's size when it was found
+  bool smallest = false; // method 1: the slower setting for the smallest output
 };
 
 // What was written for one input, for the progress line and the listing.

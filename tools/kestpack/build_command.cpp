@@ -61,7 +61,7 @@ bool ManifestInput(const std::string& path, std::vector<ArchiveInput>* inputs,
     return false;
   }
   inputs->push_back(
-      {name, path, int64_t(st.st_mtim.tv_sec), st.st_mtim.tv_nsec, 0, uint64_t(st.st_size)});
+      {name, path, int64_t(st.st_mtim.tv_sec), st.st_mtim.tv_nsec, 0, uint64_t(st.st_size), false});
   return true;
 }
 
@@ -155,6 +155,8 @@ int RunBuild(const std::vector<std::string>& args) {
     }
     method = uint32_t(m[0] - '0');
   }
+  const bool smallest = parsed.Has("--smallest");
+  if (smallest && method != 1) return UsageError(kBuildCommand, "--smallest needs method 1");
   const bool modern = parsed.Has("--modern-key");
   if (modern && archive_only) {
     return UsageError(kBuildCommand, "--archive-only writes no signature: no --modern-key");
@@ -187,7 +189,8 @@ int RunBuild(const std::vector<std::string>& args) {
   }
   std::vector<NamedInput> names;
   for (const PackFile& f : files) {
-    inputs.push_back({f.name, f.path, f.mtime_seconds, f.mtime_nanoseconds, method, f.size});
+    inputs.push_back(
+        {f.name, f.path, f.mtime_seconds, f.mtime_nanoseconds, method, f.size, smallest});
   }
   for (const ArchiveInput& in : inputs) names.push_back({in.name, in.path});
   if (!CheckDistinctNames(names, &error)) {
@@ -316,6 +319,9 @@ const Subcommand kBuildCommand = {
         {"--method", "0|1|2|3",
          "compression of FOLDER's files: 0 stored, 1 best (default),\n"
          "2, 3 fastest; an entry that does not shrink is stored"},
+        {"--smallest", nullptr,
+         "method 1 choosing its matches by their price in bits:\n"
+         "about 2% smaller, in about 2.5 times the time"},
         {"--archive-only", nullptr, "write the bare ARJ archive alone (--stub, --key not needed)"},
         {"--follow-links", nullptr,
          "pack what the symbolic links below FOLDER point to;\n"
