@@ -193,6 +193,12 @@ mkdir "$share"
   echo 'mount -t 9p -o trans=virtio,version=9p2000.L,cache=loose,msize=512000 kestrepo "$checkout" ||'
   echo '  { echo "guest32: the checkout could not be mounted in the guest" >&2; exit 125; }'
   echo 'export HOME=/root LANG=C.UTF-8 TERM=dumb'
+  # Everything runs some 10 to 50 times slower here than on this machine,
+  # and slower still while this machine is busy: the tests' hang guards
+  # (never timings) stretch by this factor. Opening Wine's shell folder
+  # browser four times took from 30 to 100 s in one test process, against
+  # its 120 s guard.
+  printf 'export KEST_TEST_SLOWDOWN=%q\n' "${KEST_TEST_SLOWDOWN:-5}"
   printf 'cd %q || exit 125\n' "$dir"
   printf 'exec'; printf ' %q' "$@"; echo
 } >"$share/run"

@@ -495,7 +495,7 @@ TEST_F(CopyPassScenario, ALibrarySwappedInBeforeItsRegistrationIsNeverLoaded) {
       ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
                                  nullptr, &startup, &swapper));
       HANDLE waits[2] = {ready, swapper.hProcess};
-      ASSERT_EQ(WaitForMultipleObjects(2, waits, FALSE, 60000), WAIT_OBJECT_0);
+      ASSERT_EQ(WaitForMultipleObjects(2, waits, FALSE, test::HangGuardMs(60000)), WAIT_OBJECT_0);
 
       const test::CopyRun run = test::RunCopyProbe(version, work.File("copy.arj"),
                                                    destination.path(), "--silent --register");

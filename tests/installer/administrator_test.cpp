@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "installer/administrator.h"
+#include "tests/support/win32_test_support.h"
 
 namespace kest {
 namespace {
@@ -75,7 +76,7 @@ TEST(Administrator, GroupThatOnlyDeniesStillCounts) {
                                             FALSE, 0, nullptr, nullptr, &startup, &process);
   CloseHandle(restricted);
   ASSERT_TRUE(started) << GetLastError();
-  ASSERT_EQ(WaitForSingleObject(process.hProcess, 60000), WAIT_OBJECT_0);
+  ASSERT_EQ(WaitForSingleObject(process.hProcess, test::HangGuardMs(60000)), WAIT_OBJECT_0);
   DWORD code = 1;
   GetExitCodeProcess(process.hProcess, &code);
   CloseHandle(process.hThread);

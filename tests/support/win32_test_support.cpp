@@ -18,6 +18,12 @@ std::string WindowsPath(const std::string& unix_path) {
   return unix_path.empty() || unix_path[0] != '/' ? path : "Z:" + path;
 }
 
+DWORD HangGuardMs(DWORD ms) {
+  const char* text = getenv("KEST_TEST_SLOWDOWN");
+  const long factor = text != nullptr ? strtol(text, nullptr, 10) : 1;
+  return factor > 1 && factor <= 100 ? ms * DWORD(factor) : ms;
+}
+
 ProcessResult RunProcess(const std::string& command_line, DWORD timeout_ms) {
   ProcessResult result;
   std::vector<char> command(command_line.begin(), command_line.end());
@@ -29,7 +35,7 @@ ProcessResult RunProcess(const std::string& command_line, DWORD timeout_ms) {
                       &startup, &process))
     return result;
   result.started = true;
-  if (WaitForSingleObject(process.hProcess, timeout_ms) == WAIT_OBJECT_0) {
+  if (WaitForSingleObject(process.hProcess, HangGuardMs(timeout_ms)) == WAIT_OBJECT_0) {
     result.finished = true;
     GetExitCodeProcess(process.hProcess, &result.exit_code);
   } else {

@@ -19,9 +19,16 @@ struct ProcessResult {
   DWORD exit_code = 0;
 };
 
+// A hang guard of ms milliseconds: a wait that ends at its limit only when
+// something hung, never a measure of speed. KEST_TEST_SLOWDOWN, a whole
+// number from 1 to 100 (default 1), stretches every guard where everything
+// runs many times slower than on the machines the limits were chosen on:
+// scripts/guest32.sh sets it in its emulated machine.
+DWORD HangGuardMs(DWORD ms);
+
 // Starts command_line (program and arguments, as CreateProcess takes them),
-// waits at most timeout_ms and returns its exit code. A process still
-// running at the time-out is terminated.
+// waits at most HangGuardMs(timeout_ms) and returns its exit code. A process
+// still running at the time-out is terminated.
 ProcessResult RunProcess(const std::string& command_line, DWORD timeout_ms = 120000);
 
 // Makes Wine report `version` (win95, win98, nt351, nt40, win2k, winxp,

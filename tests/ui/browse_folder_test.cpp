@@ -184,7 +184,7 @@ std::string SelectedTreeItem(HWND browser) {
 // opens some time after it shows up: wait (with a hang guard) until the
 // tree shows the folder named `name` selected. False if it never does.
 bool WaitForSelection(HWND browser, const std::string& name) {
-  for (int i = 0; i < 2000; ++i) {
+  for (DWORD waited = 0; waited < test::HangGuardMs(20000); waited += 10) {
     if (test::Lower(SelectedTreeItem(browser)) == name) return true;
     Sleep(10);
   }
