@@ -28,25 +28,32 @@ kest_configure_record() {
 }
 
 # kest_configure SOURCE_FOLDER BUILD_FOLDER OPTION...: sets BUILD_FOLDER up
-# unless it was set up with exactly these options and launchers. A changed
-# option is set up from a fresh cache, so that an option dropped from the
-# command returns to its default. When the launchers changed, or the folder
-# holds no record of them, what it built is removed too: its objects may
-# come from another compiler cache than the one now asked for.
+# unless it was set up with exactly these options and launchers. An option
+# given before and not now is removed from the cache, so that it returns to
+# its default. When the launchers changed, or the folder holds no record of
+# them, it is set up from nothing and what it built is removed: its objects
+# may come from another compiler cache than the one now asked for.
 kest_configure() {
   local src="$1" dir="$2"; shift 2
-  local record="$dir/kest-configure.txt" want old=""
+  local record="$dir/kest-configure.txt" want old="" line name dropped=()
   want="$(kest_configure_record "$@")"
   if [ -f "$record" ]; then old="$(cat "$record")"; fi
   if [ -f "$dir/CMakeCache.txt" ] && [ "$want" = "$old" ]; then return 0; fi
-  if [ -f "$dir/CMakeCache.txt" ]; then
-    echo "configure: $dir is set up again: its options or compiler launchers changed"
-    cmake --fresh -S "$src" -B "$dir" "$@" >/dev/null || return 1
-    if [ "$(grep '^launcher' <<<"$want")" != "$(grep '^launcher' <<<"$old")" ]; then
-      cmake --build "$dir" --target clean >/dev/null || return 1
-    fi
-  else
+  if [ ! -f "$dir/CMakeCache.txt" ]; then
     cmake -S "$src" -B "$dir" "$@" >/dev/null || return 1
+  elif [ -n "$old" ] && [ "$(grep '^launcher' <<<"$want")" = "$(grep '^launcher' <<<"$old")" ]; then
+    echo "configure: $dir is set up again: its options changed"
+    while IFS= read -r line; do
+      case "$line" in -D*)
+        name="${line#-D}"; name="${name%%=*}"; name="${name%%:*}"
+        if ! grep -q -e "^-D$name[:=]" <<<"$want"; then dropped+=(-U "$name"); fi ;;
+      esac
+    done <<<"$old"
+    cmake "${dropped[@]}" -S "$src" -B "$dir" "$@" >/dev/null || return 1
+  else
+    echo "configure: $dir is set up from nothing: its compiler launchers changed or were not recorded"
+    cmake --fresh -S "$src" -B "$dir" "$@" >/dev/null || return 1
+    cmake --build "$dir" --target clean >/dev/null || return 1
   fi
   printf '%s\n' "$want" >"$record"
 }
