@@ -9,7 +9,9 @@
 # target's seeds are made fresh by fuzz/seeds/<name>.sh when it exists
 # (some build installers with the kestpack and test stub built here too);
 # what the fuzzer finds worth keeping grows build/fuzz/corpus/<name>
-# between runs. KEST_FUZZ_BUILD names another build folder.
+# between runs. KEST_FUZZ_BUILD names another build folder; KESTPACK and
+# KEST_STUB, when both are set, the kestpack and test stub the seed scripts
+# use instead of building them here.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 seconds="${1:-60}"
@@ -27,7 +29,9 @@ for source in "$root"/fuzz/*_fuzzer.cpp; do
 done
 targets=()
 for name in "${names[@]}"; do targets+=("fuzz_$name"); done
-targets+=(kestpack kestpack_fixtures)  # for the seed scripts
+if [ -z "${KESTPACK:-}" ] || [ -z "${KEST_STUB:-}" ]; then
+  targets+=(kestpack kestpack_fixtures)  # for the seed scripts
+fi
 export KEST_FUZZ_BUILD="$build"
 echo "fuzz: building ${targets[*]}"
 log="$build/fuzz-build.log"

@@ -80,12 +80,17 @@ ARCH="$arch" python3 scripts/run-guide.py docs/vendor-guide.md
 record "vendor guide" $?
 
 echo "== fuzzing"
-bash scripts/fuzz.sh "${KEST_FUZZ_SECONDS:-10}"
+# The seeds are built with the kestpack and test stub built for the host
+# tests, so the fuzz build needs only the fuzz targets.
+KESTPACK="$root/build/host-asan/tools/kestpack/kestpack" \
+  KEST_STUB="$root/build/host-asan/tests/kestpack/fixtures/tiny_stub.exe" \
+  bash scripts/fuzz.sh "${KEST_FUZZ_SECONDS:-10}"
 record "fuzzing" $?
 
 echo "== Win32 tests under Wine ($arch build)"
 wait "$win32_pid"
 status=$?
+trap - EXIT
 cat "$win32_log"
 took="$(( $(cat "$win32_end" 2>/dev/null || date +%s) - win32_begun ))"
 record "Win32 tests ($arch)" "$status" "$took"
