@@ -21,7 +21,7 @@ esac
 configurations="host $arch"
 if [ "$arch" = win64 ]; then configurations="$configurations win32"; fi
 # shellcheck disable=SC2086
-bash "$root/scripts/build.sh" $configurations
+bash "$root/scripts/build.sh" --benchmarks $configurations
 
 windows="$root/build/$arch"
 echo "== install: KestInst ($arch build) against NSIS ($nsis_target) and a plain Win32 copy, under Wine on tmpfs"

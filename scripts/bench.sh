@@ -8,7 +8,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 arch="$("$root/scripts/wine-arch.sh")"
-bash "$root/scripts/build.sh" host "$arch"
+bash "$root/scripts/build.sh" --benchmarks host "$arch"
 
 echo "== encoder: archive size and build time against arj a -m1"
 "$root/build/host/bench/encoder_bench" "$@"

@@ -4,15 +4,23 @@
 #   win32    the 32-bit installer stub and the sample component (default)
 #   win64    the same for the x86-64 build
 #   sample   the signed sample installer on the 32-bit stub (kestpack too)
-#   scripts/check-reproducible.sh [win32] [win64] [sample]
+#   scripts/check-reproducible.sh [--reuse-build] [win32] [win64] [sample]
 # The sources are the files git tracks, as they stand in the work tree. No
 # compiler cache takes part. Prints the SHA-256 of every file compared;
 # exits non-zero when any pair differs or a build fails.
+# --reuse-build: the first build is the project's own build/win32 or
+# build/win64 (scripts/build.sh), brought up to date, where it was set up
+# with the same options and no compiler launcher; the second is still made
+# here in a fresh folder. Otherwise both are made here.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
+source "$root/scripts/configurations.sh"
+reuse=0
+if [ "${1:-}" = --reuse-build ]; then reuse=1; shift; fi
 [ $# -gt 0 ] || set -- win32
 for what in "$@"; do
-  case "$what" in win32|win64|sample) ;;
+  case "$what" in win32|win64) ;;
+    sample) reuse=0 ;;  # the project's sample is dated from git, a copy's is not
     *) echo "check-reproducible: unknown build $what (win32, win64 or sample)" >&2; exit 2 ;;
   esac
 done
@@ -29,28 +37,35 @@ copy_sources() {  # FOLDER
   (cd "$root" && git ls-files -z | tar --null -T - -cf -) | tar -xf - -C "$1"
 }
 
+build_in() {  # SOURCE-FOLDER CONFIGURATION TARGET...
+  local src="$1" name="$2" options
+  shift 2
+  mapfile -t options < <(kest_options "$name" "$src")
+  kest_configure "$src" "$src/build/$name" "${options[@]}"
+  cmake --build "$src/build/$name" --target "$@" -j "${KEST_JOBS:-$(nproc)}" >"$src/build/$name.log" 2>&1 ||
+    { tail -30 "$src/build/$name.log" >&2; return 1; }
+}
+
+# Whether the project's build/NAME was set up as this script sets a fresh
+# folder up: the same options, no compiler launcher.
+neutral() {  # NAME
+  local options
+  mapfile -t options < <(kest_options "$1" "$root")
+  [ -f "$root/build/$1/kest-configure.txt" ] &&
+    [ "$(cat "$root/build/$1/kest-configure.txt")" = "$(kest_configure_record "${options[@]}")" ]
+}
+
 build_tree() {  # SOURCE-FOLDER
   local src="$1" w need_host=0 need32=0
   for w in "${targets[@]}"; do
     case "$w" in win32) need32=1 ;; sample) need32=1; need_host=1 ;; esac
   done
-  if [ "$need32" = 1 ]; then
-    cmake -S "$src" -B "$src/build/win32" -DCMAKE_BUILD_TYPE=MinSizeRel \
-      -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-i686.cmake" >/dev/null
-    cmake --build "$src/build/win32" --target kestinst morvgrid -j "${KEST_JOBS:-$(nproc)}" >"$src/build/win32.log" 2>&1 ||
-      { tail -30 "$src/build/win32.log" >&2; return 1; }
-  fi
+  if [ "$need32" = 1 ]; then build_in "$src" win32 kestinst morvgrid; fi
   for w in "${targets[@]}"; do
-    [ "$w" = win64 ] || continue
-    cmake -S "$src" -B "$src/build/win64" -DCMAKE_BUILD_TYPE=MinSizeRel \
-      -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-x86_64.cmake" >/dev/null
-    cmake --build "$src/build/win64" --target kestinst morvgrid -j "${KEST_JOBS:-$(nproc)}" >"$src/build/win64.log" 2>&1 ||
-      { tail -30 "$src/build/win64.log" >&2; return 1; }
+    if [ "$w" = win64 ]; then build_in "$src" win64 kestinst morvgrid; fi
   done
   if [ "$need_host" = 1 ]; then
-    cmake -S "$src" -B "$src/build/host" -DCMAKE_BUILD_TYPE=Release >/dev/null
-    cmake --build "$src/build/host" --target kestpack -j "${KEST_JOBS:-$(nproc)}" >"$src/build/host.log" 2>&1 ||
-      { tail -30 "$src/build/host.log" >&2; return 1; }
+    build_in "$src" host kestpack
     # The sample script dates every input file from the last commit; in a
     # copy without git history that is its fixed fallback date.
     bash "$src/scripts/sample.sh" win32 >/dev/null
@@ -70,10 +85,24 @@ outputs() {  # the files compared, relative to a source folder
 targets=("$@")
 first="$work/a"
 second="$work/second-build-folder"
-copy_sources "$first"
-echo "check-reproducible: building in $first"
-build_tree "$first"
-sleep 2
+if [ "$reuse" = 1 ]; then
+  for w in "${targets[@]}"; do
+    if ! neutral "$w"; then
+      echo "check-reproducible: build/$w was set up otherwise (options or a compiler launcher): both builds made here"
+      reuse=0
+    fi
+  done
+fi
+if [ "$reuse" = 1 ]; then
+  first="$root"
+  echo "check-reproducible: the first build is $root/build"
+  build_tree "$first"
+else
+  copy_sources "$first"
+  echo "check-reproducible: building in $first"
+  build_tree "$first"
+  sleep 2
+fi
 copy_sources "$second"
 echo "check-reproducible: building in $second"
 build_tree "$second"

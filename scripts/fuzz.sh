@@ -1,26 +1,26 @@
 #!/bin/bash
-# Builds every libFuzzer target with clang (ASan, UBSan) and runs each for a
-# bounded time; fails on any finding (a crash, a sanitizer report, a leak,
-# a time-out or running out of memory), whose input is kept under
-# build/fuzz/findings/.
-#   scripts/fuzz.sh [SECONDS_PER_TARGET]   (default 60)
+# Builds every libFuzzer target with clang (ASan, UBSan); runs each once
+# over its seeds and kept inputs, then fuzzes it for a bounded time; fails
+# on any finding in either (a crash, a sanitizer report, a leak, a time-out
+# or running out of memory), whose input is kept under build/fuzz/findings/.
+#   scripts/fuzz.sh [SECONDS_PER_TARGET]   (default 60; the test command
+#                                           runs it with 10)
 # Targets are fuzz/<name>_fuzzer.cpp (program fuzz_<name>). Before a run the
 # target's seeds are made fresh by fuzz/seeds/<name>.sh when it exists
 # (some build installers with the kestpack and test stub built here too);
 # what the fuzzer finds worth keeping grows build/fuzz/corpus/<name>
-# between runs. KEST_FUZZ_BUILD names another build folder.
+# between runs. KEST_FUZZ_BUILD names another build folder; KESTPACK and
+# KEST_STUB, when both are set, the kestpack and test stub the seed scripts
+# use instead of building them here.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 seconds="${1:-60}"
 build="${KEST_FUZZ_BUILD:-$root/build/fuzz}"
 jobs="${KEST_JOBS:-2}"
 
-if [ ! -f "$build/CMakeCache.txt" ]; then
-  CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DKEST_FUZZ=ON -DKEST_SANITIZE=ON \
-    -DCMAKE_C_FLAGS="-fsanitize=fuzzer-no-link" -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link" \
-    >/dev/null
-fi
+source "$root/scripts/configurations.sh"
+mapfile -t cmake_options < <(kest_options fuzz "$root")
+kest_configure "$root" "$build" "${cmake_options[@]}"
 
 names=()
 for source in "$root"/fuzz/*_fuzzer.cpp; do
@@ -29,7 +29,9 @@ for source in "$root"/fuzz/*_fuzzer.cpp; do
 done
 targets=()
 for name in "${names[@]}"; do targets+=("fuzz_$name"); done
-targets+=(kestpack kestpack_fixtures)  # for the seed scripts
+if [ -z "${KESTPACK:-}" ] || [ -z "${KEST_STUB:-}" ]; then
+  targets+=(kestpack kestpack_fixtures)  # for the seed scripts
+fi
 export KEST_FUZZ_BUILD="$build"
 echo "fuzz: building ${targets[*]}"
 log="$build/fuzz-build.log"
@@ -50,17 +52,22 @@ for name in "${names[@]}"; do
   if [ -f "$root/fuzz/seeds/$name.sh" ]; then
     bash "$root/fuzz/seeds/$name.sh" "$seeds"
   fi
-  options=(-max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 -print_final_stats=1
-           -artifact_prefix="$findings/$name-")
-  if [ -f "$root/fuzz/$name.dict" ]; then options+=(-dict="$root/fuzz/$name.dict"); fi
-  echo "fuzz: $name for ${seconds}s ($(ls "$seeds" | wc -l) seeds, $(ls "$corpus" | wc -l) kept inputs)"
-  if "$build/fuzz/fuzz_$name" "${options[@]}" "$corpus" "$seeds" >"$build/fuzz/$name.log" 2>&1; then
-    grep -E '^stat::number_of_executed_units|^Done' "$build/fuzz/$name.log" | tr '\n' ' '
-    echo
-  else
-    echo "fuzz: $name FOUND A FAULT (log: $build/fuzz/$name.log)" >&2
-    grep -E -A25 'ERROR|==[0-9]+==|runtime error|deadly signal' "$build/fuzz/$name.log" | head -40 >&2
-    failed=1
-  fi
+  fuzz_options=(-timeout=20 -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$findings/$name-")
+  if [ -f "$root/fuzz/$name.dict" ]; then fuzz_options+=(-dict="$root/fuzz/$name.dict"); fi
+  # Every seed and kept input once (-runs=0 stops when they have run),
+  # then new inputs for the time given.
+  echo "fuzz: $name: $(ls "$seeds" | wc -l) seeds and $(ls "$corpus" | wc -l) kept inputs once, then ${seconds}s"
+  for phase in replay fuzz; do
+    if [ "$phase" = replay ]; then limit=(-runs=0); else limit=(-max_total_time="$seconds"); fi
+    run_log="$build/fuzz/$name-$phase.log"
+    if "$build/fuzz/fuzz_$name" "${fuzz_options[@]}" "${limit[@]}" "$corpus" "$seeds" >"$run_log" 2>&1; then
+      echo "  $phase: $(grep -E '^stat::number_of_executed_units|^Done' "$run_log" | tr '\n' ' ')"
+    else
+      echo "fuzz: $name FOUND A FAULT in the $phase (log: $run_log)" >&2
+      grep -E -A25 'ERROR|==[0-9]+==|runtime error|deadly signal' "$run_log" | head -40 >&2
+      failed=1
+      break
+    fi
+  done
 done
 exit "$failed"

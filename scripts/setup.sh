@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
   # host build, tests and benchmarks
-  build-essential cmake make python3 googletest libgtest-dev libbenchmark-dev
+  build-essential cmake make python3 googletest libgtest-dev
   # fuzzing (libFuzzer ships with clang's runtime)
   clang libclang-rt-14-dev
   # the installer: 32-bit Windows cross compiler and resource compiler, and
