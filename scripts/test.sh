@@ -6,11 +6,13 @@
 #   and scenario tests under Wine,
 #   and each fuzz target over its seeds and kept inputs, then for a short
 #   time (scripts/fuzz.sh fuzzes longer).
-# The Win32 tests run on the 32-bit build where this machine runs 32-bit x86
-# code, and on the x86-64 build of the same sources under 64-bit Wine where
-# it does not (scripts/wine-arch.sh; KEST_WINE_ARCH=win64 forces that path).
-# Both Windows builds are always compiled. The Win32 tests run in the
-# background, in a Wine prefix of their own, while the other groups run
+# The Win32 tests run on both Windows builds: the x86-64 build of the same
+# sources under 64-bit Wine, and the shipped 32-bit build under 32-bit Wine.
+# Where this machine runs no 32-bit x86 code (scripts/wine-arch.sh;
+# KEST_WINE_ARCH=win64 takes that path anywhere), the 32-bit build's group
+# runs inside an emulated machine that does (scripts/guest32.sh); a guest
+# that cannot start fails that group. The Win32 groups run in the
+# background, each in a Wine prefix of its own, while the other groups run
 # one after another.
 # Prints each group's result and seconds, and "N passed, N failed" at the
 # end; exits non-zero on any failure.
@@ -21,9 +23,9 @@ cd "$root"
 bash scripts/setup.sh || exit 1
 arch="$(scripts/wine-arch.sh)" || exit 1
 if [ "$arch" = win64 ]; then
-  echo "== Win32 tests run on the x86-64 build under 64-bit Wine: this machine runs no 32-bit x86 code"
+  echo "== Win32 tests run on the x86-64 build under 64-bit Wine, and on the 32-bit build under 32-bit Wine in an emulated machine: this one runs no 32-bit x86 code"
 else
-  echo "== Win32 tests run on the 32-bit build under 32-bit Wine"
+  echo "== Win32 tests run on the 32-bit build under 32-bit Wine and on the x86-64 build under 64-bit Wine"
 fi
 # The release host build is needed for its kestpack only.
 bash scripts/build.sh stubs win32 win64 host-asan || exit 1
@@ -48,18 +50,47 @@ echo "== sample packages"
 bash scripts/sample.sh win32 >/dev/null && bash scripts/sample.sh win64
 record "sample packages" $?
 
-# The Win32 tests need the sample packages. They run in the background, in
-# a Wine prefix of their own, while the groups below run; nothing else runs
-# Wine tests at the same time (they would share registry keys).
-win32_log="build/$arch-tests.log"
-win32_end="build/$arch-tests.end"
-rm -f "$win32_end"
-win32_begun=$(date +%s)
-KEST_WINE_ARCH="$arch" scripts/with-wine.sh bash -c \
-  "cd build/$arch && ctest --output-on-failure; s=\$?; date +%s >'$root/$win32_end'; exit \$s" \
-  >"$win32_log" 2>&1 &
-win32_pid=$!
-trap 'kill "$win32_pid" 2>/dev/null' EXIT
+# The Win32 groups need the sample packages. They run in the background,
+# each in a Wine prefix of its own (two groups in one prefix would share
+# registry keys), while the groups below run; their output follows.
+background_names=()
+background_pids=()
+background_logs=()
+background_begun=()
+start_group() {  # start_group NAME COMMAND [ARGS...]
+  local name="$1" log="build/group-${#background_pids[@]}.log"
+  shift
+  rm -f "$log.end"
+  ( "$@" &
+    command_pid=$!
+    # Stopped early, the group stops its command (which stops what it started).
+    trap 'kill "$command_pid" 2>/dev/null; wait "$command_pid"; exit 143' TERM
+    wait "$command_pid"
+    status=$?
+    date +%s >"$log.end"
+    exit "$status" ) >"$log" 2>&1 &
+  background_pids+=($!)
+  background_names+=("$name")
+  background_logs+=("$log")
+  background_begun+=("$(date +%s)")
+}
+stop_groups() {
+  local pid
+  for pid in "${background_pids[@]}"; do kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; done
+}
+trap stop_groups EXIT
+trap 'exit 130' INT TERM
+
+win32_group=(scripts/with-wine.sh bash -c 'cd "build/$KEST_WINE_ARCH" && ctest --output-on-failure')
+start_group "Win32 tests (win64)" env KEST_WINE_ARCH=win64 "${win32_group[@]}"
+if [ "$arch" = win32 ]; then
+  start_group "Win32 tests (win32)" env KEST_WINE_ARCH=win32 "${win32_group[@]}"
+else
+  # One emulated processor of its own; it writes only under build/win32,
+  # which the groups below only read.
+  start_group "Win32 tests (win32, in the guest)" \
+    scripts/guest32.sh env KEST_WINE_ARCH=win32 "${win32_group[@]}"
+fi
 started=$SECONDS
 
 echo "== reproducible build"
@@ -87,13 +118,16 @@ KESTPACK="$root/build/host-asan/tools/kestpack/kestpack" \
   bash scripts/fuzz.sh "${KEST_FUZZ_SECONDS:-10}"
 record "fuzzing" $?
 
-echo "== Win32 tests under Wine ($arch build)"
-wait "$win32_pid"
-status=$?
+for i in "${!background_pids[@]}"; do
+  echo "== ${background_names[$i]}"
+  wait "${background_pids[$i]}"
+  status=$?
+  cat "${background_logs[$i]}"
+  took="$(( $(cat "${background_logs[$i]}.end" 2>/dev/null || date +%s) - background_begun[i] ))"
+  record "${background_names[$i]}" "$status" "$took"
+done
+background_pids=()
 trap - EXIT
-cat "$win32_log"
-took="$(( $(cat "$win32_end" 2>/dev/null || date +%s) - win32_begun ))"
-record "Win32 tests ($arch)" "$status" "$took"
 
 echo
 echo "groups: $passed passed, $failed failed"

@@ -52,18 +52,24 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
+# Two of these starting at once may pick the same free number: the one
+# whose Xvfb finds the number taken tries the next.
 display=""
 for n in $(seq 91 199); do
-  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=$n; break; fi
+  if [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; then continue; fi
+  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 100); do
+    [ -e "/tmp/.X11-unix/X$n" ] && break
+    kill -0 "$xvfb_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  if kill -0 "$xvfb_pid" 2>/dev/null && [ -e "/tmp/.X11-unix/X$n" ]; then display=$n; break; fi
+  kill "$xvfb_pid" 2>/dev/null
+  wait "$xvfb_pid" 2>/dev/null
+  xvfb_pid=""
 done
-if [ -z "$display" ]; then echo "with-wine: no free X display" >&2; exit 1; fi
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do
-  [ -e "/tmp/.X11-unix/X$display" ] && break
-  sleep 0.1
-done
-if ! kill -0 "$xvfb_pid" 2>/dev/null; then echo "with-wine: Xvfb did not start" >&2; exit 1; fi
+if [ -z "$display" ]; then echo "with-wine: Xvfb did not start on any free display" >&2; exit 1; fi
 export DISPLAY=":$display"
 
 if [ "$WINEARCH" = win64 ]; then
