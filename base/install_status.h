@@ -66,4 +66,22 @@ void ResetStatus();
 // the caller allocates again); false to give up, the code left pending.
 bool RetryAfterOutOfMemory();
 
+// The one shape of "allocate, and on failure ask to try again": calls
+// attempt (whose result tests false when an allocation failed: a pointer,
+// a unique_ptr, a bool) until it succeeds or ask_again() declines, and
+// returns the last result. Nothing is reported here; ask_again reports.
+template <typename Attempt, typename Ask>
+auto RetryingAllocation(Attempt attempt, Ask ask_again) -> decltype(attempt()) {
+  auto result = attempt();
+  while (!result && ask_again()) result = attempt();
+  return result;
+}
+
+// The same with the out-of-memory report's Try Again as the question: a
+// failed result leaves kCodeOutOfMemory pending.
+template <typename Attempt>
+auto RetryingAllocation(Attempt attempt) -> decltype(attempt()) {
+  return RetryingAllocation(attempt, RetryAfterOutOfMemory);
+}
+
 }  // namespace kest

@@ -131,7 +131,7 @@ class CopyPass {
   // again. False, reported, when it cannot be had so.
   bool HoldWritten(const char* target);
   // CreateFoldersFor the folder of path, once per folder in the pass.
-  uint32_t PrepareFolderOf(const char* path);
+  InstallCode PrepareFolderOf(const char* path);
   // From here on no folder counts as prepared or as known to be no link:
   // code the pass does not control (a component's entry points) may have
   // removed or replaced any.
@@ -219,10 +219,10 @@ bool CopyPass::CopyEntry() {
   if (whole_name && !guard_.CheckName(name)) return Fail();
   char target[kPathChars];
   // A name that does not fit a path cannot give one.
-  const uint32_t resolved =
-      whole_name ? targets_.ResolveEntryTarget(name, target) : uint32_t{kCodeInvalidFolder};
-  if (resolved != kSuccess) {
-    ReportError(resolved, kButtonsExitOnly, name, IDS_LABEL_FILE);
+  const InstallCode resolved =
+      whole_name ? targets_.ResolveEntryTarget(name, target) : InstallCode(kCodeInvalidFolder);
+  if (!resolved.ok()) {
+    ReportError(resolved.value(), kButtonsExitOnly, name, IDS_LABEL_FILE);
     return Fail();
   }
   if (!guard_.CheckTarget(name, target)) return Fail();
@@ -255,6 +255,9 @@ bool CopyPass::CopyEntry() {
     ResetStatus();
   }
   if (!ok_) return false;
+  // A code left pending stops the copy here, shown; a sharing violation
+  // does not. This compares the pending code with a Windows error on
+  // purpose: the pending code is a plain value and may be one.
   const uint32_t pending = Status().install_code;
   if (pending != kSuccess && pending != ERROR_SHARING_VIOLATION) {
     ShowError();
@@ -303,13 +306,16 @@ bool CopyPass::CopyEntry() {
   // The output path: the target, or the temporary file of a lazy copy.
   const char* written = route == Route::kAtRestart ? temporary : target;
   LogFormat("Setting directory for \"%s\"", written);
-  uint32_t folder_code;
-  while ((folder_code = PrepareFolderOf(written)) == kCodeOutOfMemory && RetryAfterOutOfMemory()) {
+  // Not RetryingAllocation: only out of memory is asked about again; any
+  // other failure of the folder is reported below with its own code.
+  const InstallCode out_of_memory(kCodeOutOfMemory);
+  InstallCode folder_code;
+  while ((folder_code = PrepareFolderOf(written)) == out_of_memory && RetryAfterOutOfMemory()) {
   }
-  if (folder_code != kSuccess) {
+  if (!folder_code.ok()) {
     // Out of memory has been reported and answered already.
-    if (folder_code != kCodeOutOfMemory) {
-      ReportError(folder_code, kButtonsRetry, parts_.destination, IDS_LABEL_PATH);
+    if (folder_code != out_of_memory) {
+      ReportError(folder_code.value(), kButtonsRetry, parts_.destination, IDS_LABEL_PATH);
     }
     if (route == Route::kAtRestart) RemoveTemporaryFile(temporary);
     return Fail();
@@ -348,12 +354,7 @@ bool CopyPass::CopyEntry() {
 
 void CopyPass::NameOutput(const char* path) {
   // Only a failed allocation makes the name refused.
-  while (!reader_.SetEntryName(path)) {
-    if (!RetryAfterOutOfMemory()) {
-      ok_ = false;
-      return;
-    }
-  }
+  if (!RetryingAllocation([&] { return reader_.SetEntryName(path); })) ok_ = false;
 }
 
 bool CopyPass::Extract(const char* detail, bool failed_once) {
@@ -418,7 +419,7 @@ bool CopyPass::ReplaceExisting(const char* target, char (&temporary)[kPathChars]
   for (;;) {
     const uint32_t error =
         ReplaceFileNow(temporary, target, platform_, aside[0] != '\0' ? aside : nullptr);
-    if (error == kSuccess) return true;
+    if (error == ERROR_SUCCESS) return true;
     if (!must_replace_now) break;
     // Taken by another program since it was tested, while its old copy is
     // unregistered already.
@@ -446,16 +447,16 @@ bool CopyPass::QueueAtRestart(const char* temporary, const char* target) {
   return true;
 }
 
-uint32_t CopyPass::PrepareFolderOf(const char* path) {
+InstallCode CopyPass::PrepareFolderOf(const char* path) {
   // Under Wine a folder's chain and write test cost more than a small
   // file's whole extraction, and a pack keeps many files in few folders.
   // A folder that goes away later makes the extraction itself fail, which
   // is reported as any failed write is.
   char folder[kPathChars];
-  if (!CopyText(folder, sizeof(folder), path)) return kCodeInvalidFolder;
+  if (!CopyText(folder, sizeof(folder), path)) return InstallCode(kCodeInvalidFolder);
   CutToFolderPart(folder);
   // Target paths are lower-cased, so equal folders are equal bytes.
-  if (prepared_folders_.Contains(folder)) return kSuccess;
+  if (prepared_folders_.Contains(folder)) return InstallCode();
   StringList* created = parts_.created_folders;
   const StringList::Node* last_before = created != nullptr ? created->tail() : nullptr;
   // The chain is created below the deepest folder known to exist.
@@ -463,8 +464,8 @@ uint32_t CopyPass::PrepareFolderOf(const char* path) {
   ForEachFolderOn(folder, [&](char* end) {
     if (chained_folders_.Contains(folder)) existing = static_cast<size_t>(end - folder);
   });
-  const uint32_t code = CreateFoldersFor(folders_, path, created, existing);
-  if (code == kSuccess) {
+  const InstallCode code = CreateFoldersFor(folders_, path, created, existing);
+  if (code.ok()) {
     ForEachFolderOn(folder, [&](char*) { chained_folders_.Insert(folder); });
     chained_folders_.Insert(folder);
   }
@@ -476,7 +477,7 @@ uint32_t CopyPass::PrepareFolderOf(const char* path) {
     }
   }
   // Not remembered when memory is short: the folder is prepared again.
-  if (code == kSuccess) prepared_folders_.Insert(folder);
+  if (code.ok()) prepared_folders_.Insert(folder);
   return code;
 }
 
@@ -490,9 +491,7 @@ bool CopyPass::Record(const char* name) {
       if (n == earlier_last_) break;
     }
   }
-  while (!parts_.installed_files->Append(name)) {
-    if (!RetryAfterOutOfMemory()) return Fail();
-  }
+  if (!RetryingAllocation([&] { return parts_.installed_files->Append(name); })) return Fail();
   return true;
 }
 

@@ -11,7 +11,7 @@ bool FileIsOlder(const char* file, char* version, const char* destination,
     return false;
   }
   char path[kPathChars];
-  const bool resolved = resolver.ResolveTargetPath(file, path, destination) == kSuccess;
+  const bool resolved = resolver.ResolveTargetPath(file, path, destination).ok();
   if (version == nullptr) return false;
 
   VersionParts parts;

@@ -26,16 +26,26 @@ size_t RootLength(const char* folder) {
   return static_cast<size_t>(p - folder);
 }
 
+// The code a failed creation or write test is reported under: a folder of
+// the chain that is "not found" right after its creation cannot be written
+// to, and an invalid name is an invalid folder; others keep the system's
+// text.
+InstallCode FolderFailure(uint32_t error) {
+  if (error == kErrorFileNotFound) return InstallCode(kCodeReadOnlyFile);
+  if (error == kErrorInvalidName) return InstallCode(kCodeInvalidFolder);
+  return InstallCode::FromSystemError(error);
+}
+
 // Creates one folder of the chain; an existing one is no error.
-uint32_t CreateOne(FolderSystem& folders, const char* folder, StringList* created) {
-  uint32_t error = folders.CreateFolder(folder);
-  if (error == kErrorAlreadyExists) return 0;
-  if (error != 0) return error;
+InstallCode CreateOne(FolderSystem& folders, const char* folder, StringList* created) {
+  const uint32_t error = folders.CreateFolder(folder);
+  if (error == kErrorAlreadyExists) return InstallCode();
+  if (error != 0) return FolderFailure(error);
   if (created != nullptr && !created->Append(folder)) {
     folders.RemoveFolder(folder);
-    return kCodeOutOfMemory;
+    return InstallCode(kCodeOutOfMemory);
   }
-  return 0;
+  return InstallCode();
 }
 
 // Creates a temporary file in folder and deletes it again.
@@ -48,12 +58,12 @@ uint32_t TestWriting(FolderSystem& folders, const char* folder) {
 
 }  // namespace
 
-uint32_t CreateFoldersFor(FolderSystem& folders, const char* path, StringList* created,
-                          size_t existing) {
+InstallCode CreateFoldersFor(FolderSystem& folders, const char* path, StringList* created,
+                             size_t existing) {
   // The folder part: up to and including the last backslash, unless the
   // path ends in one (a path without any stays whole).
   char folder[kPathChars];
-  if (!CopyText(folder, sizeof(folder), path)) return kCodeInvalidFolder;
+  if (!CopyText(folder, sizeof(folder), path)) return InstallCode(kCodeInvalidFolder);
   CutToFolderPart(folder);
 
   // built grows to the whole folder, one character at a time; it is a
@@ -65,19 +75,16 @@ uint32_t CreateFoldersFor(FolderSystem& folders, const char* path, StringList* c
     length = existing;
   }
   memcpy(built, folder, length);
-  uint32_t error = 0;
-  for (const char* p = folder + length; *p != '\0' && error == 0;) {
+  InstallCode code;
+  for (const char* p = folder + length; *p != '\0' && code.ok();) {
     const char* next = NextAnsiChar(p);
     bool separator = *p == '\\';
     while (p < next) built[length++] = *p++;
     built[length] = '\0';
-    if (separator) error = CreateOne(folders, built, created);
+    if (separator) code = CreateOne(folders, built, created);
   }
-  if (error == 0) error = TestWriting(folders, folder);
-
-  if (error == kErrorFileNotFound) return kCodeReadOnlyFile;
-  if (error == kErrorInvalidName) return kCodeInvalidFolder;
-  return error;
+  if (code.ok()) code = FolderFailure(TestWriting(folders, folder));
+  return code;
 }
 
 bool IsFolderWritable(FolderSystem& folders, const char* folder) {
@@ -100,11 +107,11 @@ bool MakeTempNameBeside(FolderSystem& folders, const char* target, char (&out)[k
     if (*p == '.') base_end = p;
   }
 
-  uint32_t error = 0;
+  InstallCode code;
   char folder[kPathChars];
   size_t folder_length = static_cast<size_t>(base - target);
   if (folder_length >= sizeof(folder)) {
-    error = kCodeInvalidFolder;
+    code = InstallCode(kCodeInvalidFolder);
   } else {
     memcpy(folder, target, folder_length);
     folder[folder_length] = '\0';
@@ -118,11 +125,11 @@ bool MakeTempNameBeside(FolderSystem& folders, const char* target, char (&out)[k
       while (p < next) prefix[prefix_length++] = *p++;
     }
     prefix[prefix_length] = '\0';
-    error = folders.CreateTempFile(folder, prefix, out);
+    code = InstallCode::FromSystemError(folders.CreateTempFile(folder, prefix, out));
   }
-  if (error == 0) return true;
+  if (code.ok()) return true;
   out[0] = '\0';
-  ReportError(error, kButtonsExitOnly, target, IDS_LABEL_FILE);
+  ReportError(code.value(), kButtonsExitOnly, target, IDS_LABEL_FILE);
   return false;
 }
 

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "base/install_codes.h"
 #include "install/folder_system.h"
 
 namespace kest {
@@ -20,17 +21,17 @@ class StringList;
 // created is appended to created (when given) in creation order. Folders
 // created before a failure stay, and stay recorded.
 //
-// Returns 0, or: the system's error number of the failed creation or write
-// test, with 2 (file not found) given as kCodeReadOnlyFile and 123 (invalid
-// name) as kCodeInvalidFolder; kCodeInvalidFolder for a path of kPathChars
-// characters or more; kCodeOutOfMemory when created cannot take a folder
+// Returns success, or: the system's error number of the failed creation or
+// write test, with 2 (file not found) given as kCodeReadOnlyFile and 123
+// (invalid name) as kCodeInvalidFolder; kCodeInvalidFolder for a path of
+// kPathChars characters or more; kCodeOutOfMemory when created cannot take a folder
 // (that folder, still empty, is removed again so that a retry records it).
 //
 // existing: the length of a start of path that ends in a backslash and
 // names a folder the caller knows to exist (0: none); only the folders
 // below it are created.
-uint32_t CreateFoldersFor(FolderSystem& folders, const char* path, StringList* created,
-                          size_t existing = 0);
+InstallCode CreateFoldersFor(FolderSystem& folders, const char* path, StringList* created,
+                             size_t existing = 0);
 
 // True when a file can be created in folder: its attributes, when readable,
 // lack the read-only attribute, and a temporary file ("tes" prefix) can be

@@ -16,12 +16,6 @@
 namespace kest {
 namespace {
 
-// A Windows error number that is never 0, for a failed call.
-uint32_t LastError() {
-  DWORD error = GetLastError();
-  return error != 0 ? error : ERROR_GEN_FAILURE;
-}
-
 // Before a prerequisite starts and after it ends: the wait cursor, shown
 // once more (the run hides that extra cursor when the installation ends).
 void ShowWaitCursor() {
@@ -29,9 +23,11 @@ void ShowWaitCursor() {
   ShowCursor(TRUE);
 }
 
-uint32_t ReportCommandFailure(const char* program, uint32_t result) {
+// The program could not be run, or did not return 0: reported, exit-only;
+// false for the caller to return.
+bool ReportCommandFailure(const char* program) {
   ReportError(kCodePrerequisiteFailed, kButtonsExitOnly, program, IDS_LABEL_COMMAND);
-  return result;
+  return false;
 }
 
 // Waits for the process to end, answering meanwhile every message sent to
@@ -59,27 +55,22 @@ void WaitForProcess(HANDLE process, const DependencyPass& pass) {
 
 }  // namespace
 
-uint32_t RunPrerequisite(const DependencyPass& pass, const char* path, const char* arguments) {
+bool RunPrerequisite(const DependencyPass& pass, const char* path, const char* arguments) {
   char program[kPathChars];
   bool rename = false;
-  if (!MakeProgramPath(path, program, &rename)) {
+  if (!MakeProgramPath(path, program, &rename) || (rename && !MoveFileA(path, program))) {
     ReportError(kCodeRenameFailed, kButtonsExitOnly, path, IDS_LABEL_FILE);
-    return ERROR_FILENAME_EXCED_RANGE;
-  }
-  if (rename && !MoveFileA(path, program)) {
-    uint32_t error = LastError();
-    ReportError(kCodeRenameFailed, kButtonsExitOnly, path, IDS_LABEL_FILE);
-    return error;
+    return false;
   }
   DWORD attributes = GetFileAttributesA(program);
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
     ReportError(kCodeRequiredFilesMissing, kButtonsExitOnly, path, IDS_LABEL_FILE);
-    return attributes;
+    return false;
   }
   char command[kCommandLineChars];
   if (!MakePrerequisiteCommandLine(program, arguments, pass.destination, pass.options,
                                    command)) {
-    return ReportCommandFailure(program, ERROR_FILENAME_EXCED_RANGE);
+    return ReportCommandFailure(program);
   }
 
   LogLine(" ");
@@ -97,14 +88,14 @@ uint32_t RunPrerequisite(const DependencyPass& pass, const char* path, const cha
   // words of a command line whose path has blanks ("c:\program files\...").
   if (!CreateProcessA(program, command, nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr,
                       nullptr, &startup, &process)) {
-    uint32_t error = LastError();
     if (log) Status().log.ReopenFile();
-    return ReportCommandFailure(program, error);
+    return ReportCommandFailure(program);
   }
   CloseHandle(process.hThread);
   WaitForProcess(process.hProcess, pass);
+  // An exit code that cannot be read is no success.
   DWORD exit_code = 0;
-  if (!GetExitCodeProcess(process.hProcess, &exit_code)) exit_code = LastError();
+  const bool returned_zero = GetExitCodeProcess(process.hProcess, &exit_code) && exit_code == 0;
   CloseHandle(process.hProcess);
 
   if (log) Status().log.ReopenFile();
@@ -115,8 +106,8 @@ uint32_t RunPrerequisite(const DependencyPass& pass, const char* path, const cha
     LogFormat("Deleting prerequisite install: \"%s\"", program);
     DeleteFileA(program);
   }
-  if (exit_code == 0) return 0;
-  return ReportCommandFailure(program, exit_code);
+  if (returned_zero) return true;
+  return ReportCommandFailure(program);
 }
 
 bool ProcessDependency(DependencyRecord& dependency, const DependencyPass& pass) {
@@ -143,17 +134,17 @@ bool ProcessDependency(DependencyRecord& dependency, const DependencyPass& pass)
   }
   LogFormat("Found valid dependency: \"%s\"", path);
   const char* arguments = dependency.source_args != nullptr ? dependency.source_args : "";
-  return RunPrerequisite(pass, path, arguments) == 0;
+  return RunPrerequisite(pass, path, arguments);
 }
 
-uint32_t ProcessNextDependency(const DependencyPass& pass, DependencyList& list) {
+bool ProcessNextDependency(const DependencyPass& pass, DependencyList& list) {
   DependencyList first(list.release());
-  if (first == nullptr) return Status().install_code;
+  if (first == nullptr) return Status().install_code == kSuccess;
   list.reset(first->next);
   first->next = nullptr;
   if (first->header != nullptr) ProcessDependency(*first, pass);
   first.reset();
-  return Status().install_code;
+  return Status().install_code == kSuccess;
 }
 
 }  // namespace kest

@@ -35,8 +35,8 @@ struct DependencyPass {
 using DependencyList = std::unique_ptr<DependencyRecord, DependencyListDeleter>;
 
 // Takes the first dependency off list, judges it, runs its prerequisite
-// when needed and frees it. Returns the install code pending (0: none).
-uint32_t ProcessNextDependency(const DependencyPass& pass, DependencyList& list);
+// when needed and frees it. True when no code is pending afterwards.
+bool ProcessNextDependency(const DependencyPass& pass, DependencyList& list);
 
 // True when the dependency's prerequisite ran and returned 0. A dependency
 // that is present, or whose platform is another, is passed over silently.
@@ -50,8 +50,8 @@ bool ProcessDependency(DependencyRecord& dependency, const DependencyPass& pass)
 // install log is closed for the time of the run (the prerequisite may write
 // to it) and reopened after. With the delete-prerequisites bit (/D) the
 // program file is deleted once it has ended, whatever its exit code.
-// Returns 0, or non-zero: a system error number, the exit code, or the file
-// attributes that made the program unusable.
-uint32_t RunPrerequisite(const DependencyPass& pass, const char* path, const char* arguments);
+// True when the program ran and returned 0; otherwise the failure has been
+// reported, exit-only, and stays pending.
+bool RunPrerequisite(const DependencyPass& pass, const char* path, const char* arguments);
 
 }  // namespace kest

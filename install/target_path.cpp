@@ -83,8 +83,8 @@ bool TargetResolver::ScribaUsable() {
   return scriba_state_ == 1;
 }
 
-uint32_t TargetResolver::ResolveTargetPath(const char* name, char (&out)[kPathChars],
-                                           const char* base_folder, bool* began_with_token) {
+InstallCode TargetResolver::ResolveTargetPath(const char* name, char (&out)[kPathChars],
+                                              const char* base_folder, bool* began_with_token) {
   PathBuilder path(out);
   bool missing = false;  // the system did not give the folder the name needs
   const bool scriba = BeginsWith(name, kScribaToken, kScribaTokenChars);
@@ -137,18 +137,18 @@ uint32_t TargetResolver::ResolveTargetPath(const char* name, char (&out)[kPathCh
 
   if (missing) {
     out[0] = '\0';
-    return kCodeSystemError;
+    return InstallCode(kCodeSystemError);
   }
   if (!path.fits()) {
     out[0] = '\0';
-    return kCodeInvalidFolder;
+    return InstallCode(kCodeInvalidFolder);
   }
-  return kSuccess;
+  return InstallCode();
 }
 
-uint32_t TargetResolver::ResolveEntryTarget(const char* name, char (&out)[kPathChars]) {
-  uint32_t code = ResolveTargetPath(name, out, nullptr);
-  if (code == kSuccess) LowerAnsiText(out);
+InstallCode TargetResolver::ResolveEntryTarget(const char* name, char (&out)[kPathChars]) {
+  const InstallCode code = ResolveTargetPath(name, out, nullptr);
+  if (code.ok()) LowerAnsiText(out);
   return code;
 }
 

@@ -22,6 +22,7 @@
 #pragma once
 #include <cstdint>
 
+#include "base/install_codes.h"
 #include "base/text_limits.h"
 #include "install/folder_system.h"
 
@@ -41,7 +42,7 @@ class TargetResolver {
   // current directory. *began_with_token (when given) says whether the name
   // began with a token.
   //
-  // Returns 0, or with out empty (nothing is logged; the caller reports):
+  // Returns success, or with out empty (nothing is logged; the caller reports):
   //   kCodeInvalidFolder  the path would be longer than kPathChars - 1
   //   kCodeSystemError    the system gives no system folder, Windows
   //                       folder or current directory, and the name needs it
@@ -49,12 +50,12 @@ class TargetResolver {
   // The system and Windows folders are asked for once and kept, and so is
   // the write test of the host product's folder: its answer holds for the
   // resolver's life.
-  uint32_t ResolveTargetPath(const char* name, char (&out)[kPathChars], const char* base_folder,
-                             bool* began_with_token = nullptr);
+  InstallCode ResolveTargetPath(const char* name, char (&out)[kPathChars],
+                                const char* base_folder, bool* began_with_token = nullptr);
 
   // The copy pass's form: below the current directory, lower-cased with the
   // system's ANSI rules.
-  uint32_t ResolveEntryTarget(const char* name, char (&out)[kPathChars]);
+  InstallCode ResolveEntryTarget(const char* name, char (&out)[kPathChars]);
 
  private:
   // A kept folder of the system: asked for at the first need.

@@ -52,11 +52,9 @@ bool ReadCommandLine(InstallRecord& record) {
   // Windows NT allows command lines far longer than any fixed buffer, and a
   // cut one could lose its closing quote, so the copy has the line's size.
   const size_t size = strlen(g_command_line) + 1;
-  std::unique_ptr<char[]> text(new (std::nothrow) char[size]);
-  while (!text) {
-    if (!RetryAfterOutOfMemory()) return false;
-    text.reset(new (std::nothrow) char[size]);
-  }
+  std::unique_ptr<char[]> text = RetryingAllocation(
+      [size] { return std::unique_ptr<char[]>(new (std::nothrow) char[size]); });
+  if (!text) return false;
   memcpy(text.get(), g_command_line, size);
   const uint32_t parsed =
       ParseCommandLine(text.get(), &record.options, record.destination, record.context_text);
@@ -82,12 +80,8 @@ bool MoveFailedSince(const PackageReader& reader, uint32_t before) {
 
 // Allocates one of the record's lists, with Try Again on out of memory.
 bool MakeList(std::unique_ptr<StringList>& list) {
-  list.reset(new (std::nothrow) StringList);
-  while (!list) {
-    if (!RetryAfterOutOfMemory()) return false;
-    list.reset(new (std::nothrow) StringList);
-  }
-  return true;
+  list.reset(RetryingAllocation([] { return new (std::nothrow) StringList; }));
+  return list != nullptr;
 }
 
 // Opening the package and reading its manifests, with the please-wait box
@@ -117,7 +111,7 @@ bool OpenAndRead(InstallRecord& record, bool wizard) {
   return true;
 }
 
-int InstallFromPage(HWND page, void* record) {
+PageOutcome InstallFromPage(HWND page, void* record) {
   return PerformInstall(page, *static_cast<InstallRecord*>(record));
 }
 
@@ -196,8 +190,8 @@ void RunInstallSequence(HWND main_window) {
   // Reports before the command line is read are always shown.
   Status().ui_level = kUiLevelFull;
 
-  std::unique_ptr<InstallRecord> record(new (std::nothrow) InstallRecord);
-  while (!record && RetryAfterOutOfMemory()) record.reset(new (std::nothrow) InstallRecord);
+  std::unique_ptr<InstallRecord> record(
+      RetryingAllocation([] { return new (std::nothrow) InstallRecord; }));
   if (record) RunWithRecord(*record, main_window);
   record.reset();
   SetCursor(ArrowCursor());

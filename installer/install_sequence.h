@@ -5,6 +5,9 @@
 
 #include <cstdint>
 
+#include "base/install_codes.h"
+#include "ui/wizard_win32.h"
+
 namespace kest {
 
 class PackageReader;
@@ -23,18 +26,19 @@ void RunInstallSequence(HWND main_window);
 // The installation itself, run by Next on the destination page (window is
 // that page) or directly by a silent run (window is the main window):
 // folder preparation, the log, prerequisite installs, then InstallFiles.
-// Returns 1 when the calling page is to close (finished, or failed for
-// good) and 0 when it is to stay open for another attempt (its controls
-// are then usable again and no code is pending). The installed bit is set
-// on success; a failure leaves its code pending.
-int PerformInstall(HWND window, InstallRecord& record);
+// Returns kClose when the calling page is to close (finished, or failed
+// for good) and kStay when it is to stay open for another attempt (its
+// controls are then usable again and no code is pending). The installed
+// bit is set on success; a failure leaves its code pending.
+PageOutcome PerformInstall(HWND window, InstallRecord& record);
 
 // Creates the destination folder chain (recording the folders made), makes
 // it the current directory and puts its full form into the record (no
-// trailing backslash except on a drive root). Returns 0 or the install
-// code; a sharing violation reads as "Cannot access folder". On failure
-// the destination is left as it was.
-uint32_t PrepareFolder(InstallRecord& record);
+// trailing backslash except on a drive root). Returns success or the
+// install code, the system's errors given the table's code where it has
+// one; a sharing violation reads as "Cannot access folder". On failure the
+// destination is left as it was.
+InstallCode PrepareFolder(InstallRecord& record);
 
 // The file phases inside COM: obsolete files, the copy pass, the
 // registration pass, with one installer context object for them. True when

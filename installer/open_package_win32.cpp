@@ -47,6 +47,8 @@ std::unique_ptr<PackageReader> OpenPackageFile(PackageFileAccess& files, uint32_
     return nullptr;
   }
   std::unique_ptr<ByteSource> source;
+  // Not RetryingAllocation: a failed open other than out of memory ends
+  // at once with its own report, and a retry keeps a source already open.
   std::unique_ptr<SignedPackageReader> reader;
   while (true) {
     if (!source) {

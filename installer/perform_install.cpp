@@ -49,10 +49,10 @@ void SetPageStatus(const InstallRecord& record, HWND page, uint32_t string_id, b
 
 // After a failure answered with Try Again: no code pending, the page's
 // input controls usable again, the page stays open.
-int StayOnPage(HWND page) {
+PageOutcome StayOnPage(HWND page) {
   ResetStatus();
   PageControlsOn(page, nullptr);
-  return 0;
+  return PageOutcome::kStay;
 }
 
 // The dependency pass: every pending dependency in turn until the list is
@@ -61,19 +61,20 @@ int StayOnPage(HWND page) {
 bool ProcessDependencies(InstallRecord& record) {
   const DependencyPass pass = {record.destination, record.installer_folder, record.scriba_folder,
                                record.options, &PageProgress()};
+  bool clear = true;
   do {
     if (IsWizardRun(record)) SetCursor(WaitCursor());
-    ProcessNextDependency(pass, record.dependencies);
-  } while (record.dependencies && Status().install_code == 0);
-  return Status().install_code == 0;
+    clear = ProcessNextDependency(pass, record.dependencies);
+  } while (record.dependencies && clear);
+  return clear;
 }
 
 // Creates the destination folder and the folders on its way. An existing
 // destination that is a link is refused before anything is written through
 // it. On Windows NT every folder made here gets the installer's own
 // permissions (install/folder_security.h).
-uint32_t CreateDestination(const char* folder, StringList* created) {
-  if (IsReparsePoint(folder)) return kCodeFolderAccessDenied;
+InstallCode CreateDestination(const char* folder, StringList* created) {
+  if (IsReparsePoint(folder)) return InstallCode(kCodeFolderAccessDenied);
   SystemVersion version = {};
   QuerySystemVersion(&version);
   const FolderSecurity security = MakeFolderSecurity(version.major >= 5);
@@ -83,16 +84,16 @@ uint32_t CreateDestination(const char* folder, StringList* created) {
 
 }  // namespace
 
-uint32_t PrepareFolder(InstallRecord& record) {
+InstallCode PrepareFolder(InstallRecord& record) {
   char folder[kPathChars];
   const size_t length = strlen(record.destination);
-  uint32_t r = 0;
+  InstallCode r;
   if (length == 0 || !JoinPath(folder, sizeof(folder), record.destination, "")) {
-    r = kCodeInvalidFolder;
+    r = InstallCode(kCodeInvalidFolder);
   } else {
     r = CreateDestination(folder, record.created_folders.get());
-    if (r == 0 && !SetCurrentDirectoryA(folder)) r = GetLastError();
-    if (r == 0) {
+    if (r.ok() && !SetCurrentDirectoryA(folder)) r = InstallCode::FromSystemError(GetLastError());
+    if (r.ok()) {
       // The full form as Windows has it. Taken only from a folder that did
       // become current: another current directory is no destination.
       char full[kPathChars];
@@ -100,9 +101,11 @@ uint32_t PrepareFolder(InstallRecord& record) {
       if (n > 0 && n < sizeof(full)) memcpy(record.destination, full, n + 1);
     }
   }
-  if (r == 0) return 0;
-  const uint32_t code = MapSystemError(r);
-  return code == kCodeFileInUse ? kCodeFolderAccessDenied : code;
+  if (r.ok()) return r;
+  // The destination's failures are said in the table's words where it has
+  // them, whether the system or the folder chain gave them.
+  const InstallCode code(MapSystemError(r.value()));
+  return code == InstallCode(kCodeFileInUse) ? InstallCode(kCodeFolderAccessDenied) : code;
 }
 
 bool InstallFiles(PackageReader& reader, InstallRecord& record) {
@@ -115,10 +118,8 @@ bool InstallFiles(PackageReader& reader, InstallRecord& record) {
     // The libraries written, held until registered; let go at the latest
     // when this attempt ends.
     HeldFiles held;
-    InstallerContextPtr context(CreateInstallerContext(record.context_text));
-    while (!context && RetryAfterOutOfMemory()) {
-      context.reset(CreateInstallerContext(record.context_text));
-    }
+    InstallerContextPtr context(
+        RetryingAllocation([&] { return CreateInstallerContext(record.context_text); }));
     if (context) {
       // Another attempt reads every file entry again, so that every file
       // is decided again and every library registered. The names an
@@ -154,7 +155,7 @@ bool InstallFiles(PackageReader& reader, InstallRecord& record) {
   return result;
 }
 
-int PerformInstall(HWND window, InstallRecord& record) {
+PageOutcome PerformInstall(HWND window, InstallRecord& record) {
   // The start-up warnings let the run go on: answered before the wizard,
   // or passed by a silent run, they must not stop the copy. A run that
   // ends before installing still ends with them.
@@ -166,17 +167,18 @@ int PerformInstall(HWND window, InstallRecord& record) {
     memcpy(record.destination, typed, sizeof(typed));
   }
 
-  const uint32_t prepared = PrepareFolder(record);
-  if (prepared != 0) {
-    if (ReportError(prepared, kButtonsRetry, record.destination, IDS_LABEL_PATH) == kChoiceRetry) {
+  const InstallCode prepared = PrepareFolder(record);
+  if (!prepared.ok()) {
+    if (ReportError(prepared.value(), kButtonsRetry, record.destination, IDS_LABEL_PATH) ==
+        kChoiceRetry) {
       return StayOnPage(window);
     }
-    return 1;
+    return PageOutcome::kClose;
   }
   if ((record.options & kOptionLogBit) != 0) Status().log.SetLogging(record.destination, record.options);
   if (IsWizardRun(record)) SetPageStatus(record, window, IDS_LOOKING_FOR_FILES, true);
 
-  int result = 1;
+  PageOutcome result = PageOutcome::kClose;
   if (record.has_dependencies == 0 || ProcessDependencies(record)) {
     if (IsWizardRun(record)) SetPageStatus(record, window, IDS_INITIALIZING_FOLDERS, false);
     if (InstallFiles(*record.reader, record)) {

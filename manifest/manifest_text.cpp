@@ -4,6 +4,7 @@
 #include <new>
 #include <utility>
 
+#include "base/install_status.h"
 #include "manifest/blanks.h"
 #include "manifest/line_splitter.h"
 #include "manifest/text_compare.h"
@@ -22,26 +23,20 @@ bool HasSignature(const char* data, uint32_t size, const char* signature) {
 
 // Repeats attempt while it fails and the events ask for another try.
 template <typename Attempt>
-bool Retrying(ManifestEvents& events, Attempt attempt) {
-  while (!attempt()) {
-    if (!events.RetryAllocation()) return false;
-  }
-  return true;
+auto Retrying(ManifestEvents& events, Attempt attempt) -> decltype(attempt()) {
+  return RetryingAllocation(attempt, [&] { return events.RetryAllocation(); });
 }
 
 template <typename T>
 T* NewOrRetry(ManifestEvents& events) {
-  T* made = nullptr;
-  Retrying(events, [&] { return (made = new (std::nothrow) T()) != nullptr; });
-  return made;
+  return Retrying(events, [] { return new (std::nothrow) T(); });
 }
 
 // The working copy: the size bytes and a NUL after them.
 std::unique_ptr<char[]> MakeWorkingCopy(const char* data, uint32_t size, ManifestEvents& events) {
   size_t bytes = static_cast<size_t>(size) + 1;
   if (bytes == 0) return nullptr;  // a 32-bit size_t cannot count the NUL
-  char* copy = nullptr;
-  Retrying(events, [&] { return (copy = new (std::nothrow) char[bytes]) != nullptr; });
+  char* copy = Retrying(events, [&] { return new (std::nothrow) char[bytes]; });
   if (copy == nullptr) return nullptr;
   memcpy(copy, data, size);
   copy[size] = '\0';

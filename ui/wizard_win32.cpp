@@ -162,7 +162,7 @@ void NextOnDestinationPage(HWND page, WizardRun& run) {
     ClosePage(page, run);
     return;
   }
-  if (run.install(page, run.context) == 1) ClosePage(page, run);
+  if (run.install(page, run.context) == PageOutcome::kClose) ClosePage(page, run);
 }
 
 void BrowseOnDestinationPage(HWND page, WizardRun& run) {

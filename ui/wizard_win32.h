@@ -9,6 +9,12 @@
 
 namespace kest {
 
+// What the installation a page starts asks of that page.
+enum class PageOutcome {
+  kStay,   // stay open for another attempt; no code pending
+  kClose,  // installed, or failed for good with the code pending
+};
+
 // What the wizard reads and changes of a run; the pages know nothing else
 // of it. Every pointer stays valid while RunWizard runs.
 struct WizardRun {
@@ -23,9 +29,8 @@ struct WizardRun {
   // bits that the installation sets choose the completion dialog.
   uint32_t* options = nullptr;
   // Next on the destination page: installs, reading the folder from that
-  // page. Returns 1 when the page is to close (installed, or failed for
-  // good, the code pending) and 0 when it stays open for another attempt.
-  int (*install)(HWND page, void* context) = nullptr;
+  // page, and says whether the page closes.
+  PageOutcome (*install)(HWND page, void* context) = nullptr;
   void* context = nullptr;
 };
 

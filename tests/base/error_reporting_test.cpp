@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "base/error_table.h"
 #include "base/host_status_platform.h"
 #include "base/install_codes.h"
@@ -154,6 +156,37 @@ TEST_F(ReportTest, OutOfMemoryRetryProtocol) {
   EXPECT_EQ(Status().install_code, kCodeOutOfMemory);
   ASSERT_EQ(platform_.shown.size(), 2u);
   EXPECT_EQ(platform_.shown[0].buttons, kButtonsRetry);
+}
+
+// The allocation helper: attempts until one succeeds or Exit Install is
+// chosen; the answer of the last dialog decides what stays pending.
+TEST_F(ReportTest, RetryingAllocationStopsAtSuccessOrRefusal) {
+  struct Row {
+    std::vector<uint32_t> choices;
+    int failures;       // attempts that fail before one succeeds
+    bool succeeds;
+    int attempts;
+    uint32_t pending;
+  };
+  const Row rows[] = {
+      {{}, 0, true, 1, 0},                   // no failure: no dialog
+      {{4, 4}, 2, true, 3, 0},               // Try Again twice, then memory
+      {{4, 1}, 5, false, 2, kCodeOutOfMemory},  // Exit Install the second time
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.attempts);
+    ResetStatus();
+    platform_.shown.clear();
+    platform_.choices.assign(r.choices.begin(), r.choices.end());
+    int attempts = 0;
+    static int object;
+    int* made = RetryingAllocation(
+        [&]() -> int* { return ++attempts > r.failures ? &object : nullptr; });
+    EXPECT_EQ(made != nullptr, r.succeeds);
+    EXPECT_EQ(attempts, r.attempts);
+    EXPECT_EQ(Status().install_code, r.pending);
+    EXPECT_EQ(platform_.shown.size(), r.choices.size());
+  }
 }
 
 }  // namespace

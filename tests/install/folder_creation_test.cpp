@@ -52,14 +52,14 @@ TEST(CreateFoldersFor, CreatesTheMissingChainInOrderAndTestsWriting) {
     FakeFolderSystem machine;
     machine.folders.insert(c.existing.begin(), c.existing.end());
     StringList created;
-    EXPECT_EQ(CreateFoldersFor(machine, c.path, &created), kSuccess);
+    EXPECT_EQ(CreateFoldersFor(machine, c.path, &created).value(), kSuccess);
     EXPECT_EQ(machine.create_calls, c.attempts);
     EXPECT_EQ(ListTexts(created), c.recorded);
     EXPECT_EQ(machine.temp_calls, Strings{std::string(c.tested) + "|test"});
     EXPECT_TRUE(machine.files.empty()) << "the write test left a file";
   }
   FakeFolderSystem machine;  // no list to record in
-  EXPECT_EQ(CreateFoldersFor(machine, "c:\\a\\b\\x.dll", nullptr), kSuccess);
+  EXPECT_EQ(CreateFoldersFor(machine, "c:\\a\\b\\x.dll", nullptr).value(), kSuccess);
   EXPECT_EQ(machine.folders.size(), 2u);
 }
 
@@ -87,7 +87,7 @@ TEST(CreateFoldersFor, FailuresStopTheChainAndKeepTheRecord) {
     if (c.create_error != 0) machine.create_errors["c:\\a\\b\\"] = c.create_error;
     if (c.write_error != 0) machine.temp_errors["c:\\a\\b\\c\\"] = c.write_error;
     StringList created;
-    EXPECT_EQ(CreateFoldersFor(machine, "c:\\a\\b\\c\\x.dll", &created), c.result);
+    EXPECT_EQ(CreateFoldersFor(machine, "c:\\a\\b\\c\\x.dll", &created).value(), c.result);
     EXPECT_EQ(machine.create_calls, c.attempts);
     EXPECT_EQ(ListTexts(created).front(), "c:\\a\\");
     EXPECT_EQ(machine.temp_calls.size(), c.create_error == 0 ? 1u : 0u);
@@ -102,7 +102,7 @@ TEST(CreateFoldersFor, PathsOfTooManyCharactersAreRefused) {
     std::string path = "c:\\dir\\" + std::string(length - 7, 'f');
     ASSERT_EQ(path.size(), length);
     StringList created;
-    uint32_t code = CreateFoldersFor(machine, path.c_str(), &created);
+    uint32_t code = CreateFoldersFor(machine, path.c_str(), &created).value();
     if (length < kPathChars) {
       EXPECT_EQ(code, kSuccess);
       EXPECT_EQ(created.count(), 1u);
@@ -121,11 +121,11 @@ TEST(CreateFoldersFor, AFolderThatCannotBeRecordedIsRemovedAgain) {
   const char* path = "c:\\a\\bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb\\x.dll";
   const size_t second = strlen("c:\\a\\bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb\\") + 1;
   FailAllocations(second, 1);
-  EXPECT_EQ(CreateFoldersFor(machine, path, &created), kCodeOutOfMemory);
+  EXPECT_EQ(CreateFoldersFor(machine, path, &created).value(), kCodeOutOfMemory);
   StopFailingAllocations();
   EXPECT_EQ(ListTexts(created), Strings{"c:\\a\\"});
   EXPECT_EQ(machine.removed_folders, Strings{"c:\\a\\bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb\\"});
-  EXPECT_EQ(CreateFoldersFor(machine, path, &created), kSuccess);
+  EXPECT_EQ(CreateFoldersFor(machine, path, &created).value(), kSuccess);
   EXPECT_EQ(ListTexts(created), (Strings{"c:\\a\\", "c:\\a\\bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb\\"}));
 }
 

@@ -235,13 +235,13 @@ TEST(TargetPathWin32, TokensReachTheSystemsFolders) {
   FolderSystemWin32 folders;
   TargetResolver resolver(folders, nullptr);
   char out[kPathChars];
-  ASSERT_EQ(resolver.ResolveEntryTarget("_winsys\\sub\\x.dll", out), kSuccess);
+  ASSERT_EQ(resolver.ResolveEntryTarget("_winsys\\sub\\x.dll", out).value(), kSuccess);
   EXPECT_EQ(out, Lower(std::string(system) + "\\sub\\x.dll"));
-  ASSERT_EQ(resolver.ResolveEntryTarget("_win\\x.ini", out), kSuccess);
+  ASSERT_EQ(resolver.ResolveEntryTarget("_win\\x.ini", out).value(), kSuccess);
   EXPECT_EQ(out, Lower(std::string(windows) + "\\x.ini"));
-  ASSERT_EQ(resolver.ResolveEntryTarget("runtime\\x.dll", out), kSuccess);
+  ASSERT_EQ(resolver.ResolveEntryTarget("runtime\\x.dll", out).value(), kSuccess);
   EXPECT_EQ(out, Lower(scratch.File("runtime\\x.dll")));
-  ASSERT_EQ(resolver.ResolveEntryTarget("_scriba\\x.h", out), kSuccess);
+  ASSERT_EQ(resolver.ResolveEntryTarget("_scriba\\x.h", out).value(), kSuccess);
   EXPECT_EQ(out, Lower(scratch.File("include\\x.h")));
 }
 
@@ -258,7 +258,8 @@ TEST(TargetPathWin32, ReadOnlyHostProductFolder) {
   char out[kPathChars];
   {
     TargetResolver resolver(folders, host.c_str());
-    ASSERT_EQ(resolver.ResolveTargetPath("_scriba\\x.dll", out, scratch.path().c_str()), kSuccess);
+    ASSERT_EQ(resolver.ResolveTargetPath("_scriba\\x.dll", out, scratch.path().c_str()).value(),
+              kSuccess);
     EXPECT_EQ(out, host + "\\x.dll");
     EXPECT_TRUE(FolderContents(host).empty()) << "the write test left a file";
   }
@@ -267,7 +268,8 @@ TEST(TargetPathWin32, ReadOnlyHostProductFolder) {
   ASSERT_TRUE(folders.GetAttributes(read_only.c_str(), &attributes));
   ASSERT_NE(attributes & kAttributeReadOnly, 0u);
   TargetResolver resolver(folders, read_only.c_str());
-  ASSERT_EQ(resolver.ResolveTargetPath("_scriba\\x.dll", out, scratch.path().c_str()), kSuccess);
+  ASSERT_EQ(resolver.ResolveTargetPath("_scriba\\x.dll", out, scratch.path().c_str()).value(),
+            kSuccess);
   EXPECT_EQ(out, scratch.File("include\\x.dll"));
   EXPECT_TRUE(FolderContents(read_only).empty());
 }
@@ -278,24 +280,26 @@ TEST(CreateFoldersForWin32, ChainsBelowATemporaryRoot) {
   ASSERT_TRUE(CreateDirectoryA(a.c_str(), nullptr));
   FolderSystemWin32 folders;
   StringList created;
-  ASSERT_EQ(CreateFoldersFor(folders, (a + "\\b\\c\\file.dll").c_str(), &created), kSuccess);
+  ASSERT_EQ(CreateFoldersFor(folders, (a + "\\b\\c\\file.dll").c_str(), &created).value(),
+            kSuccess);
   EXPECT_EQ(ListTexts(created), (Strings{a + "\\b\\", a + "\\b\\c\\"}));
   EXPECT_TRUE(IsFolder(a + "\\b\\c"));
   EXPECT_TRUE(FolderContents(a + "\\b\\c").empty()) << "the write test left a file";
 
   // All there: nothing more recorded. A folder given with its backslash is
   // the folder itself.
-  ASSERT_EQ(CreateFoldersFor(folders, (a + "\\b\\c\\other.dll").c_str(), &created), kSuccess);
-  ASSERT_EQ(CreateFoldersFor(folders, (a + "\\d\\").c_str(), &created), kSuccess);
+  ASSERT_EQ(CreateFoldersFor(folders, (a + "\\b\\c\\other.dll").c_str(), &created).value(),
+            kSuccess);
+  ASSERT_EQ(CreateFoldersFor(folders, (a + "\\d\\").c_str(), &created).value(), kSuccess);
   EXPECT_EQ(ListTexts(created), (Strings{a + "\\b\\", a + "\\b\\c\\", a + "\\d\\"}));
   EXPECT_TRUE(IsFolder(a + "\\d"));
 
   // A file standing where a folder should be; a name the system refuses.
   ASSERT_TRUE(test::WriteWholeFile(scratch.File("file"), "x"));
   StringList none;
-  EXPECT_EQ(CreateFoldersFor(folders, scratch.File("file\\sub\\x.dll").c_str(), &none),
+  EXPECT_EQ(CreateFoldersFor(folders, scratch.File("file\\sub\\x.dll").c_str(), &none).value(),
             static_cast<uint32_t>(ERROR_PATH_NOT_FOUND));
-  EXPECT_EQ(CreateFoldersFor(folders, scratch.File("bad|name\\x.dll").c_str(), &none),
+  EXPECT_EQ(CreateFoldersFor(folders, scratch.File("bad|name\\x.dll").c_str(), &none).value(),
             kCodeInvalidFolder);
   EXPECT_EQ(none.count(), 0u);
 }
@@ -319,7 +323,7 @@ TEST(LongPathsWin32, NeverOverflow) {
     memset(&g, 'g', sizeof(g));
     LogCapture log;
     TargetResolver resolver(folders, nullptr);
-    uint32_t code = resolver.ResolveTargetPath("x.dll", g.out, base.c_str());
+    uint32_t code = resolver.ResolveTargetPath("x.dll", g.out, base.c_str()).value();
     EXPECT_EQ(code, length < kPathChars ? kSuccess : kCodeInvalidFolder);
     EXPECT_EQ(std::string(g.guard, sizeof(g.guard)), guard);
 
@@ -328,7 +332,7 @@ TEST(LongPathsWin32, NeverOverflow) {
     // characters): the write test fails; a folder the system did create
     // stays, recorded.
     StringList created;
-    EXPECT_NE(CreateFoldersFor(folders, path.c_str(), &created), kSuccess);
+    EXPECT_NE(CreateFoldersFor(folders, path.c_str(), &created).value(), kSuccess);
     if (length >= kPathChars) EXPECT_EQ(created.count(), 0u);
     for (const std::string& folder : ListTexts(created)) EXPECT_TRUE(IsFolder(folder)) << folder;
     memset(&g, 'g', sizeof(g));

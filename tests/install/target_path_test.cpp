@@ -66,7 +66,7 @@ TEST(ResolveTargetPath, TokensBaseFoldersAndSeparators) {
     TargetResolver resolver(machine, c.scriba);
     char out[kPathChars];
     bool token = !c.token;
-    EXPECT_EQ(resolver.ResolveTargetPath(c.name, out, c.base, &token), kSuccess);
+    EXPECT_EQ(resolver.ResolveTargetPath(c.name, out, c.base, &token).value(), kSuccess);
     EXPECT_STREQ(out, c.expected);
     EXPECT_EQ(token, c.token);
     EXPECT_TRUE(machine.files.empty()) << "the write test left a file";
@@ -81,7 +81,7 @@ TEST(ResolveTargetPath, AsksTheSystemOncePerRun) {
   char out[kPathChars];
   for (const char* name : {"_winsys\\a.dll", "_win\\a.ini", "_scriba\\a.dll", "_winsys\\b.dll",
                            "_win\\b.ini", "_scriba\\b.dll", "_scriba\\c.dll"}) {
-    ASSERT_EQ(resolver.ResolveTargetPath(name, out, nullptr), kSuccess) << name;
+    ASSERT_EQ(resolver.ResolveTargetPath(name, out, nullptr).value(), kSuccess) << name;
   }
   EXPECT_STREQ(out, "d:\\host\\c.dll");
   EXPECT_EQ(machine.system_queries, 1);
@@ -96,9 +96,9 @@ TEST(ResolveTargetPath, TheCopyPassFormIsLowerCase) {
   machine.current_folder = "D:\\Morvane Components";
   TargetResolver resolver(machine, nullptr);
   char out[kPathChars];
-  ASSERT_EQ(resolver.ResolveEntryTarget("_winsys\\x.dll", out), kSuccess);
+  ASSERT_EQ(resolver.ResolveEntryTarget("_winsys\\x.dll", out).value(), kSuccess);
   EXPECT_STREQ(out, "c:\\windows\\system32\\x.dll");
-  ASSERT_EQ(resolver.ResolveEntryTarget("runtime\\x.dll", out), kSuccess);
+  ASSERT_EQ(resolver.ResolveEntryTarget("runtime\\x.dll", out).value(), kSuccess);
   EXPECT_STREQ(out, "d:\\morvane components\\runtime\\x.dll");
 }
 
@@ -122,7 +122,7 @@ TEST(ResolveTargetPath, MissingSystemFoldersFailTheEntry) {
     TargetResolver resolver(machine, nullptr);
     char out[kPathChars];
     memset(out, 'x', sizeof(out));
-    EXPECT_EQ(resolver.ResolveTargetPath(c.name, out, c.base), kCodeSystemError);
+    EXPECT_EQ(resolver.ResolveTargetPath(c.name, out, c.base).value(), kCodeSystemError);
     EXPECT_STREQ(out, "");
     EXPECT_TRUE(log.Lines().empty());
   }
@@ -131,7 +131,7 @@ TEST(ResolveTargetPath, MissingSystemFoldersFailTheEntry) {
   machine.system_folder = machine.windows_folder = machine.current_folder = "";
   TargetResolver resolver(machine, nullptr);
   char out[kPathChars];
-  EXPECT_EQ(resolver.ResolveTargetPath("x.dll", out, "e:\\dest"), kSuccess);
+  EXPECT_EQ(resolver.ResolveTargetPath("x.dll", out, "e:\\dest").value(), kSuccess);
   EXPECT_STREQ(out, "e:\\dest\\x.dll");
 }
 
@@ -172,7 +172,7 @@ TEST(ResolveTargetPath, ResultsLongerThan259CharactersAreRefused) {
       TargetResolver resolver(machine, nullptr);
       Guarded g;
       memset(&g, 'g', sizeof(g));
-      uint32_t code = resolver.ResolveTargetPath(name.c_str(), g.out, base.c_str());
+      uint32_t code = resolver.ResolveTargetPath(name.c_str(), g.out, base.c_str()).value();
       if (length <= kPathChars - 1) {
         EXPECT_EQ(code, kSuccess);
         EXPECT_EQ(strlen(g.out), length);

@@ -147,7 +147,7 @@ void PlanPrerequisites(DependencyManifest& manifest, const std::string& destinat
     }
     p.file = r->required[older].file;
     char path[kPathChars];
-    if (resolver.ResolveTargetPath(r->required[older].file, path, destination.c_str()) == 0) {
+    if (resolver.ResolveTargetPath(r->required[older].file, path, destination.c_str()).ok()) {
       p.path = machine.HostPath(path);
       const FileVersion found = machine.GetFileVersion(path);
       p.reason = "File" + std::to_string(older + 1) + " " + p.file + " needs " + asked[older] +
@@ -206,7 +206,7 @@ void PlanFiles(const std::vector<PackageEntry>& entries, const std::string& dest
     if (fault != EntryNameFault::kNone) {
       f.action = "refused";
       f.reason = std::string(DescribeEntryNameFault(fault)) + ": the installation ends with 0x8040F00B";
-    } else if (resolver.ResolveTargetPath(e.name.c_str(), target, destination.c_str()) != 0) {
+    } else if (!resolver.ResolveTargetPath(e.name.c_str(), target, destination.c_str()).ok()) {
       f.action = "refused";
       f.reason = "no target path (too long, or a folder the system cannot give)";
     } else {

@@ -98,11 +98,12 @@ class DependencyPassTest : public test::RegistrationTest {
                                           &parsed),
               ManifestRead::kRead);
     const DependencyPass pass = {destination_.c_str(), installer.c_str(), "", options, &progress};
-    uint32_t code = 0;
-    while (parsed.dependencies != nullptr && code == 0)
-      code = ProcessNextDependency(pass, parsed.dependencies);
+    bool clear = true;
+    while (parsed.dependencies != nullptr && clear) {
+      clear = ProcessNextDependency(pass, parsed.dependencies);
+    }
     EXPECT_EQ(parsed.dependencies, nullptr);
-    return code;
+    return Status().install_code;
   }
 
   // The recorded lines that begin with `kind` ("command", "folder",
@@ -284,13 +285,13 @@ TEST_F(DependencyPassTest, OverlongNamesAreReportedNotCut) {
   ResetStatus();
   const DependencyPass pass = {destination_.c_str(), installer.c_str(), "", kLog, &progress_};
   const std::string no_room_for_exe = installer + std::string(kPathChars - 4 - installer.size(), 'S');
-  EXPECT_NE(RunPrerequisite(pass, no_room_for_exe.c_str(), ""), 0u);
+  EXPECT_FALSE(RunPrerequisite(pass, no_room_for_exe.c_str(), ""));
   EXPECT_EQ(Status().install_code, kCodeRenameFailed);
   EXPECT_EQ(std::string(Status().detail_text), "File:   " + no_room_for_exe);
 
   ResetStatus();
   const std::string program = installer + "SETUP.EXE";
-  EXPECT_NE(RunPrerequisite(pass, program.c_str(), std::string(900, 'a').c_str()), 0u);
+  EXPECT_FALSE(RunPrerequisite(pass, program.c_str(), std::string(900, 'a').c_str()));
   EXPECT_EQ(Status().install_code, kCodePrerequisiteFailed);
   EXPECT_EQ(std::string(Status().detail_text), "Command:   " + program);
   EXPECT_TRUE(Recorded("program").empty());
