@@ -77,6 +77,9 @@ class CopyPass {
   CopyPass(PackageReader& reader, const CopyPassParts& parts)
       : reader_(reader), parts_(parts), targets_(folders_, parts.scriba_folder),
         journal_(parts.destination) {
+    // Every temporary file of the pass, beside a target or a folder's
+    // write test, is noted before it exists.
+    folders_.MakeTemporariesThrough(&journal_);
     SystemVersion version;
     QuerySystemVersion(&version);  // zero on failure: the replacing move
     platform_ = version.platform_id;
@@ -122,8 +125,6 @@ class CopyPass {
   // Queues the written and checked temporary file's move over target for
   // the restart; on failure the temporary file goes.
   bool QueueAtRestart(const char* temporary, const char* target);
-  // A temporary file beside target, noted in the journal.
-  bool MakeTemporary(const char* target, char (&temporary)[kPathChars]);
   bool Record(const char* name);
   // Holds the self-registering library just written at target open until
   // its registration, once it is proven to hold exactly the entry's bytes;
@@ -291,7 +292,7 @@ bool CopyPass::CopyEntry() {
     }
   }
   if (route == Route::kAtRestart) {
-    if (!MakeTemporary(target, temporary)) return Fail();
+    if (!MakeTempNameBeside(folders_, target, temporary)) return Fail();
     LogFormat("Renaming archive from \"%s\" to \"%s\" for lazy copy", target, temporary);
     NameOutput(temporary);
     if (!ok_) {
@@ -378,15 +379,9 @@ bool CopyPass::AskToFreeFile() {
   return true;
 }
 
-bool CopyPass::MakeTemporary(const char* target, char (&temporary)[kPathChars]) {
-  if (!MakeTempNameBeside(folders_, target, temporary)) return false;
-  journal_.NoteTemporary(temporary);
-  return true;
-}
-
 bool CopyPass::ReplaceExisting(const char* target, char (&temporary)[kPathChars],
                                bool must_replace_now, bool* deferred) {
-  if (!MakeTemporary(target, temporary)) return Fail();
+  if (!MakeTempNameBeside(folders_, target, temporary)) return Fail();
   NameOutput(temporary);
   if (!ok_) {
     RemoveTemporaryFile(temporary);
@@ -406,13 +401,14 @@ bool CopyPass::ReplaceExisting(const char* target, char (&temporary)[kPathChars]
       return false;
     }
   }
-  // The Windows 95 family moves the old file aside first; that name is
-  // noted too, for a run that dies between the two moves.
+  // The Windows 95 family moves the old file aside first, to a name the
+  // journal holds too, for a run that dies between the two moves. None
+  // made: the replacing call makes its own.
   char aside[kPathChars] = "";
   if (platform_ == kPlatformWindows95) {
-    if (MakeAsideFile(target, aside)) {
-      journal_.NoteTemporary(aside);
-    } else {
+    char folder[kPathChars];
+    if (!CopyText(folder, sizeof(folder), target) || !CutToFolderPart(folder) ||
+        folders_.CreateTempFile(folder, "old", aside) != 0) {
       aside[0] = '\0';
     }
   }

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "install/temp_journal_win32.h"
+
 namespace kest {
 namespace {
 
@@ -50,6 +52,7 @@ uint32_t FolderSystemWin32::RemoveFolder(const char* path) {
 
 uint32_t FolderSystemWin32::CreateTempFile(const char* folder, const char* prefix,
                                            char (&out)[kPathChars]) {
+  if (journal_ != nullptr) return journal_->CreateTemporary(folder, prefix, out);
   out[0] = '\0';
   if (lstrlenA(folder) > static_cast<int>(kPathChars) - 14) return ERROR_FILENAME_EXCED_RANGE;
   // Unique number 0: the system picks a free name and creates the file.

@@ -5,6 +5,8 @@
 
 namespace kest {
 
+class TempJournal;
+
 class FolderSystemWin32 : public FolderSystem {
  public:
   FolderSystemWin32() = default;
@@ -26,8 +28,14 @@ class FolderSystemWin32 : public FolderSystem {
   uint32_t CreateTempFile(const char* folder, const char* prefix, char (&out)[kPathChars]) override;
   uint32_t RemoveFile(const char* path) override;
 
+  // From here on every temporary file, the folders' write tests' too, is
+  // made through journal (TempJournal::CreateTemporary), which must
+  // outlive the object.
+  void MakeTemporariesThrough(TempJournal* journal) { journal_ = journal; }
+
  private:
   const void* new_folder_security_ = nullptr;
+  TempJournal* journal_ = nullptr;
 };
 
 }  // namespace kest

@@ -54,6 +54,44 @@ TempJournal::~TempJournal() {
   if (path_[0] != '\0') DeleteFileA(path_);
 }
 
+uint32_t TempJournal::CreateTemporary(const char* folder, const char* prefix,
+                                      char (&out)[kPathChars]) {
+  out[0] = '\0';
+  if (lstrlenA(folder) > static_cast<int>(kPathChars) - 14) return ERROR_FILENAME_EXCED_RANGE;
+  // The system's own choice of a free name makes the file in the same
+  // call, before it could be noted. So each candidate is only formed
+  // there, seen to be free, noted, and then made; a name taken meanwhile
+  // moves on to the next number, as the system's choice does.
+  const UINT start = GetTickCount();
+  for (UINT step = 0; step < 0x10000; ++step) {
+    const UINT unique = (start + step) & 0xFFFF;
+    if (unique == 0) continue;
+    if (GetTempFileNameA(folder, prefix, unique, out) == 0) break;
+    if (GetFileAttributesA(out) != INVALID_FILE_ATTRIBUTES) continue;
+    const DWORD absent = GetLastError();
+    if (absent != ERROR_FILE_NOT_FOUND) {
+      out[0] = '\0';
+      return absent;
+    }
+    NoteTemporary(out);
+    const HANDLE file = CreateFileA(out, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+      CloseHandle(file);
+      return 0;
+    }
+    const DWORD error = GetLastError();
+    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS &&
+        error != ERROR_SHARING_VIOLATION) {
+      out[0] = '\0';
+      return error;
+    }
+  }
+  out[0] = '\0';
+  const DWORD error = GetLastError();
+  return error != 0 ? error : ERROR_FILE_EXISTS;
+}
+
 void TempJournal::Append(char tag, const char* path) {
   if (path_[0] == '\0') return;
   if (!file_.valid()) {

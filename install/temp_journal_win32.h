@@ -3,7 +3,8 @@
 // the next run does not clear away.
 //
 // The file "install.jnl" in the destination folder holds one line per
-// temporary file, appended as soon as the file exists:
+// temporary file, appended before the file exists (CreateTemporary), so
+// that no moment of the run leaves a file of the installer's unnamed:
 //   T <path>   a temporary file that must not outlive the run
 //   K <path>   the same file, since queued to replace its target at the
 //              restart: it stays for the restart
@@ -16,6 +17,8 @@
 // does not end in ".tmp" is passed over. Writing it is best effort: a
 // journal that cannot be written costs only the clearing after a crash.
 #pragma once
+
+#include <cstdint>
 
 #include "archive/win32_file.h"
 #include "base/text_limits.h"
@@ -33,6 +36,12 @@ class TempJournal {
 
   // Clears what a run that died left behind.
   void Recover();
+  // Makes a new empty file in folder, named as the system names its
+  // temporary files (the first three characters of prefix, hexadecimal
+  // digits, ".tmp"), and notes it before it is made. Returns 0 with the
+  // path in out, or the system's error number with out empty; a folder
+  // longer than kPathChars - 14 characters fails with 206 (name too long).
+  uint32_t CreateTemporary(const char* folder, const char* prefix, char (&out)[kPathChars]);
   void NoteTemporary(const char* path) { Append('T', path); }
   void NoteKept(const char* path) { Append('K', path); }
 
