@@ -631,7 +631,8 @@ TEST_F(CopyPassScenario, AKilledUpgradeLeavesWholeFilesAndTheNextRunClearsUp) {
 
       const test::CopyRun second =
           test::RunCopyProbe(version, work.File("release2.arj"), destination.path(), "--silent");
-      ASSERT_TRUE(second.finished);
+      ASSERT_TRUE(second.finished) << "started " << second.started << ", error "
+                                   << second.start_error;
       EXPECT_EQ(second.exit_code, 0u) << std::hex << second.exit_code;
       for (size_t k = 0; k < kFiles; ++k) {
         EXPECT_EQ(named_(Contents(root + "\\" + Backslashes(release2[k].name))),

@@ -77,6 +77,8 @@ CopyRun RunCopyProbe(const char* version, const std::string& archive,
     const ProcessResult process =
         RunProcess("\"" + BesideTestProgram("copy_probe.exe") + "\" copy \"" + archive + "\" \"" +
                    destination + "\" \"" + report + "\" " + arguments);
+    run.started = process.started;
+    run.start_error = process.start_error;
     run.finished = process.finished;
     run.exit_code = process.exit_code;
   }

@@ -38,6 +38,8 @@ std::vector<PackedData> FindPackedData(const std::string& archive);
 
 // What copy_probe.exe copy reported.
 struct CopyRun {
+  bool started = false;
+  DWORD start_error = 0;  // why it did not start
   bool finished = false;
   DWORD exit_code = 0;
   bool result = false;

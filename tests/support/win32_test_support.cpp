@@ -32,8 +32,10 @@ ProcessResult RunProcess(const std::string& command_line, DWORD timeout_ms) {
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process = {};
   if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &process))
+                      &startup, &process)) {
+    result.start_error = GetLastError();
     return result;
+  }
   result.started = true;
   if (WaitForSingleObject(process.hProcess, HangGuardMs(timeout_ms)) == WAIT_OBJECT_0) {
     result.finished = true;

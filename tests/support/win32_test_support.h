@@ -15,7 +15,8 @@ std::string WindowsPath(const std::string& unix_path);
 
 struct ProcessResult {
   bool started = false;
-  bool finished = false;  // false: still running at the time-out, then stopped
+  DWORD start_error = 0;  // GetLastError of a CreateProcess that failed
+  bool finished = false;  // false: not started, or still running at the time-out, then stopped
   DWORD exit_code = 0;
 };
 
