@@ -201,7 +201,12 @@ class Driver {
           SendMessageTimeoutA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(step.text.c_str()),
                               SMTO_ABORTIFHUNG, kSendTimeoutMs, &ignored);
         } else {
-          PostMessageA(control, BM_CLICK, 0, 0);
+          // Sent, not posted: the installer takes sent messages in their
+          // order and ahead of posted ones, so Settle's messages are
+          // answered only once the click has been handled or has opened
+          // what it opens. A posted click could still wait behind them,
+          // and the next step would find the dialog it is about to close.
+          SendNotifyMessageA(control, BM_CLICK, 0, 0);
           Settle();
         }
         return true;
@@ -297,10 +302,11 @@ class Driver {
     return code == expected;
   }
 
-  // Lets the installer take what was posted to it: a message sent after a
-  // posted one is handled at the installer's next look at its queue, and a
-  // second one only once the posted message's handling has begun (and any
-  // box it opens is up).
+  // Lets the installer take what the driver gave it. Sent messages are
+  // handled in their order, so the first answer comes only once a click
+  // sent before has been handled (or has opened a box, whose loop
+  // answers). A posted key is taken at the installer's next look at its
+  // queue; the second message gives it that look.
   void Settle() {
     for (int i = 0; i < 2; ++i) {
       DWORD_PTR ignored = 0;
