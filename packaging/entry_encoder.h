@@ -61,6 +61,7 @@ class EntryEncoder : private BlockSink {
   uint32_t* probe_table_ = nullptr;  // scratch of LooksIncompressible
   uint32_t limit_ = 0;
   uint32_t min_block_ = 0;
+  uint32_t split_parts_ = 2;
   bool smallest_ = false;
 };
 
