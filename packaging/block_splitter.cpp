@@ -13,11 +13,11 @@ struct Log2Table {
   uint32_t fraction[256];
   Log2Table() {
     for (uint32_t i = 0; i < 256; ++i) {
-      uint64_t x = (uint64_t{256} + i) << 24;  // 1 + i/256, in 1/2^32
+      uint64_t x = (uint64_t{256} + i) << 23;  // 1 + i/256 in 1/2^31: below 2^32, so x * x fits
       uint32_t log = 0;
       for (uint32_t bit = 1u << 15; bit != 0; bit >>= 1) {
-        x = static_cast<uint64_t>((static_cast<unsigned __int128>(x) * x) >> 32);
-        if (x >= (uint64_t{2} << 32)) {
+        x = (x * x) >> 31;
+        if (x >= (uint64_t{2} << 31)) {
           x >>= 1;
           log |= bit;
         }
