@@ -18,12 +18,13 @@ struct MethodLevel {
 // random data and runs (bench/encoder_bench): against method 1, method 2
 // takes about 60% of the time for 0.6% more output, method 3 about 40% of
 // the time for 3.7% more. Method 1 lets the coder cut blocks as short as
-// 128 tokens: 0.3% smaller than with 1024, for a few percent more time;
-// and it tries 3 cut points per block instead of the middle only: 0.2%
-// smaller for 6% more (7 points: 0.4% for 12%).
+// 128 tokens: 0.3% smaller than with 1024, for a few percent more time.
+// Trying 3 cut points per block instead of the middle only would make it
+// 0.2% smaller for 6% more time (7 points: 0.4% for 12%); its time has the
+// tighter margin.
 constexpr MethodLevel kLevels[3] = {
     // chain good nice lazy  far3  mode                tokens         min  parts
-    {{256, 32, 256, 256, 4096, ParseMode::kLazy, kMaxBlockSymbols}, 128, 4},
+    {{256, 32, 256, 256, 4096, ParseMode::kLazy, kMaxBlockSymbols}, 128, 2},
     {{64, 16, 128, 128, 4096, ParseMode::kLazy, kMaxBlockSymbols}, 1024, 2},
     {{16, 8, 32, 0, 4096, ParseMode::kGreedy, kMaxBlockSymbols}, 2048, 2},
 };
