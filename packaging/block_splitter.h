@@ -10,7 +10,11 @@
 
 namespace kest {
 
-// Writes tokens [0, block.count) as one or more stream blocks.
-void CodeTokens(const TokenBlock& block, uint32_t min_block, BitWriter& out);
+// Writes tokens [0, block.count) as one or more stream blocks. A run of
+// tokens is cut in two where its parts would code best, looking at the
+// parts - 1 points that divide it evenly (parts >= 2: 2 halves it), while
+// the two parts, each with its own tables, cost fewer bits than the whole
+// and neither is shorter than min_block tokens.
+void CodeTokens(const TokenBlock& block, uint32_t min_block, uint32_t parts, BitWriter& out);
 
 }  // namespace kest

@@ -33,7 +33,9 @@ class EntryEncoder : private BlockSink {
 
   // Packs data[0..size) with method. When the packed stream would need
   // limit bytes or more, stops early with kNotSmaller (pass size to learn
-  // whether packing pays; the default never stops).
+  // whether packing pays; the default never stops). With limit <= size,
+  // data that a first look finds will not pack (see pack_probe.h) gets
+  // kNotSmaller before any search.
   EncodeResult Encode(const uint8_t* data, uint32_t size, uint32_t method,
                       uint32_t limit = 0xFFFFFFFF);
 
@@ -56,8 +58,10 @@ class EntryEncoder : private BlockSink {
 
   LzParser parser_;
   BitWriter* out_ = nullptr;
+  uint32_t* probe_table_ = nullptr;  // scratch of LooksIncompressible
   uint32_t limit_ = 0;
   uint32_t min_block_ = 0;
+  uint32_t split_parts_ = 2;
   bool smallest_ = false;
 };
 

@@ -107,8 +107,11 @@ uint32_t LzParser::CollectMatches(uint32_t pos, uint32_t limit, uint32_t depth,
   uint32_t* low = &tree_[2 * (pos & (kChainSize - 1))];  // where the next node below goes
   uint32_t* high = low + 1;                               // and above
   // Bytes the tree compares: always the same for pos, whatever limit the
-  // caller has, so the order stays consistent.
-  uint32_t compare = size_ - pos < kMaxMatch ? size_ - pos : kMaxMatch;
+  // caller has, so the order stays consistent. Nodes are ordered by their
+  // first nice_length bytes only: a match that long is taken as found
+  // anyway, and comparing further made every step of the walk slow on
+  // long repeats. The one match that reaches it is lengthened afterwards.
+  uint32_t compare = size_ - pos < level_.nice_length ? size_ - pos : level_.nice_length;
   const uint8_t* scan = data_ + pos;
   uint32_t len_low = 0;
   uint32_t len_high = 0;
@@ -134,6 +137,12 @@ uint32_t LzParser::CollectMatches(uint32_t pos, uint32_t limit, uint32_t depth,
     if (length == compare) {
       *low = pair[0];
       *high = pair[1];
+      // Only this node can have reached compare bytes, so out's last entry
+      // is its match when usable did.
+      if (usable == compare && limit > compare) {
+        out[found - 1].length = static_cast<uint16_t>(
+            compare + CommonLength(match + compare, scan + compare, limit - compare));
+      }
       break;
     }
     if (match[length] < scan[length]) {

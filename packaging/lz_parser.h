@@ -30,7 +30,8 @@ enum class ParseMode : uint8_t { kGreedy, kLazy, kOptimal };
 struct ParseLevel {
   uint32_t max_chain;     // candidates examined per search (optimal: tree nodes met)
   uint32_t good_length;   // greedy and lazy: a previous match this long quarters the next search
-  uint32_t nice_length;   // a match this long ends the search (optimal: and is taken as found)
+  uint32_t nice_length;   // a match this long ends the search (optimal: and is taken as
+                          // found; 3..kMaxMatch, the bytes the tree orders nodes by)
   uint32_t max_lazy;      // lazy only: a match this long is taken at once
   uint32_t far_three;     // greedy and lazy: a 3-byte match further back is not worth it
   ParseMode mode;

@@ -39,6 +39,16 @@ std::vector<Entry> Inputs() {
     entries.push_back({std::string("Large/") + test::KindName(kind) + ".bin",
                        test::MakeInput(kind, kLargeSize, 7)});
   }
+  // Even bytes that still pack: a repeat within the window, and two parts
+  // with different byte ranges.
+  Bytes noise = test::MakeInput(InputKind::kRandom, 100000, 8);
+  Bytes twice(noise.begin(), noise.begin() + 24000);
+  twice.insert(twice.end(), twice.begin(), twice.end());
+  entries.push_back({"Mixed/noise twice.bin", twice});
+  for (size_t i = 0; i < noise.size(); ++i) {
+    noise[i] = static_cast<uint8_t>((noise[i] & 0x7F) | (i < noise.size() / 2 ? 0 : 0x80));
+  }
+  entries.push_back({"Mixed/halves.bin", noise});
   return entries;
 }
 

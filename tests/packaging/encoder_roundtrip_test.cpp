@@ -69,9 +69,19 @@ std::vector<Case> Cases() {
   return cases;
 }
 
+// The last stream of encoder decodes to data, with data's CRC.
+void ExpectDecodes(const EntryEncoder& encoder, const Bytes& data) {
+  const uint32_t size = static_cast<uint32_t>(data.size());
+  Crc32 crc;
+  test::MemorySink out;
+  uint32_t reg = Crc32::kStart;
+  ASSERT_EQ(0u, DecodeEntry(encoder.packed(), encoder.packed_size(), size, crc, &reg, out));
+  EXPECT_TRUE(out.bytes == data) << out.bytes.size() << " bytes out";
+  EXPECT_EQ(test::ReferenceCrc32(data.data(), size), ~reg);
+}
+
 TEST(EncoderRoundTripTest, OwnDecoderRestoresEveryInput) {
   static const std::vector<Case> cases = Cases();
-  Crc32 crc;
   EntryEncoder encoder;
   // Method 4 here: method 1 with the smallest setting.
   for (uint32_t method = 1; method <= 4; ++method) {
@@ -81,11 +91,7 @@ TEST(EncoderRoundTripTest, OwnDecoderRestoresEveryInput) {
       const uint32_t size = static_cast<uint32_t>(c.data.size());
       ASSERT_EQ(EncodeResult::kPacked,
                 encoder.Encode(c.data.data(), size, method == 4 ? 1 : method));
-      test::MemorySink out;
-      uint32_t reg = Crc32::kStart;
-      ASSERT_EQ(0u, DecodeEntry(encoder.packed(), encoder.packed_size(), size, crc, &reg, out));
-      EXPECT_TRUE(out.bytes == c.data) << out.bytes.size() << " bytes out";
-      EXPECT_EQ(test::ReferenceCrc32(c.data.data(), size), ~reg);
+      ExpectDecodes(encoder, c.data);
     }
   }
 }
@@ -143,6 +149,53 @@ TEST(EncoderRoundTripTest, MethodsAndSizeLimit) {
 
   EXPECT_EQ(EncodeResult::kBadMethod, encoder.Encode(text.data(), 200000, 0));
   EXPECT_EQ(EncodeResult::kBadMethod, encoder.Encode(text.data(), 200000, 4));
+}
+
+// Asked with the input's size as the limit, the encoder first looks at
+// whether the input can pack at all. Even bytes without repeats are stored
+// at once; input with repeats, uneven statistics in some part, or both,
+// must still be packed (and decode), whatever the method.
+TEST(EncoderRoundTripTest, OnlyWhatCannotPackIsStoredAtOnce) {
+  const Bytes noise = test::MakeInput(InputKind::kRandom, 200000, 3);
+  const Bytes text = test::MakeInput(InputKind::kText, 40000, 4);
+  // The same bytes only in the lower and then the upper half of the byte
+  // range: even over the whole input, 7 bits a byte in each half.
+  Bytes halves = noise;
+  for (size_t i = 0; i < halves.size(); ++i) {
+    halves[i] = static_cast<uint8_t>((halves[i] & 0x7F) | (i < halves.size() / 2 ? 0 : 0x80));
+  }
+  const Bytes block(noise.begin(), noise.begin() + 24000);
+  struct PackCase {
+    const char* name;
+    Bytes data;
+    bool packs;
+  };
+  const PackCase cases[] = {
+      {"noise", noise, false},
+      {"noise, shorter than the look takes", Bytes(noise.begin(), noise.begin() + 30000), false},
+      {"noise block twice", Concatenate({block, block}), true},
+      {"noise block, then 9000 bytes of it again",
+       Concatenate({block, Bytes(block.begin(), block.begin() + 9000)}), true},
+      {"lower half, then upper half", halves, true},
+      {"noise, then text", Concatenate({noise, text}), true},
+      {"text, then noise", Concatenate({text, noise}), true},
+  };
+  EntryEncoder encoder;
+  for (uint32_t method = 1; method <= 4; ++method) {
+    encoder.set_smallest(method == 4);
+    for (const PackCase& c : cases) {
+      SCOPED_TRACE("method " + std::to_string(method) + ", " + c.name);
+      const uint32_t size = static_cast<uint32_t>(c.data.size());
+      const EncodeResult result =
+          encoder.Encode(c.data.data(), size, method == 4 ? 1 : method, size);
+      if (!c.packs) {
+        EXPECT_EQ(EncodeResult::kNotSmaller, result);
+        continue;
+      }
+      ASSERT_EQ(EncodeResult::kPacked, result);
+      ExpectDecodes(encoder, c.data);
+    }
+  }
 }
 
 }  // namespace

@@ -92,6 +92,7 @@ std::vector<Input> Inputs() {
       {"_winsys\\Sub\\X.DLL", "_winsys/Sub/X.DLL", 12, text, 1, 1},
       {"docs/read me.txt", "docs/read me.txt", 5, text, 3, 3},
       {"noise.bin", "noise.bin", 0, test::MakeInput(test::InputKind::kRandom, 3000, 2), 1, 0},
+      {"noise2.bin", "noise2.bin", 0, test::MakeInput(test::InputKind::kRandom, 70000, 2), 2, 0},
       {"empty\\zero.txt", "empty/zero.txt", 6, {}, 2, 0},
   };
 }
