@@ -24,7 +24,7 @@
 // target (the shipped 32-bit pair) and prints only their sizes. --keep
 // keeps the work folder (corpus, installers, the runs' output) at the end.
 // Each --large FILES runs, after the small corpus, the first FILES files of
-// the large one (20,000 files in 2,000 folders, about 300 MB) the same way,
+// the large one (20,000 files in 2,000 folders, about 320 MB) the same way,
 // and a closing table shows how the time grows with the number of files:
 // the time per file against the small corpus's (target: at most 1.1 times
 // it) and the peak memory against NSIS's.

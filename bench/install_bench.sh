@@ -8,7 +8,7 @@
 # says what exactly is measured).
 #   bash bench/install_bench.sh [ROUNDS] [--large]      (ROUNDS default 5)
 # --large also runs the first 1,000, 5,000, 10,000 and 20,000 files of the
-# large corpus (20,000 files in 2,000 folders, about 300 MB) and prints how
+# large corpus (20,000 files in 2,000 folders, about 320 MB) and prints how
 # the time grows with the files; it takes several minutes a round.
 # Runs the Windows build this machine runs (scripts/wine-arch.sh) with the
 # NSIS stub of the same build; also prints the sizes of the shipped 32-bit

@@ -29,7 +29,7 @@ struct Corpus {
 };
 
 // The large corpus's whole size: 20,000 files in 2,000 folders of ten
-// (below twenty areas), about 300 MB.
+// (below twenty areas), about 320 MB.
 constexpr uint32_t kLargeCorpusFiles = 20000;
 
 // Writes the corpus below root (which must exist and be empty), copying
