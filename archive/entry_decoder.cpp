@@ -45,6 +45,11 @@ class Decoder {
       : bits_(packed, packed_size), crc_(crc), reg_(*reg), out_(out), window_(window) {}
 
   uint32_t Run(uint32_t original_size);
+  // After a Run that returned 0: the window's bytes from its start that
+  // were ever written. Every byte written lies before the write position
+  // or was written out with a whole window (the match copies' overrun puts
+  // back what it passed), and the last bytes are written out at the end.
+  uint32_t flushed_extent() const { return flushed_extent_; }
 
  private:
   template <class Table>
@@ -62,6 +67,7 @@ class Decoder {
   uint32_t& reg_;
   ByteSink& out_;
   uint8_t* const window_;
+  uint32_t flushed_extent_ = 0;
   CharTable chars_;
   PreTreeTable pre_tree_;
   PositionTable positions_;
@@ -141,6 +147,7 @@ uint32_t Decoder::ReadBlockHead() {
 }
 
 uint32_t Decoder::Flush(uint32_t size) {
+  if (size > flushed_extent_) flushed_extent_ = size;
   reg_ = crc_.Advance(reg_, window_, size);
   const uint32_t error = out_.Write(window_, size);
   if (error == 0) return 0;
@@ -368,16 +375,32 @@ uint32_t Decoder::Run(uint32_t original_size) {
 
 }  // namespace
 
+uint8_t* DecodeWindow::TakeCleared() {
+  if (!bytes_) {
+    bytes_.reset(new (std::nothrow) uint8_t[kWindowSize]);
+    if (!bytes_) return nullptr;
+    written_ = kWindowSize;
+  }
+  memset(bytes_.get(), 0, written_);
+  written_ = kWindowSize;
+  return bytes_.get();
+}
+
 uint32_t DecodeEntry(const uint8_t* packed, uint32_t packed_size, uint32_t original_size,
-                     const Crc32& crc, uint32_t* crc_register, ByteSink& out) {
+                     const Crc32& crc, uint32_t* crc_register, ByteSink& out,
+                     DecodeWindow* kept) {
   *crc_register = Crc32::kStart;
-  std::unique_ptr<uint8_t[]> window(new (std::nothrow) uint8_t[kWindowSize]);
-  if (!window) return kReaderNoWindow;
-  memset(window.get(), 0, kWindowSize);
+  DecodeWindow own;
+  DecodeWindow& window = kept != nullptr ? *kept : own;
+  uint8_t* const bytes = window.TakeCleared();
+  if (bytes == nullptr) return kReaderNoWindow;
   // The code tables (about 14 KiB) live in this frame; the window is the
   // only allocation.
-  Decoder decoder(packed, packed_size, crc, crc_register, out, window.get());
-  return decoder.Run(original_size);
+  Decoder decoder(packed, packed_size, crc, crc_register, out, bytes);
+  const uint32_t error = decoder.Run(original_size);
+  // A decoding that stopped early may have written anywhere in the window.
+  if (error == 0) window.NoteWritten(decoder.flushed_extent());
+  return error;
 }
 
 }  // namespace kest

@@ -15,6 +15,7 @@
 // original size writes the extra bytes too (the CRC then fails).
 #pragma once
 #include <cstdint>
+#include <memory>
 
 #include "archive/crc32.h"
 #include "base/byte_io.h"
@@ -43,7 +44,32 @@ constexpr uint32_t kWindowSize = 26624;
 //   kCodeWriteFailed  a write failed otherwise
 // The window is cleared before use, so corrupt data decodes the same way
 // every time.
+//
+// With `kept`, the window is that one, allocated by its first use and
+// kept for the next entries: a pack of many small entries then neither
+// allocates a window per entry nor clears all of it each time, only the
+// bytes the entry before may have written. Without it, a window of its
+// own is allocated for the call.
+class DecodeWindow;
 uint32_t DecodeEntry(const uint8_t* packed, uint32_t packed_size, uint32_t original_size,
-                     const Crc32& crc, uint32_t* crc_register, ByteSink& out);
+                     const Crc32& crc, uint32_t* crc_register, ByteSink& out,
+                     DecodeWindow* kept = nullptr);
+
+class DecodeWindow {
+ public:
+  DecodeWindow() = default;
+  DecodeWindow(const DecodeWindow&) = delete;
+  DecodeWindow& operator=(const DecodeWindow&) = delete;
+
+  // The window, every byte zero; nullptr when it cannot be allocated.
+  // Until NoteWritten says less, all of it counts as written.
+  uint8_t* TakeCleared();
+  // The decoding that took the window wrote at most its first `bytes`.
+  void NoteWritten(uint32_t bytes) { written_ = bytes; }
+
+ private:
+  std::unique_ptr<uint8_t[]> bytes_;
+  uint32_t written_ = 0;  // from the start, the bytes that may not be zero
+};
 
 }  // namespace kest

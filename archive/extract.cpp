@@ -34,7 +34,7 @@ void PackageReader::ExtractStored(ByteSink& out) {
 void PackageReader::ExtractCompressed(ByteSink& out) {
   const EntryHeader& e = entry_;
   const uint32_t error =
-      DecodeEntry(data_, e.packed_size, e.original_size, crc_, &decoder_crc_, out);
+      DecodeEntry(data_, e.packed_size, e.original_size, crc_, &decoder_crc_, out, &window_);
   if (error != 0) {
     Record(error);
     return;

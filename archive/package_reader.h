@@ -22,6 +22,7 @@
 #include <memory>
 
 #include "archive/crc32.h"
+#include "archive/entry_decoder.h"
 #include "archive/entry_header.h"
 #include "archive/output_file.h"
 #include "base/byte_io.h"
@@ -150,6 +151,7 @@ class PackageReader {
   EndMarker end_marker_ = EndMarker::kFollowed;
   Crc32 crc_;
   uint32_t decoder_crc_ = Crc32::kStart;
+  DecodeWindow window_;  // the decoder's, from its first use to the reader's end
 };
 
 // A reader for an archive on its own: no image before it and no trailer

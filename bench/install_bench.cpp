@@ -13,7 +13,7 @@
 //                 --components CPACK.INI --dependencies CPACK.INF
 //                 --plain-copy PLAIN_COPY.EXE --nsis-target TARGET
 //                 --library DLL [--library DLL]... [--rounds N]
-//                 [--size-pair STUB NSIS_TARGET] [--keep]
+//                 [--size-pair STUB NSIS_TARGET] [--large FILES]... [--keep]
 //
 // It runs inside scripts/with-wine.sh (WINEPREFIX, DISPLAY and `wine` are
 // set up there); bench/install_bench.sh builds everything and starts it.
@@ -23,6 +23,11 @@
 // --size-pair builds both installers once more with another stub and NSIS
 // target (the shipped 32-bit pair) and prints only their sizes. --keep
 // keeps the work folder (corpus, installers, the runs' output) at the end.
+// Each --large FILES runs, after the small corpus, the first FILES files of
+// the large one (20,000 files in 2,000 folders, about 320 MB) the same way,
+// and a closing table shows how the time grows with the number of files:
+// the time per file against the small corpus's (target: at most 1.1 times
+// it) and the peak memory against NSIS's.
 //
 // What one run measures, seen from Linux:
 //   time    from starting `wine PROGRAM ARGS` to its end: what a user
@@ -69,6 +74,7 @@ struct Options {
   std::string kestpack, stub, key, components, dependencies, plain_copy, nsis_target;
   std::vector<std::string> libraries;
   std::string pair_stub, pair_nsis_target;
+  std::vector<uint32_t> large;  // cuts of the large corpus, in files
   int rounds = 5;
   bool keep = false;  // the work folder stays, for a closer look
 };
@@ -305,6 +311,9 @@ bool ParseOptions(int argc, char** argv, Options* options) {
     else if (a == "--library") ok = value(&number) && (options->libraries.push_back(number), true);
     else if (a == "--rounds") ok = value(&number) && (options->rounds = atoi(number.c_str())) > 0;
     else if (a == "--keep") options->keep = true;
+    else if (a == "--large")
+      ok = value(&number) && (options->large.push_back(uint32_t(atol(number.c_str()))),
+                              options->large.back() > 0 && options->large.back() <= kLargeCorpusFiles);
     else if (a == "--size-pair") ok = value(&options->pair_stub) && value(&options->pair_nsis_target);
     else ok = false;
     if (!ok) return false;
@@ -315,32 +324,45 @@ bool ParseOptions(int argc, char** argv, Options* options) {
          !options->libraries.empty();
 }
 
-int Main(const Options& options) {
+// What one corpus gave: its size and the medians, for the closing table.
+struct CorpusResult {
+  size_t files = 0;
+  double megabytes = 0;
+  double kestinst_cold = 0, kestinst_warm = 0, nsis_warm = 0, plain_warm = 0;
+  double kestinst_peak_mb = 0, nsis_peak_mb = 0;
+};
+
+// Makes one corpus (the small one when large_files is 0) in a work folder
+// of its own, builds both installers of it, times the three contenders and
+// prints the figures; the work folder goes at the end unless --keep.
+bool RunCorpus(const Options& options, uint32_t large_files, CorpusResult* result) {
   Setup setup;
   setup.work = MakeScratchFolder("kest-install-bench");
-  if (setup.work.empty()) return 1;
+  if (setup.work.empty()) return false;
   setup.corpus = setup.work + "/corpus";
   setup.kestinst_installer = setup.work + "/kestinst-setup.exe";
   setup.nsis_installer = setup.work + "/nsis-setup.exe";
   setup.plain_copy = options.plain_copy;
   setup.log = setup.work + "/runs.log";
   Corpus corpus;
-  if (mkdir(setup.corpus.c_str(), 0755) != 0 || !MakeCorpus(setup.corpus, options.libraries, &corpus) ||
+  if (mkdir(setup.corpus.c_str(), 0755) != 0 ||
+      !MakeCorpus(setup.corpus, options.libraries, large_files, &corpus) ||
       !BuildKestInst(options, setup, options.stub, setup.kestinst_installer) ||
       !BuildNsis(setup, options.nsis_target, setup.nsis_installer)) {
     fprintf(stderr, "install_bench: setting up failed; the work folder %s is kept\n",
             setup.work.c_str());
-    return 1;
+    return false;
   }
   std::vector<std::string> distinct_libraries = options.libraries;
   std::sort(distinct_libraries.begin(), distinct_libraries.end());
   distinct_libraries.erase(std::unique(distinct_libraries.begin(), distinct_libraries.end()),
                            distinct_libraries.end());
   const uint64_t total = corpus.text_bytes + corpus.binary_bytes + corpus.library_bytes;
-  printf("corpus: %zu files in %u folders, %.1f MB: text %.1f MB, binary data %.1f MB, "
+  printf("\n%s corpus: %zu files in %u folders, %.1f MB: text %.1f MB, binary data %.1f MB, "
          "libraries %.1f MB (%zu DLLs with version resources, copied under many names)\n",
-         corpus.files.size(), corpus.folders, total / 1e6, corpus.text_bytes / 1e6,
-         corpus.binary_bytes / 1e6, corpus.library_bytes / 1e6, distinct_libraries.size());
+         large_files == 0 ? "small" : "large", corpus.files.size(), corpus.folders, total / 1e6,
+         corpus.text_bytes / 1e6, corpus.binary_bytes / 1e6, corpus.library_bytes / 1e6,
+         distinct_libraries.size());
 
   const uint64_t kestinst_size = FileSize(setup.kestinst_installer);
   const uint64_t nsis_size = FileSize(setup.nsis_installer);
@@ -350,13 +372,13 @@ int Main(const Options& options) {
          (unsigned long long)kestinst_size, (unsigned long long)FileSize(options.stub),
          (unsigned long long)nsis_size, (unsigned long long)nsis_stub, options.nsis_target.c_str(),
          double(kestinst_size) / nsis_size, Verdict(double(kestinst_size) / nsis_size, 1.0));
-  if (!options.pair_stub.empty()) {
+  if (!options.pair_stub.empty() && large_files == 0) {
     // kestpack refuses to put the corpus's libraries, built for the
     // benchmark's machine, behind a stub for the other one; the archive and
     // signature record are the same behind either stub, so the pair's size
     // is the other stub plus what follows the benchmark's own.
     const std::string nsis = setup.work + "/nsis-pair.exe";
-    if (!BuildNsis(setup, options.pair_nsis_target, nsis)) return 1;
+    if (!BuildNsis(setup, options.pair_nsis_target, nsis)) return false;
     const uint64_t pair_size = FileSize(options.pair_stub) + kestinst_size - FileSize(options.stub);
     printf("installer size, shipped pair: KestInst %llu bytes (stub image %llu), NSIS %s %llu "
            "bytes; KestInst/NSIS %.3f [target <= 1.0: %s]\n",
@@ -371,18 +393,18 @@ int Main(const Options& options) {
                             {"plain copy", PlainCopyArguments, {}, {}}};
   int number = 0;
   // Cold: every run starts the wineserver.
-  if (!RunRounds(options.rounds, true, contenders, setup, corpus, &number)) return 1;
+  if (!RunRounds(options.rounds, true, contenders, setup, corpus, &number)) return false;
   // Warm: one persistent wineserver; each contender once before the count.
   StopWineserver(setup.log);
-  if (!RunQuietly({"wineserver", "-p"}, setup.log)) return 1;
+  if (!RunQuietly({"wineserver", "-p"}, setup.log)) return false;
   for (Contender& c : contenders) {
     Run run;
-    if (!RunOnce(c, setup, corpus, ++number, &run)) return 1;
+    if (!RunOnce(c, setup, corpus, ++number, &run)) return false;
   }
-  if (!RunRounds(options.rounds, false, contenders, setup, corpus, &number)) return 1;
+  if (!RunRounds(options.rounds, false, contenders, setup, corpus, &number)) return false;
 
   const Contender &kestinst = contenders[0], &nsis = contenders[1], &plain = contenders[2];
-  printf("\ninstall time, %d runs each              KestInst    NSIS   plain copy   "
+  printf("install time, %d runs each              KestInst    NSIS   plain copy   "
          "KestInst/NSIS  KestInst/plain copy\n", options.rounds);
   // The median is the figure; the fastest run, the least disturbed one on
   // a shared machine, is shown beside it.
@@ -409,8 +431,55 @@ int Main(const Options& options) {
   printf("targets: time KestInst/NSIS <= %.2f, KestInst/plain copy <= %.2f; peak memory and "
          "installer size <= NSIS's\n",
          kTimeAgainstNsis, kTimeAgainstPlainCopy);
+  fflush(stdout);
+  result->files = corpus.files.size();
+  result->megabytes = total / 1e6;
+  result->kestinst_cold = MedianSeconds(kestinst.cold);
+  result->kestinst_warm = MedianSeconds(kestinst.warm);
+  result->nsis_warm = MedianSeconds(nsis.warm);
+  result->plain_warm = MedianSeconds(plain.warm);
+  result->kestinst_peak_mb = MedianPeakMb(kestinst.warm);
+  result->nsis_peak_mb = MedianPeakMb(nsis.warm);
+  // The next corpus starts its own wineserver cold.
+  StopWineserver(setup.log);
   if (options.keep) printf("work folder kept: %s\n", setup.work.c_str());
   else RemoveFolder(setup.work);
+  return true;
+}
+
+// The time per file may grow by this much from the small corpus to the
+// large one.
+constexpr double kPerFileGrowth = 1.1;
+
+int Main(const Options& options) {
+  std::vector<CorpusResult> results(1);
+  if (!RunCorpus(options, 0, &results[0])) return 1;
+  for (uint32_t files : options.large) {
+    results.emplace_back();
+    if (!RunCorpus(options, files, &results.back())) return 1;
+  }
+  if (results.size() == 1) return 0;
+  // Warm medians: the process start, the same for every size, is in each.
+  const CorpusResult& small = results[0];
+  const double small_per_file = small.kestinst_warm / small.files;
+  printf("\ntime against files (medians, warm; cold for KestInst beside it)\n"
+         "  files     MB   KestInst warm  cold    NSIS   plain copy  KestInst ms/file  "
+         "per file / small's  KestInst/NSIS  peak MB KestInst  NSIS  ratio\n");
+  for (size_t k = 0; k < results.size(); ++k) {
+    const CorpusResult& r = results[k];
+    const double per_file = r.kestinst_warm / r.files;
+    const double growth = per_file / small_per_file;
+    const double peak = r.kestinst_peak_mb / r.nsis_peak_mb;
+    printf("  %6zu %6.1f  %8.3f s %7.3f s %6.3f s %8.3f s  %10.3f        %6.2f%-9s  %8.2f"
+           "      %8.1f %6.1f  %5.2f [%s]\n",
+           r.files, r.megabytes, r.kestinst_warm, r.kestinst_cold, r.nsis_warm, r.plain_warm,
+           per_file * 1e3, growth,
+           k == 0 ? "" : (growth <= kPerFileGrowth ? " [met]" : " [MISSED]"),
+           r.kestinst_warm / r.nsis_warm, r.kestinst_peak_mb, r.nsis_peak_mb, peak,
+           Verdict(peak, 1.0));
+  }
+  printf("targets: time per file at most %.1f times the small corpus's; peak memory <= NSIS's\n",
+         kPerFileGrowth);
   return 0;
 }
 
@@ -426,7 +495,7 @@ int main(int argc, char** argv) {
             "                     --components CPACK.INI --dependencies CPACK.INF\n"
             "                     --plain-copy PLAIN_COPY.EXE --nsis-target TARGET\n"
             "                     --library DLL [--library DLL]... [--rounds N]\n"
-            "                     [--size-pair STUB NSIS_TARGET] [--keep]\n");
+            "                     [--size-pair STUB NSIS_TARGET] [--large FILES]... [--keep]\n");
     return 2;
   }
   return kest::bench::Main(options);

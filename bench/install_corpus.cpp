@@ -182,6 +182,57 @@ std::vector<FolderPlan> Plan() {
   return plan;
 }
 
+// The large corpus: kLargeFolders folders of ten files below twenty areas,
+// about 15 KB a file, in the same kinds as the small one; libraries are
+// half the files of one area, a share of its bytes near the small one's. The folders are
+// taken area by area in turn (areas[0]/00, areas[1]/00, ..., areas[0]/01,
+// ...), so that its first thousand files are already a mix of every kind:
+// a cut of the first files is a smaller pack of the same make-up.
+constexpr uint32_t kLargeFolders = 2000;
+constexpr uint32_t kLargeFilesPerFolder = 10;
+
+std::vector<FolderPlan> PlanLarge() {
+  struct Area {
+    const char* name;
+    Kind a, b;
+    const char* ea;
+    const char* eb;
+    uint32_t low, high;
+  };
+  static const Area kAreas[] = {
+      {"bin", Kind::kLibrary, Kind::kTable, ".dll", ".dat", 1000, 40000},
+      {"plugins", Kind::kText, Kind::kTable, ".ini", ".dat", 200, 6000},
+      {"help", Kind::kPage, Kind::kPicture, ".htm", ".bmp", 1000, 30000},
+      {"docs", Kind::kPage, Kind::kText, ".htm", ".txt", 1000, 40000},
+      {"api", Kind::kPage, Kind::kPage, ".htm", ".htm", 1000, 30000},
+      {"include", Kind::kHeader, Kind::kHeader, ".h", ".h", 500, 20000},
+      {"samples", Kind::kSource, Kind::kTable, ".src", ".res", 500, 16000},
+      {"examples", Kind::kSource, Kind::kText, ".src", ".txt", 500, 12000},
+      {"images", Kind::kPicture, Kind::kPacked, ".bmp", ".png", 2000, 80000},
+      {"icons", Kind::kPicture, Kind::kPicture, ".bmp", ".bmp", 500, 8000},
+      {"themes", Kind::kText, Kind::kPicture, ".ini", ".bmp", 1000, 60000},
+      {"data", Kind::kTable, Kind::kTable, ".tbl", ".tbl", 4000, 60000},
+      {"maps", Kind::kTable, Kind::kPacked, ".map", ".cmp", 8000, 120000},
+      {"tables", Kind::kTable, Kind::kText, ".tbl", ".txt", 1000, 30000},
+      {"locale", Kind::kText, Kind::kText, ".txt", ".txt", 300, 8000},
+      {"templates", Kind::kPage, Kind::kSource, ".htm", ".src", 500, 20000},
+      {"scripts", Kind::kSource, Kind::kSource, ".src", ".src", 300, 10000},
+      {"fonts", Kind::kPacked, Kind::kTable, ".fnt", ".dat", 4000, 50000},
+      {"sounds", Kind::kPacked, Kind::kPacked, ".wav", ".wav", 4000, 60000},
+      {"tools", Kind::kSource, Kind::kHeader, ".src", ".h", 500, 12000},
+  };
+  constexpr uint32_t kAreaCount = sizeof(kAreas) / sizeof(kAreas[0]);
+  std::vector<FolderPlan> plan;
+  for (uint32_t f = 0; f < kLargeFolders; ++f) {
+    const Area& area = kAreas[f % kAreaCount];
+    char path[64];
+    snprintf(path, sizeof(path), "%s/%03u", area.name, f / kAreaCount);
+    plan.push_back({path, {area.a, area.b}, kLargeFilesPerFolder, {area.ea, area.eb}, area.low,
+                    area.high});
+  }
+  return plan;
+}
+
 bool WriteFile(const std::string& path, const std::string& bytes) {
   FILE* file = fopen(path.c_str(), "wb");
   if (file == nullptr) {
@@ -231,7 +282,7 @@ bool MakeFolders(const std::string& root, const std::string& relative, uint32_t*
 }  // namespace
 
 bool MakeCorpus(const std::string& root, const std::vector<std::string>& libraries,
-                Corpus* corpus) {
+                uint32_t large_files, Corpus* corpus) {
   std::vector<std::string> library_bytes;
   for (const std::string& path : libraries) {
     std::ifstream file(path, std::ios::binary);
@@ -248,11 +299,13 @@ bool MakeCorpus(const std::string& root, const std::vector<std::string>& librari
   }
   Random random;
   uint32_t next_library = 0;
-  for (const FolderPlan& folder : Plan()) {
+  for (const FolderPlan& folder : large_files == 0 ? Plan() : PlanLarge()) {
+    if (large_files != 0 && corpus->files.size() >= large_files) break;
     if (!MakeFolders(root, folder.path, &corpus->folders)) return false;
     const std::string prefix = folder.path.empty() ? "" : folder.path + "/";
     const std::string stem = folder.path.substr(folder.path.rfind('/') + 1);
     for (uint32_t k = 0; k < folder.files; ++k) {
+      if (large_files != 0 && corpus->files.size() >= large_files) break;
       const Kind kind = folder.kinds[k % 2];
       char leaf[64];
       snprintf(leaf, sizeof(leaf), "%s%03u%s", stem.empty() ? "readme" : stem.c_str(), k,

@@ -28,11 +28,17 @@ struct Corpus {
   uint64_t text_bytes = 0, binary_bytes = 0, library_bytes = 0;
 };
 
+// The large corpus's whole size: 20,000 files in 2,000 folders of ten
+// (below twenty areas), about 320 MB.
+constexpr uint32_t kLargeCorpusFiles = 20000;
+
 // Writes the corpus below root (which must exist and be empty), copying
-// libraries[k] for the library files in turn. False, with a message on
-// stderr, when a library cannot be read or a file cannot be written.
+// libraries[k] for the library files in turn: with large_files 0 the small
+// one, otherwise the first large_files files (at most kLargeCorpusFiles) of
+// the large one, folder by folder. False, with a message on stderr, when a
+// library cannot be read or a file cannot be written.
 bool MakeCorpus(const std::string& root, const std::vector<std::string>& libraries,
-                Corpus* corpus);
+                uint32_t large_files, Corpus* corpus);
 
 }  // namespace bench
 }  // namespace kest

@@ -23,11 +23,12 @@ struct Decoded {
   ChunkSink sink;
 };
 
-Decoded Decode(const Bytes& packed, uint32_t original_size, ChunkSink sink = ChunkSink()) {
+Decoded Decode(const Bytes& packed, uint32_t original_size, ChunkSink sink = ChunkSink(),
+               DecodeWindow* kept = nullptr) {
   Crc32 crc;
   Decoded d{0, 0, std::move(sink)};
   d.code = DecodeEntry(packed.data(), static_cast<uint32_t>(packed.size()), original_size, crc,
-                       &d.crc_register, d.sink);
+                       &d.crc_register, d.sink, kept);
   return d;
 }
 
@@ -90,9 +91,10 @@ std::vector<Token> Literals(size_t count) {
   return tokens;
 }
 
-void ExpectDecodes(const std::vector<Token>& tokens, const char* what) {
+void ExpectDecodes(const std::vector<Token>& tokens, const char* what,
+                   DecodeWindow* kept = nullptr) {
   const Bytes expected = Expand(tokens);
-  Decoded d = Decode(Encode(tokens), static_cast<uint32_t>(expected.size()));
+  Decoded d = Decode(Encode(tokens), static_cast<uint32_t>(expected.size()), ChunkSink(), kept);
   ASSERT_EQ(d.code, 0u) << what;
   ASSERT_EQ(d.sink.bytes.size(), expected.size()) << what;
   EXPECT_TRUE(d.sink.bytes == expected) << what;
@@ -162,6 +164,39 @@ TEST(EntryDecoder, MatchesAcrossTheWindow) {
        with(Literals(26624 + 2000), {Match(20, 1000), Match(10, 26624 - 5)})},
   };
   for (const Case& c : cases) ExpectDecodes(c.tokens, c.what);
+}
+
+// One window kept from entry to entry: each entry still starts from a
+// cleared window, whatever the one before wrote or how it ended. A
+// distance of a window less k reads k bytes ahead of the write position:
+// bytes the entry has not written, zeros by the tokens' meaning.
+TEST(EntryDecoder, AKeptWindowDecodesAsAFreshOne) {
+  auto with = [](std::vector<Token> tokens, std::initializer_list<Token> more) {
+    tokens.insert(tokens.end(), more);
+    return tokens;
+  };
+  const std::vector<Token> reads_ahead = {Lit('q'), Match(10, kWindowSize - 100),
+                                          Match(200, kWindowSize - 3), Lit('r')};
+  const std::vector<Token> reads_the_end = {Lit('s'), Match(256, 300)};
+  const Bytes bad_table = {0x00, 0x10, 0x09};  // pre-tree: half the code space
+  DecodeWindow kept;
+  ExpectDecodes(Literals(600), "600 bytes", &kept);
+  ExpectDecodes(reads_ahead, "ahead of 600 bytes", &kept);
+  ExpectDecodes(with(Literals(kWindowSize - 1), {Match(5, 3)}), "to the window's end and past", &kept);
+  ExpectDecodes(reads_the_end, "after a wrap", &kept);
+  ExpectDecodes(with(Literals(kWindowSize + 40), {Match(30, 20)}), "a window and more", &kept);
+  ExpectDecodes(reads_ahead, "after a window and more", &kept);
+  // A failed entry may have written anywhere: here all but its last ten
+  // bytes, which the disk then refused.
+  const std::vector<Token> long_literals = Literals(kWindowSize - 10);
+  ChunkSink full_disk;
+  full_disk.fail_at_chunk = 0;
+  full_disk.fail_code = 112;
+  EXPECT_EQ(Decode(Encode(long_literals), kWindowSize - 10, full_disk, &kept).code, kCodeDiskFull);
+  ExpectDecodes(reads_the_end, "after a failed write", &kept);
+  ExpectDecodes(with(Literals(5000), {Match(100, 7)}), "5100 bytes", &kept);
+  EXPECT_EQ(Decode(bad_table, 50, ChunkSink(), &kept).code, kReaderBadTable);
+  ExpectDecodes(reads_ahead, "after a bad table", &kept);
 }
 
 TEST(EntryDecoder, RandomTokensOverManyWindows) {
