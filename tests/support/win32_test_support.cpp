@@ -24,6 +24,16 @@ DWORD HangGuardMs(DWORD ms) {
   return factor > 1 && factor <= 100 ? ms * DWORD(factor) : ms;
 }
 
+bool WaitUntil(DWORD guard_ms, const std::function<bool()>& done) {
+  const DWORD guard = HangGuardMs(guard_ms);
+  const DWORD start = GetTickCount();
+  for (;;) {
+    if (done()) return true;
+    if (GetTickCount() - start >= guard) return false;
+    Sleep(10);
+  }
+}
+
 ProcessResult RunProcess(const std::string& command_line, DWORD timeout_ms) {
   ProcessResult result;
   std::vector<char> command(command_line.begin(), command_line.end());
@@ -104,10 +114,10 @@ void ExpectTestsPassUnder(std::initializer_list<const char*> versions,
 
 const char* RequestedWindowsVersion() { return getenv("KEST_TEST_WINDOWS_VERSION"); }
 
-ScratchFolder::ScratchFolder() {
+ScratchFolder::ScratchFolder(const std::string& parent) {
   char temp[MAX_PATH];
-  DWORD n = GetTempPathA(sizeof(temp), temp);
-  std::string base(temp, n);
+  DWORD n = parent.empty() ? GetTempPathA(sizeof(temp), temp) : 0;
+  std::string base = parent.empty() ? std::string(temp, n < MAX_PATH ? n : 0) : parent;
   if (!base.empty() && base.back() == '\\') base.pop_back();
   for (unsigned i = GetTickCount() ^ GetCurrentProcessId();; ++i) {
     std::string candidate = base + "\\kest" + std::to_string(i % 1000000);

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -26,6 +27,13 @@ struct ProcessResult {
 // runs many times slower than on the machines the limits were chosen on:
 // scripts/guest32.sh sets it in its emulated machine.
 DWORD HangGuardMs(DWORD ms);
+
+// Asks done() every 10 ms until it answers true (then true) or until
+// HangGuardMs(guard_ms) have passed by the clock (then false). The guard is
+// time, not a count of questions: where each question costs far more than
+// the pause between them (a message to another thread's window in an
+// emulated machine), a count would stretch the guard many times over.
+bool WaitUntil(DWORD guard_ms, const std::function<bool()>& done);
 
 // Starts command_line (program and arguments, as CreateProcess takes them),
 // waits at most HangGuardMs(timeout_ms) and returns its exit code. A process
@@ -78,7 +86,9 @@ const char* RequestedWindowsVersion();
 // it when the object goes.
 class ScratchFolder {
  public:
-  ScratchFolder();
+  // Under the temporary folder, or under parent (without a trailing
+  // backslash) when it is given.
+  explicit ScratchFolder(const std::string& parent = "");
   ~ScratchFolder();
   ScratchFolder(const ScratchFolder&) = delete;
   ScratchFolder& operator=(const ScratchFolder&) = delete;

@@ -31,10 +31,11 @@ std::string CurrentDirectory() {
   return std::string(path, n < MAX_PATH ? n : 0);
 }
 
-// A scratch folder with the subfolders alpha and beta, made the current
-// directory while the object lives.
+// A scratch folder with the subfolders alpha and beta (under parent, or
+// the temporary folder), made the current directory while the object lives.
 class BrowseFixture : public ::testing::Test {
  protected:
+  explicit BrowseFixture(const std::string& parent = "") : scratch_(parent) {}
   void SetUp() override {
     saved_ = CurrentDirectory();
     ASSERT_TRUE(CreateDirectoryA(scratch_.File("alpha").c_str(), nullptr));
@@ -146,8 +147,25 @@ TEST_F(BrowseWindowsNt, TheOpenedFolderIsTheAnswer) {
 
 // ---- Windows 95 family: the shell's folder browser ------------------------
 
+// The system drive, as "C:".
+std::string SystemDrive() {
+  char windows[MAX_PATH];
+  UINT n = GetWindowsDirectoryA(windows, MAX_PATH);
+  return std::string(windows, n >= 2 && n < MAX_PATH ? 2 : 0);
+}
+
+// The scratch folder lies at the top of the system drive, away from the
+// profile and its temporary folder. Wine's shell browser finds the folder
+// to select by comparing each element of the path, as it was when the path
+// was parsed, byte for byte with the items it lists as it opens the tree,
+// last-write time included: a folder on the path that changes in between
+// (the temporary folder gains and loses files as other programs run) makes
+// it open with nothing selected, and a path through the profile is never
+// matched the first time the shell opens it in a process. Nothing but this
+// test writes in its own folder, and the drive's own item has no time.
 class BrowseWindows95 : public BrowseFixture {
  protected:
+  BrowseWindows95() : BrowseFixture(SystemDrive()) {}
   void SetUp() override {
     const char* version = test::RequestedWindowsVersion();
     if (version == nullptr || strcmp(version, "win95") != 0) GTEST_SKIP() << "run under win95";
@@ -180,15 +198,10 @@ std::string SelectedTreeItem(HWND browser) {
   return ItemText(tree, NextItem(tree, TVGN_CARET, nullptr));
 }
 
-// Wine's browser applies the selection that the callback asks for when it
-// opens some time after it shows up: wait (with a hang guard) until the
-// tree shows the folder named `name` selected. False if it never does.
+// Waits (with a hang guard) until the tree shows the folder named `name`
+// selected. False if it never does.
 bool WaitForSelection(HWND browser, const std::string& name) {
-  for (DWORD waited = 0; waited < test::HangGuardMs(20000); waited += 10) {
-    if (test::Lower(SelectedTreeItem(browser)) == name) return true;
-    Sleep(10);
-  }
-  return false;
+  return test::WaitUntil(20000, [&] { return test::Lower(SelectedTreeItem(browser)) == name; });
 }
 
 // The tree item named `name` beside the selected one (same parent), made
@@ -208,9 +221,7 @@ bool SelectSibling(HWND browser, const std::string& name) {
 // The browser opens with the record's folder selected, so OK then returns
 // that folder's path; another folder chosen in the tree returns its path;
 // Cancel leaves the buffer as it was. (The other folder is chosen in the
-// tree once the first selection shows, not with BFFM_SETSELECTION: Wine's
-// browser now and then keeps its earlier selection or stops answering when
-// that message comes while it is still filling its tree.)
+// tree once the first selection shows, as a person chooses it.)
 TEST_F(BrowseWindows95, ChosenFolderOrTheRecordsFolder) {
   const std::string beta = start_ + "\\beta";
   struct Case {
@@ -220,8 +231,6 @@ TEST_F(BrowseWindows95, ChosenFolderOrTheRecordsFolder) {
     std::string expected;
     const char* choose = nullptr;  // a folder beside it chosen in the tree
   } cases[] = {
-      // First, as Wine's browser may not apply the callback's selection the
-      // first time it opens in a process (it then opens on the desktop).
       {"cancel", IDCANCEL, beta, beta},
       {"OK at once", IDOK, beta, beta},
       {"OK at once, another folder", IDOK, start_, start_},

@@ -117,10 +117,7 @@ HWND TreeOf(HWND browser) { return FindWindowExA(browser, nullptr, "SysTreeView3
 Step ExpectRunsFolderSelected() {
   return Do("the run's folder selected", [](HWND browser, std::string* why) {
     HWND tree = TreeOf(browser);
-    for (DWORD waited = 0; waited < test::HangGuardMs(20000) && SelectionDepth(tree) != 3;
-         waited += 10) {
-      Sleep(10);
-    }
+    test::WaitUntil(20000, [&] { return SelectionDepth(tree) == 3; });
     *why = "the selection lies at depth " + std::to_string(SelectionDepth(tree));
     return SelectionDepth(tree) == 3;
   });
