@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "tests/support/win32_test_support.h"
+
 namespace kest::test {
 namespace {
 
@@ -58,7 +60,9 @@ DialogWatch::DialogWatch(const std::string& caption, std::function<void(HWND)> a
     : caption_(caption), act_(std::move(act)), owner_thread_(GetCurrentThreadId()) {
   g_initialized_count = 0;
   hook_ = SetWindowsHookExA(WH_CALLWNDPROCRET, AfterMessage, nullptr, owner_thread_);
+  started_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   thread_ = CreateThread(nullptr, 0, Run, this, 0, nullptr);
+  if (thread_ != nullptr) WaitForSingleObject(started_, HangGuardMs(60000));
 }
 
 DialogWatch::~DialogWatch() {
@@ -68,6 +72,7 @@ DialogWatch::~DialogWatch() {
     CloseHandle(thread_);
   }
   if (hook_ != nullptr) UnhookWindowsHookEx(hook_);
+  if (started_ != nullptr) CloseHandle(started_);
 }
 
 LRESULT CALLBACK DialogWatch::AfterMessage(int code, WPARAM wparam, LPARAM lparam) {
@@ -93,6 +98,7 @@ DWORD WINAPI DialogWatch::Run(void* param) {
   while (self->stop_ == 0) {
     Search search = {&self->caption_, nullptr};
     EnumThreadWindows(self->owner_thread_, MatchCaption, reinterpret_cast<LPARAM>(&search));
+    SetEvent(self->started_);
     if (search.found != nullptr) {
       self->found_ = true;
       self->act_(search.found);

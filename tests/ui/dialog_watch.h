@@ -20,9 +20,13 @@ RECT ControlRectInDialogUnits(HWND dialog, HWND control);
 // Starts a thread that waits for a dialog of the calling thread whose
 // caption is `caption`, visible and done with WM_INITDIALOG (some system
 // dialogs show themselves before they are filled in), then calls `act` with
-// it on that thread. The destructor waits for the thread; a watch whose
-// dialog never came looks until the caller has stopped waiting for it
-// (Stop), however long that takes. One watch at a time.
+// it on that thread. The constructor returns once that thread has started
+// and made its first window call: under Wine a thread's start and first
+// window call, beside another thread's first load of a library that sets
+// up windows (the shell's, for one), can each hold the lock the other
+// waits for, and both stop for ever. The destructor waits for the thread;
+// a watch whose dialog never came looks until the caller has stopped
+// waiting for it (Stop), however long that takes. One watch at a time.
 class DialogWatch {
  public:
   DialogWatch(const std::string& caption, std::function<void(HWND)> act);
@@ -43,6 +47,7 @@ class DialogWatch {
   std::function<void(HWND)> act_;
   DWORD owner_thread_;
   HANDLE thread_ = nullptr;
+  HANDLE started_ = nullptr;  // set by the thread after its first look
   HHOOK hook_ = nullptr;
   volatile LONG stop_ = 0;
   volatile bool found_ = false;
